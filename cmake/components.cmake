@@ -1,0 +1,25 @@
+# Adds every direct subfolder of DIR that has a CMakeLists.txt, in name order.
+function(mobrix_add_components dir)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_SOURCE_DIR}/${dir} ${CMAKE_SOURCE_DIR}/${dir}/*)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(IS_DIRECTORY ${CMAKE_SOURCE_DIR}/${dir}/${child} AND EXISTS ${CMAKE_SOURCE_DIR}/${dir}/${child}/CMakeLists.txt)
+      add_subdirectory(${dir}/${child})
+    endif()
+  endforeach()
+endfunction()
+
+# mobrix_add_test(NAME name SOURCES ... LIBS ... [LABELS ...] [CUSTOM_MAIN])
+# One GoogleTest executable, registered with CTest case by case.
+function(mobrix_add_test)
+  cmake_parse_arguments(T "CUSTOM_MAIN" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock)
+  if(NOT T_CUSTOM_MAIN)
+    target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
+  endif()
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${T_LABELS}"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
