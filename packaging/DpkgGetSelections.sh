@@ -1,0 +1,54 @@
+#!/bin/sh
+# Records the package selection list (one package and its selection state per
+# line) as installed-packages.txt in the store's packages folder, for
+# RestoreCydiaApps.sh to feed back later.
+#
+# MOBRIX_ROOT is the device root (default "/"); every path is taken under it.
+# Under any other root the package database of that root is read when it has
+# one, and nothing outside the root is ever written.
+set -u
+
+me=DpkgGetSelections
+
+fail() {
+  echo "$me: $*" >&2
+  exit 1
+}
+
+# An empty or relative root would silently mean the host or the working
+# folder: refuse both rather than guess.
+root=${MOBRIX_ROOT-/}
+case $root in
+  /*) ;;
+  *) fail "MOBRIX_ROOT must be an absolute path (got '$root')" ;;
+esac
+while [ "$root" != / ] && [ "${root%/}" != "$root" ]; do root=${root%/}; done
+[ -n "$root" ] || root=/
+
+under_root() {
+  if [ "$root" = / ]; then printf '%s' "$1"; else printf '%s%s' "$root" "$1"; fi
+}
+
+packages_dir=$(under_root /var/mobile/Library/Preferences/Mobrix/CydiaPackages)
+record=$packages_dir/installed-packages.txt
+
+[ -d "$packages_dir" ] && [ ! -L "$packages_dir" ] ||
+  fail "packages folder missing: $packages_dir (create the application folders first)"
+
+set -- --get-selections
+admindir=$(under_root /var/lib/dpkg)
+if [ "$root" != / ] && [ -d "$admindir" ]; then
+  set -- "--admindir=$admindir" "$@"
+fi
+
+# Written beside the record and renamed over it only when complete, so a
+# failing query never leaves a half record in place of the last good one.
+tmp=$(mktemp "$packages_dir/.installed-packages.txt.XXXXXX") ||
+  fail "cannot create a temporary file in $packages_dir"
+trap 'rm -f "$tmp"' EXIT
+trap 'exit 1' HUP INT TERM
+
+dpkg "$@" >"$tmp" || fail "dpkg $* failed (status $?)"
+chmod 644 "$tmp" || fail "cannot set the mode of $tmp"
+mv -f "$tmp" "$record" || fail "cannot write $record"
+echo "$me: recorded $(wc -l <"$record") package selections in $record"
