@@ -1,8 +1,13 @@
 # Adds every direct subfolder of DIR that has a CMakeLists.txt, in name order.
+# MOBRIX_SKIP (a list of folders such as "src/cloudsdk") leaves folders out of
+# a developer's own build while another part of the tree is half written.
 function(mobrix_add_components dir)
   file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_SOURCE_DIR}/${dir} ${CMAKE_SOURCE_DIR}/${dir}/*)
   list(SORT children)
   foreach(child IN LISTS children)
+    if("${dir}/${child}" IN_LIST MOBRIX_SKIP)
+      continue()
+    endif()
     if(IS_DIRECTORY ${CMAKE_SOURCE_DIR}/${dir}/${child} AND EXISTS ${CMAKE_SOURCE_DIR}/${dir}/${child}/CMakeLists.txt)
       add_subdirectory(${CMAKE_SOURCE_DIR}/${dir}/${child} ${CMAKE_BINARY_DIR}/${dir}/${child})
     endif()
