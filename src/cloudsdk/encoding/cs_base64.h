@@ -5,7 +5,6 @@
 #include <cstddef>
 
 // The buffer size a decode of `length` Base64 characters needs: 3 * ceil(length / 4).
-// Saturates at SIZE_MAX when that would overflow.
 size_t CSEstimateBas64DecodedDataSize(size_t length);
 
 // Writes the encoded text (not NUL-terminated) into `out`. *ioOutLength holds

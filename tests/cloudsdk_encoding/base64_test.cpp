@@ -1,0 +1,152 @@
+#include "cs_base64.h"
+
+#include <openssl/evp.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string encode(const std::string& bytes) {
+    size_t size = 4 * (bytes.size() / 3 + 1) * 2 + 8;
+    std::string out(size, '\0');
+    EXPECT_TRUE(CSBase64EncodeData(bytes.data(), bytes.size(), out.data(), &size));
+    out.resize(size);
+    return out;
+}
+
+// Decodes from a heap block of exactly the text's size, so that a read past
+// the input is caught by the address sanitizer.
+std::string decode(const std::string& text) {
+    std::vector<char> exact(text.begin(), text.end());
+    size_t size = CSEstimateBas64DecodedDataSize(text.size());
+    std::string out(size, '\0');
+    EXPECT_TRUE(CSBase64DecodeData(exact.data(), exact.size(), out.data(), &size));
+    out.resize(size);
+    return out;
+}
+
+// OpenSSL's single-line encoding serves as the independent reference.
+std::string referenceEncode(const std::string& bytes) {
+    std::string out(4 * (bytes.size() / 3 + 1) + 1, '\0');
+    int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                            reinterpret_cast<const unsigned char*>(bytes.data()),
+                            static_cast<int>(bytes.size()));
+    out.resize(static_cast<size_t>(n));
+    return out;
+}
+
+std::string withoutLineBreaks(std::string text) {
+    std::erase(text, '\r');
+    std::erase(text, '\n');
+    return text;
+}
+
+TEST(Base64Encode, ShortInputsAndPadding) {
+    EXPECT_EQ(encode("abc"), "YWJj");
+    EXPECT_EQ(encode("a"), "YQ==");
+    EXPECT_EQ(encode("ab"), "YWI=");
+    EXPECT_EQ(encode(""), "");
+    EXPECT_EQ(encode(std::string(20, '\xff')).size(), 28u); // an HMAC-SHA1 digest
+}
+
+TEST(Base64Encode, BreaksLinesAfter72Characters) {
+    EXPECT_EQ(encode(std::string(51, 'x')).size(), 68u);
+    EXPECT_EQ(encode(std::string(51, 'x')).find('\r'), std::string::npos);
+    for (size_t n : {52u, 53u, 54u}) {
+        std::string text = encode(std::string(n, 'x'));
+        ASSERT_EQ(text.size(), 74u) << n;
+        EXPECT_EQ(text.substr(72), "\r\n") << n;
+    }
+    std::string text55 = encode(std::string(55, 'x'));
+    ASSERT_EQ(text55.size(), 78u);
+    EXPECT_EQ(text55.substr(72, 2), "\r\n");
+    EXPECT_EQ(text55.find('\r', 73), std::string::npos);
+
+    std::string twoLines = encode(std::string(108, 'x'));
+    ASSERT_EQ(twoLines.size(), 148u);
+    EXPECT_EQ(twoLines.substr(72, 2), "\r\n");
+    EXPECT_EQ(twoLines.substr(146), "\r\n");
+}
+
+TEST(Base64Encode, MatchesReferenceAndRoundTripsForEveryLength) {
+    std::mt19937 random(7);
+    for (size_t n = 0; n < 400; ++n) {
+        std::string bytes(n, '\0');
+        for (char& c : bytes)
+            c = static_cast<char>(random());
+        std::string text = encode(bytes);
+        EXPECT_EQ(withoutLineBreaks(text), referenceEncode(bytes)) << n;
+        EXPECT_EQ(decode(text), bytes) << n;
+    }
+}
+
+TEST(Base64Encode, RefusesTooSmallBufferWithoutWriting) {
+    std::string out(77, '#');
+    size_t size = out.size();
+    std::string bytes(55, 'x');
+    EXPECT_FALSE(CSBase64EncodeData(bytes.data(), bytes.size(), out.data(), &size));
+    EXPECT_EQ(size, 77u);
+    EXPECT_EQ(out, std::string(77, '#'));
+}
+
+TEST(Base64Encode, RefusesSizesThatWouldOverflow) {
+    char out[8];
+    size_t size = std::numeric_limits<size_t>::max();
+    const char byte = 'x';
+    // The length is never read as data: the size check fails first.
+    EXPECT_FALSE(CSBase64EncodeData(&byte, std::numeric_limits<size_t>::max(), out, &size));
+    EXPECT_FALSE(CSBase64EncodeData(&byte, std::numeric_limits<size_t>::max() / 4 * 3, out, &size));
+}
+
+TEST(Base64Decode, SkipsWhitespaceNoiseAndHighBytes) {
+    EXPECT_EQ(decode("YW Jj"), "abc");
+    EXPECT_EQ(decode("  YW\r\n\tJj \n"), "abc");
+    EXPECT_EQ(decode("Y*W!J-j"), "abc");
+    EXPECT_EQ(decode("Y\x80W\xffJ\xc3\xa9j"), "abc");
+    EXPECT_EQ(decode("YW \n*\n Jj"), "abc"); // whitespace after noise is still skipped
+}
+
+TEST(Base64Decode, StopsAtPaddingOrNul) {
+    EXPECT_EQ(decode("YWI="), "ab");
+    EXPECT_EQ(decode("YWI=YWJj"), "ab");
+    EXPECT_EQ(decode("YWI ="), "ab"); // whitespace before "=" adds no byte
+    EXPECT_EQ(decode("YQ=="), "a");
+    EXPECT_EQ(decode(std::string("YWJj\0YWJj", 9)), "abc");
+    EXPECT_EQ(decode("YQ"), "a"); // unpadded tail
+    EXPECT_EQ(decode("Y"), "");
+    EXPECT_EQ(decode(""), "");
+}
+
+TEST(Base64Decode, LineBrokenAndIndentedTextDecodesLikeUnbroken) {
+    std::string bytes(300, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 7);
+    std::string text = encode(bytes);
+    std::string indented;
+    for (char c : text)
+        indented += c == '\n' ? std::string("\n    ") : std::string(1, c);
+    EXPECT_EQ(decode(indented), bytes);
+    EXPECT_EQ(decode(withoutLineBreaks(text)), bytes);
+}
+
+TEST(Base64Decode, BufferSizeRules) {
+    EXPECT_EQ(CSEstimateBas64DecodedDataSize(5), 6u);
+    EXPECT_EQ(CSEstimateBas64DecodedDataSize(4), 3u);
+    EXPECT_EQ(CSEstimateBas64DecodedDataSize(0), 0u);
+    EXPECT_EQ(CSEstimateBas64DecodedDataSize(std::numeric_limits<size_t>::max()),
+              (std::numeric_limits<size_t>::max() / 4 + 1) * 3);
+
+    char out[6];
+    size_t size = 5;
+    EXPECT_FALSE(CSBase64DecodeData("YWJjY", 5, out, &size));
+    EXPECT_EQ(size, 5u);
+    EXPECT_FALSE(CSBase64DecodeData("YWJj", 4, out, nullptr));
+}
+
+} // namespace

@@ -1,0 +1,69 @@
+#include "cs_escaping.h"
+#include "cs_query_string.h"
+#include "cs_text_encoding.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(PercentEscaping, KnownVectors) {
+    EXPECT_EQ(stringByAddingURIPercentEscapesUsingEncoding("a b&c/d~e"), "a%20b%26c%2Fd~e");
+    EXPECT_EQ(stringByAddingURIPercentEscapesUsingEncoding("\xE2\x82\xAC"), "%E2%82%AC");
+    EXPECT_EQ(stringByAddingURIPercentEscapesUsingEncoding("%20"), "%2520");
+    EXPECT_EQ(stringByAddingURIPercentEscapesUsingEncoding(":/?=,!$&'()*+;[]@#"),
+              "%3A%2F%3F%3D%2C%21%24%26%27%28%29%2A%2B%3B%5B%5D%40%23");
+}
+
+TEST(PercentEscaping, LeavesExactlyTheUnreservedSet) {
+    const std::string unreserved =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._~";
+    for (int b = 0; b < 256; ++b) {
+        std::string one(1, static_cast<char>(b));
+        std::string escaped = stringByAddingURIPercentEscapesUsingEncoding(one);
+        if (unreserved.find(static_cast<char>(b)) != std::string::npos)
+            EXPECT_EQ(escaped, one) << b;
+        else
+            EXPECT_EQ(escaped.size(), 3u) << b;
+    }
+}
+
+TEST(PercentUnescaping, DecodesUTF8AndKeepsMalformedEscapes) {
+    EXPECT_EQ(stringByRemovingPercentEscapes("a%20b%2fc%E2%82%AC"), "a b/c\xE2\x82\xAC");
+    EXPECT_EQ(stringByRemovingPercentEscapes("100%"), "100%");
+    EXPECT_EQ(stringByRemovingPercentEscapes("%zz%4"), "%zz%4");
+    EXPECT_EQ(stringByRemovingPercentEscapes("a+b"), "a+b");
+    // Bytes that are not UTF-8 never leak out as they are.
+    EXPECT_EQ(stringByRemovingPercentEscapes("%FFx%E2%82"), "\xEF\xBF\xBDx\xEF\xBF\xBD");
+    EXPECT_EQ(stringByRemovingPercentEscapes("%C0%AF"), "\xEF\xBF\xBD\xEF\xBF\xBD"); // overlong "/"
+}
+
+TEST(PercentUnescaping, UndoesEscaping) {
+    std::string text = "/Photos/\xC3\xA9t\xC3\xA9 & co=1?#";
+    EXPECT_EQ(stringByRemovingPercentEscapes(stringByAddingURIPercentEscapesUsingEncoding(text)), text);
+}
+
+TEST(QueryString, SplitsAtFirstEqualsAndSkipsPiecesWithoutOne) {
+    auto dictionary = dictionaryWithQueryString("a=1&b=x=y&flag&&d=%E2%82%AC&a=2&e=");
+    EXPECT_EQ(dictionary, (std::map<std::string, std::string>{
+                              {"a", "2"}, {"b", "x=y"}, {"d", "\xE2\x82\xAC"}, {"e", ""}}));
+    EXPECT_TRUE(dictionaryWithQueryString("").empty());
+    EXPECT_EQ(dictionaryWithQueryString("k%20=v").count("k%20"), 1u); // keys stay as given
+}
+
+TEST(QueryString, RepresentationEscapesBothSides) {
+    EXPECT_EQ(urlRepresentation({{"a b", "c&d"}, {"x", "\xE2\x82\xAC"}}), "a%20b=c%26d&x=%E2%82%AC");
+    EXPECT_EQ(urlRepresentation({}), "");
+    auto round = dictionaryWithQueryString(urlRepresentation({{"k", "v=w&z"}}));
+    EXPECT_EQ(round.at("k"), "v=w&z");
+}
+
+TEST(TextEncoding, ReadsCharsetFromNameOrContentType) {
+    EXPECT_EQ(encoding("text/plain; charset=ISO-8859-1"), CSTextEncoding::ISOLatin1);
+    EXPECT_EQ(encoding("text/html;charset=\"windows-1252\""), CSTextEncoding::WindowsCP1252);
+    EXPECT_EQ(encoding("utf-16le"), CSTextEncoding::UTF16LittleEndian);
+    EXPECT_EQ(encoding("application/json"), CSTextEncoding::UTF8);
+    EXPECT_EQ(encoding("text/plain; charset=klingon"), CSTextEncoding::UTF8);
+    EXPECT_EQ(encoding(""), CSTextEncoding::UTF8);
+}
+
+} // namespace
