@@ -1,0 +1,30 @@
+#include "oauth_credential_concrete_store.h"
+
+#include <openssl/rand.h>
+
+#include <array>
+#include <random>
+
+std::string OAuthMakeUUID() {
+    std::array<unsigned char, 16> bytes{};
+    if (RAND_bytes(bytes.data(), static_cast<int>(bytes.size())) != 1) {
+        // The nonce only has to differ between requests; fall back to the
+        // standard library's source rather than fail a request.
+        std::random_device device;
+        for (auto& b : bytes)
+            b = static_cast<unsigned char>(device());
+    }
+    bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40); // version 4
+    bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80); // RFC 4122 variant
+
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(36);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            text += '-';
+        text += kHex[bytes[i] >> 4];
+        text += kHex[bytes[i] & 0x0F];
+    }
+    return text;
+}

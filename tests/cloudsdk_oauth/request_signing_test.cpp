@@ -1,0 +1,201 @@
+#include "oauth_credential_concrete_store.h"
+#include "oauth_exception.h"
+#include "oauth_signature_parameter.h"
+#include "oauth_url_request.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+URLRequestParameters rfcExampleParameters() {
+    return URLRequestParameter::parametersFromDictionary({
+        {"oauth_consumer_key", "dpf43f3p2l4k3l03"},
+        {"oauth_token", "nnch734d00sl2jdk"},
+        {"oauth_signature_method", "HMAC-SHA1"},
+        {"oauth_timestamp", "137131202"},
+        {"oauth_nonce", "chapoH"},
+        {"file", "vacation.jpg"},
+        {"size", "original"},
+    });
+}
+
+std::string queryOf(const std::string& url) { return url.substr(url.find('?') + 1); }
+
+// RFC 5849, section 1.2: the photo request, signed from exactly its parameters.
+TEST(HmacSha1, SignsTheRfcExampleRequest) {
+    OAuthURLRequest builder("http://photos.example.net/photos", rfcExampleParameters());
+    CSSignedRequest request =
+        builder.urlRequestSignedWithSecret("kd94hf93k423kf44&pfkkdhi9sl3r4s00", "HMAC-SHA1");
+    EXPECT_EQ(request.method, "GET");
+    EXPECT_EQ(request.url,
+              "http://photos.example.net/photos?file=vacation.jpg&oauth_consumer_key=dpf43f3p2l4k3l03"
+              "&oauth_nonce=chapoH&oauth_signature_method=HMAC-SHA1&oauth_timestamp=137131202"
+              "&oauth_token=nnch734d00sl2jdk&size=original"
+              "&oauth_signature=MdpQcU8iPSUjWoN%2FUDMsK2sui9I%3D");
+    EXPECT_TRUE(request.body.empty());
+    ASSERT_TRUE(builder.urlRequest());
+    EXPECT_EQ(builder.urlRequest()->url, request.url);
+}
+
+TEST(HmacSha1, QueryOnTheUrlIsSignedLikeParameters) {
+    URLRequestParameters oauthOnly = rfcExampleParameters();
+    oauthOnly.erase(oauthOnly.begin() + 5, oauthOnly.end());
+    OAuthURLRequest builder("http://photos.example.net/photos?file=vacation.jpg&size=original",
+                            oauthOnly);
+    CSSignedRequest request =
+        builder.urlRequestSignedWithSecret("kd94hf93k423kf44&pfkkdhi9sl3r4s00", "HMAC-SHA1");
+    EXPECT_EQ(request.url.find('?'), request.url.rfind('?'));
+    EXPECT_NE(request.url.find("&oauth_signature=MdpQcU8iPSUjWoN%2FUDMsK2sui9I%3D"), std::string::npos);
+}
+
+// RFC 5849, section 3.4.1.1: the base string from that section's normalized
+// parameters. This system sorts raw names and values, the RFC sorts encoded
+// ones; they differ only when reserved characters are involved ("c@" sorts
+// after "c2" here but "c%40" before it there), and such names are never
+// signed with HMAC-SHA1 by this system, so the raw order stays.
+TEST(HmacSha1, BaseStringOfTheRfcExample) {
+    const std::string normalized =
+        "a2=r%20b&a3=2%20q&a3=a&b5=%3D%253D&c%40=&c2=&oauth_consumer_key=9djdj82h48djs9d2"
+        "&oauth_nonce=7d8f3e4a&oauth_signature_method=HMAC-SHA1&oauth_timestamp=137131201"
+        "&oauth_token=kkk9d7dh3k39sjv7";
+    OAuthURLRequest builder("http://example.com/request");
+    builder.setHTTPMethod("POST");
+    EXPECT_EQ(OAuthSignatureParameter::signatureBaseStringUsingParameterString(normalized, builder),
+              "POST&http%3A%2F%2Fexample.com%2Frequest&a2%3Dr%2520b%26a3%3D2%2520q%26a3%3Da%26b5%3D%"
+              "253D%25253D%26c%2540%3D%26c2%3D%26oauth_consumer_key%3D9djdj82h48djs9d2%26oauth_"
+              "nonce%3D7d8f3e4a%26oauth_signature_method%3DHMAC-SHA1%26oauth_timestamp%3D137131201%"
+              "26oauth_token%3Dkkk9d7dh3k39sjv7");
+
+    OAuthURLRequest raw("http://example.com/request",
+                        URLRequestParameter::parametersFromDictionary({{"c@", ""}, {"c2", ""}}));
+    raw.setHTTPMethod("POST");
+    EXPECT_EQ(raw.urlRequestSignedWithSecret("k&", "PLAINTEXT").body.rfind("c2=&c%40=&", 0), 0u);
+}
+
+TEST(HmacSha1, BaseStringUsesNormalizedUrl) {
+    OAuthURLRequest builder("https://example.com");
+    EXPECT_EQ(OAuthSignatureParameter::signatureBaseStringUsingParameterString("a=b", builder),
+              "GET&https%3A%2F%2Fexample.com%2F&a%3Db");
+}
+
+TEST(Plaintext, SignatureIsTheKeyEscapedTwice) {
+    OAuthCredentialConcreteStore store({{kOAuthCredentialConsumerKey, "key"},
+                                        {kOAuthCredentialConsumerSecret, "a&b"},
+                                        {kOAuthSignatureMethod, "PLAINTEXT"}},
+                                       std::make_shared<OAuthMemoryKeychain>());
+    store.setAccessToken("tok");
+    store.setAccessTokenSecret("s/t");
+    OAuthURLRequest builder("https://api.example.com/1/account/info", store.oauthParameters());
+    CSSignedRequest request = builder.urlRequestSignedWithSecret(store.signingKey(), "PLAINTEXT");
+    std::string query = queryOf(request.url);
+    const std::string tail = "&oauth_signature=a%2526b%26s%252Ft";
+    ASSERT_GE(query.size(), tail.size());
+    EXPECT_EQ(query.substr(query.size() - tail.size()), tail);
+}
+
+TEST(Signing, SortsByNameThenValueWithSignatureLast) {
+    OAuthCredentialConcreteStore store({{kOAuthCredentialConsumerKey, "key"},
+                                        {kOAuthCredentialConsumerSecret, "sec"},
+                                        {kOAuthSignatureMethod, "PLAINTEXT"}},
+                                       std::make_shared<OAuthMemoryKeychain>());
+    store.setAccessToken("tok");
+    store.setAccessTokenSecret("ts");
+    URLRequestParameters parameters = store.oauthParameters();
+    auto own = URLRequestParameter::parametersFromDictionary(
+        {{"locale", "en"}, {"z", "2"}, {"z", "10"}, {"path", "/a b"}});
+    parameters.insert(parameters.end(), own.begin(), own.end());
+    OAuthURLRequest builder("https://api.example.com/1/metadata/cloud/x", parameters);
+    std::string query = queryOf(builder.urlRequestSignedWithSecret(store.signingKey(), "PLAINTEXT").url);
+
+    std::vector<std::string> order;
+    for (size_t start = 0; start < query.size();) {
+        size_t end = std::min(query.find('&', start), query.size());
+        std::string piece = query.substr(start, end - start);
+        order.push_back(piece.substr(0, piece.find('=')) +
+                        (piece.rfind("z=", 0) == 0 ? piece.substr(1) : ""));
+        start = end + 1;
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"locale", "oauth_consumer_key", "oauth_nonce",
+                                               "oauth_signature_method", "oauth_timestamp",
+                                               "oauth_token", "oauth_version", "path", "z=10", "z=2",
+                                               "oauth_signature"}));
+}
+
+TEST(Signing, PostCarriesParametersInFormBody) {
+    OAuthURLRequest builder("https://api.example.com/1/fileops/delete",
+                            URLRequestParameter::parametersFromDictionary(
+                                {{"root", "cloud"}, {"path", "/Caf\xC3\xA9"}, {"oauth_nonce", "n"}}));
+    builder.setHTTPMethod("POST");
+    CSSignedRequest request = builder.urlRequestSignedWithSecret("s&t", "PLAINTEXT");
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_EQ(request.url, "https://api.example.com/1/fileops/delete");
+    EXPECT_EQ(request.body, "oauth_nonce=n&path=%2FCaf%C3%A9&root=cloud&oauth_signature=s%26t");
+    EXPECT_EQ(request.headers,
+              (std::vector<std::pair<std::string, std::string>>{
+                  {"Content-Length", std::to_string(request.body.size())},
+                  {"Content-Type", "application/x-www-form-urlencoded"}}));
+}
+
+TEST(Signing, UploadPutsEverythingInTheQuery) {
+    OAuthURLRequest builder("https://content.example.com/1/files_put/cloud/Mobrix/A%20B.zip",
+                            URLRequestParameter::parametersFromDictionary(
+                                {{"overwrite", "false"}, {"oauth_consumer_key", "k"}}));
+    CSSignedRequest request = builder.uploadRequestSignedWithSecret("s&", "PLAINTEXT");
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_EQ(request.url, "https://content.example.com/1/files_put/cloud/Mobrix/A%20B.zip"
+                           "?oauth_consumer_key=k&overwrite=false&oauth_signature=s%26");
+    EXPECT_TRUE(request.body.empty());
+    EXPECT_TRUE(request.headers.empty());
+}
+
+TEST(Signing, UnsupportedMethodsRaiseNamedExceptions) {
+    OAuthURLRequest builder("https://api.example.com/1/x");
+    builder.setHTTPMethod("PUT");
+    try {
+        builder.urlRequestSignedWithSecret("s&", "PLAINTEXT");
+        FAIL();
+    } catch (const OAuthException& e) {
+        EXPECT_EQ(e.name(), "UnhandledHTTPMethodException");
+        EXPECT_EQ(e.reason(), "The requested HTTP method, PUT, is not supported");
+    }
+    builder.setHTTPMethod("GET");
+    try {
+        builder.urlRequestSignedWithSecret("s&", "RSA-SHA1");
+        FAIL();
+    } catch (const OAuthException& e) {
+        EXPECT_EQ(e.name(), "Unsupported Signature Method");
+        EXPECT_EQ(e.reason(),
+                  "The signature method \"RSA-SHA1\" is not currently support by OAuthConnection");
+    }
+    EXPECT_FALSE(builder.urlRequest());
+}
+
+TEST(Parameters, EncodingAndComparison) {
+    EXPECT_EQ(URLRequestParameter("a b", "c&d").URLEncodedParameterString(), "a%20b=c%26d");
+    EXPECT_EQ(URLRequestParameter("flag", std::nullopt).URLEncodedParameterString(), "flag=");
+    EXPECT_GT(URLRequestParameter("a", "2").compare(URLRequestParameter("a", "10")), 0);
+    EXPECT_LT(URLRequestParameter("B", "z").compare(URLRequestParameter("a", "a")), 0); // case-sensitive
+    EXPECT_LT(URLRequestParameter("a", std::nullopt).compare(URLRequestParameter("a", "")), 0);
+    EXPECT_EQ(URLRequestParameter::parameterStringForParameters({}), "");
+    EXPECT_EQ(URLRequestParameter::parameterStringForDictionary({{"b", "1"}, {"a", "2"}}), "b=1&a=2");
+}
+
+TEST(Parameters, ParsingSplitsAtFirstEqualsAndSkipsBarePieces) {
+    auto parameters = URLRequestParameter::parametersFromString("a=1&b=x=y&bare&&c=%E2%82%AC&a=3");
+    ASSERT_EQ(parameters.size(), 4u);
+    EXPECT_EQ(parameters[1], URLRequestParameter("b", "x=y"));
+    EXPECT_EQ(parameters[2], URLRequestParameter("c", "\xE2\x82\xAC"));
+    EXPECT_TRUE(URLRequestParameter::parametersFromString("").empty());
+    auto dictionary = URLRequestParameter::parameterDictionaryFromString("a=1&b=x=y&bare&a=3");
+    EXPECT_EQ(dictionary, (std::map<std::string, std::string>{{"a", "3"}, {"b", "x=y"}}));
+}
+
+TEST(Signing, BuilderFromSignedRequestRecoversParameters) {
+    CSSignedRequest signedRequest{"GET", "https://h/p?b=2&a=x%20y", {}, {}};
+    OAuthURLRequest builder(signedRequest);
+    EXPECT_EQ(builder.url(), "https://h/p");
+    EXPECT_EQ(builder.HTTPMethod(), "GET");
+    EXPECT_EQ(builder.parameters(), (URLRequestParameters{{"b", "2"}, {"a", "x y"}}));
+}
+
+} // namespace
