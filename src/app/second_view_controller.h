@@ -1,0 +1,59 @@
+#pragma once
+
+#include "view_controller.h"
+
+#include <string_view>
+
+class CommandContext;
+
+// The Restoration screen. Its alerts: tag 1 offers a respring after the
+// packages restoration, tag 2 a reboot after restoring everything.
+class SecondViewController : public ViewController {
+public:
+    using ViewController::ViewController;
+    using Command = void (SecondViewController::*)();
+
+    static constexpr int kRespringOfferTag = 1;
+    static constexpr int kRebootOfferTag = 2;
+
+    bool CreateTmpFolder(CommandContext& context);
+    bool RemoveTmpFolder(CommandContext& context);
+
+    void RestoreTweaksPrefMethod();
+    void RestoreAccountsMethod();
+    void RestoreAddressBookMethod();
+    void RestoreCalendarMethod();
+    void RestoreNotesMethod();
+    void RestoreSafariMethod();
+    void RestoreSMSMethod();
+    void RestoreVoicemailMethod();
+    void RestoreCallHistoryMethod();
+    void RestoreSpringBoardMethod();
+    void RestoreDCIMMethod();
+
+    void viewDidLoad() override;
+
+    void RestoreCydiaSources();
+    void RestoreCydiaPackages();
+    void RestoreAllPref();
+
+    void RestoreTweaksPref() { RestoreTweaksPrefMethod(); }
+    void RestoreAccounts() { RestoreAccountsMethod(); }
+    void RestoreAddressBook() { RestoreAddressBookMethod(); }
+    void RestoreCalendar() { RestoreCalendarMethod(); }
+    void RestoreNotes() { RestoreNotesMethod(); }
+    void RestoreSafari() { RestoreSafariMethod(); }
+    void RestoreSMS() { RestoreSMSMethod(); }
+    void RestoreVoicemail() { RestoreVoicemailMethod(); }
+    void RestoreCallHistory() { RestoreCallHistoryMethod(); }
+    void RestoreSpringBoard() { RestoreSpringBoardMethod(); }
+    void RestoreDCIM() { RestoreDCIMMethod(); }
+
+    void alertView(const Alert& alert, int clickedButtonAtIndex) override;
+
+    // The command of a key ("Accounts", "AllPref", "CydiaSources" …), or null.
+    static Command commandForKey(std::string_view key);
+
+private:
+    void restoreCategory(std::string_view key);
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The command line: options anywhere, the other words form the command.
+struct CliArguments {
+    std::string root = "/";
+    bool yes = false;
+    std::vector<std::string> answers;
+    std::string serviceUrl;
+    std::string serviceCa;
+    std::vector<std::string> words; // the command and its operands
+};
+
+struct ParsedArguments {
+    std::optional<CliArguments> arguments;
+    std::string error; // usage error when arguments is empty
+};
+
+ParsedArguments parseArguments(const std::vector<std::string>& argv);
+
+extern const char* const kUsageText;

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <sys/types.h>
+
+// File-manager calls of the commands. Each reports failure as a message
+// (empty on success) instead of throwing.
+namespace file_ops {
+
+bool exists(const std::string& path);    // anything, links included, never followed
+bool isFolder(const std::string& path);  // a real folder, not a link to one
+bool isLink(const std::string& path);
+
+// Removes a file or folder tree; a link is removed, never followed. A path
+// that does not exist is no error.
+std::string remove(const std::string& path);
+// Moves a file, replacing nothing: fails when the destination exists.
+std::string moveNoReplace(const std::string& from, const std::string& to);
+
+std::optional<std::string> readFile(const std::string& path);
+// Writes a complete new file beside the destination, then renames it over.
+std::string writeFileAtomically(const std::string& path, const std::string& content);
+// Copies a file's bytes beside the destination, then renames it over.
+std::string copyFileAtomically(const std::string& from, const std::string& to);
+
+// Owner and group of a path (links not followed).
+std::optional<std::pair<uid_t, gid_t>> ownerOf(const std::string& path);
+
+std::string errnoText(int error);
+
+} // namespace file_ops

@@ -1,0 +1,11 @@
+#pragma once
+
+class CommandContext;
+
+// The two device restarts: run and wait, no overlay, input not blocked.
+namespace restart {
+
+bool respring(CommandContext& context); // "/usr/bin/killall" "backboardd"
+bool reboot(CommandContext& context);   // "/sbin/reboot"
+
+} // namespace restart
