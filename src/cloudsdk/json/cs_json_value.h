@@ -47,11 +47,11 @@ public:
     CSJsonValue() noexcept { clearBytes(); }
     CSJsonValue(std::nullptr_t) noexcept : CSJsonValue() {}
     CSJsonValue(bool value) noexcept;
-    CSJsonValue(int value) noexcept : CSJsonValue(static_cast<int64_t>(value)) {}
-    CSJsonValue(long value) noexcept : CSJsonValue(static_cast<int64_t>(value)) {}
+    CSJsonValue(int value) noexcept : CSJsonValue(static_cast<long long>(value)) {}
+    CSJsonValue(long value) noexcept : CSJsonValue(static_cast<long long>(value)) {}
     CSJsonValue(long long value) noexcept;
-    CSJsonValue(unsigned value) noexcept : CSJsonValue(static_cast<uint64_t>(value)) {}
-    CSJsonValue(unsigned long value) noexcept : CSJsonValue(static_cast<uint64_t>(value)) {}
+    CSJsonValue(unsigned value) noexcept : CSJsonValue(static_cast<unsigned long long>(value)) {}
+    CSJsonValue(unsigned long value) noexcept : CSJsonValue(static_cast<unsigned long long>(value)) {}
     CSJsonValue(unsigned long long value) noexcept;
     CSJsonValue(const CSJsonDecimal& value);
     CSJsonValue(std::string_view text);

@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "cs_json.h"
+
+namespace {
+
+using Trace = std::vector<std::pair<int, std::string>>;
+
+Trace traceOf(const CSJsonBase& base)
+{
+    Trace trace;
+    for (const auto& record : base.errorTrace()) trace.emplace_back(record->code, record->description);
+    return trace;
+}
+
+Trace fragmentTrace(std::string_view text)
+{
+    CSJsonParser parser;
+    EXPECT_FALSE(parser.fragmentWithString(text)) << text;
+    return traceOf(parser);
+}
+
+CSJsonValue fragment(std::string_view text)
+{
+    CSJsonParser parser;
+    auto value = parser.fragmentWithString(text);
+    EXPECT_TRUE(value) << text << " " << CSJsonDescribeTrace(parser.errorTrace());
+    return value.value_or(CSJsonValue());
+}
+
+struct TraceCase {
+    std::string text;
+    Trace trace;
+};
+
+}  // namespace
+
+TEST(JsonReaderErrors, EachFailureLeavesItsCodedTrace)
+{
+    const std::vector<TraceCase> cases = {
+        {"", {{11, "Unexpected end of string"}}},
+        {" \t\n ", {{11, "Unexpected end of string"}}},
+        {"[1,]", {{9, "Trailing comma disallowed in array"}}},
+        {"[,1]", {{3, "Unrecognised leading character"}, {3, "Expected value while parsing array"}}},
+        {"-", {{2, "No digits after initial minus"}}},
+        {"01", {{2, "Leading 0 disallowed in number"}}},
+        {"1.", {{2, "No digits after decimal point"}}},
+        {"1e+", {{2, "No digits after exponent"}}},
+        {"+1", {{2, "Leading + disallowed in number"}}},
+        {"[1] x", {{10, "Garbage after JSON"}}},
+        {"\"a\tb\"", {{5, "Unescaped control character '0x9'"}}},
+        {"\"abc", {{5, "Unescaped control character '0x0'"}}},
+        {"\"\\ude00\"",
+         {{6, "Invalid high character in surrogate pair"}, {6, "Broken unicode character"}}},
+        {"\"\\ud83d \"",
+         {{6, "Missing low character in surrogate pair"}, {6, "Broken unicode character"}}},
+        {"\"\\ud83d\\u0041\"", {{6, "Invalid low surrogate char"}, {6, "Broken unicode character"}}},
+        {"\"\\u12g4\"",
+         {{6, "Missing hex digit in quad"}, {6, "Missing hex quad"}, {6, "Broken unicode character"}}},
+        {"\"\\q\"", {{8, "Illegal escape sequence '0x71'"}}},
+        {"\"\\n", {{11, "Unexpected EOF while parsing string"}}},
+        {"{\"a\": tru}", {{3, "Expected 'true'"}, {3, "Object value expected for key: a"}}},
+        {"{\"a\" 1}", {{3, "Expected ':' separating key and value"}}},
+        {"{1:2}", {{3, "Object key string expected"}}},
+        {"{\"a\":1,}", {{9, "Trailing comma disallowed in object"}}},
+        {"{", {{11, "End of input while parsing object"}}},
+        {"{\"a\":1", {{11, "End of input while parsing object"}}},
+        {"[1", {{11, "End of input while parsing array"}}},
+        {"[\"x\" , {\"k\": [nul]}]",
+         {{3, "Expected 'null'"},
+          {3, "Expected value while parsing array"},
+          {3, "Object value expected for key: k"},
+          {3, "Expected value while parsing array"}}},
+        // The comma between elements is required.
+        {"[1 2]", {{3, "Expected ',' or ']' while parsing array"}}},
+        {"{\"a\":1 \"b\":2}", {{3, "Expected ',' or '}' while parsing object"}}},
+        {"[[1] [2]]", {{3, "Expected ',' or ']' while parsing array"}}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(fragmentTrace(c.text), c.trace) << c.text;
+}
+
+TEST(JsonReaderErrors, TraceChainsEachRecordToThePreviousOne)
+{
+    CSJsonParser parser;
+    ASSERT_FALSE(parser.objectWithString("{\"a\": tru}"));
+    const auto& trace = parser.errorTrace();
+    ASSERT_EQ(trace.size(), 2u);
+    EXPECT_EQ(trace[0]->underlying, nullptr);
+    EXPECT_EQ(trace[1]->underlying, trace[0]);
+    EXPECT_EQ(trace[1]->domain, CSJSONErrorDomain);
+}
+
+TEST(JsonReaderErrors, ReadsStopAtTheEndOfTheText)
+{
+    // Truncated literals, escapes and quads fail without reading past the
+    // end, although the bytes after the view would complete them.
+    const std::vector<std::tuple<std::string, std::size_t, int>> cases = {
+        {"true", 3, 3},
+        {"false", 4, 3},
+        {"null", 2, 3},
+        {"\"\\u0041\"", 5, 6},
+        {"\"\\ud83d\\ude00\"", 10, 6},
+        {"\"\\n\"", 2, 8},
+        {"\"abc\"", 4, 5},
+        {"12e5", 3, 2},
+    };
+    for (const auto& [backing, length, code] : cases) {
+        const std::string_view text = std::string_view(backing).substr(0, length);
+        CSJsonParser parser;
+        EXPECT_FALSE(parser.fragmentWithString(text)) << text;
+        ASSERT_FALSE(parser.errorTrace().empty());
+        EXPECT_EQ(parser.errorTrace().front()->code, code) << text;
+    }
+}
+
+TEST(JsonReaderErrors, NumbersOutsideTheDecimalKindFailWithCode2)
+{
+    for (const char* text : {"1e128000", "1e-129", "123456789012345678901234567890123456789012", "-1.5e-200"}) {
+        EXPECT_EQ(fragmentTrace(text), (Trace{{2, "Failed creating decimal instance"}})) << text;
+    }
+}
+
+TEST(JsonReaderTopLevel, FragmentAndObjectEntries)
+{
+    CSJsonParser parser;
+    auto value = parser.fragmentWithString("  42 ");
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->asInt64(), 42);
+    EXPECT_FALSE(parser.objectWithString("  42 "));
+    EXPECT_EQ(traceOf(parser), (Trace{{4, "Valid fragment, but not JSON"}}));
+    EXPECT_TRUE(parser.objectWithString("[1]  \n"));
+    EXPECT_TRUE(parser.errorTrace().empty()) << "each call starts with a clear trace";
+    EXPECT_FALSE(parser.fragmentWithString(std::nullopt));
+    EXPECT_EQ(traceOf(parser), (Trace{{12, "Input was 'nil'"}}));
+    EXPECT_FALSE(parser.objectWithString(static_cast<const char*>(nullptr)));
+    EXPECT_EQ(traceOf(parser), (Trace{{12, "Input was 'nil'"}}));
+}
+
+TEST(JsonReaderTopLevel, DepthLimit)
+{
+    auto nested = [](int levels) { return std::string(levels, '[') + std::string(levels, ']'); };
+    CSJsonParser parser;
+    EXPECT_TRUE(parser.objectWithString(nested(512)));
+    EXPECT_FALSE(parser.objectWithString(nested(513)));
+    EXPECT_EQ(parser.errorTrace().front()->code, 7);
+    EXPECT_EQ(parser.errorTrace().front()->description, "Nested too deep");
+    EXPECT_EQ(parser.errorTrace().size(), 513u);
+    parser.setMaxDepth(3);
+    EXPECT_TRUE(parser.objectWithString("{\"a\":[{}]}"));
+    EXPECT_FALSE(parser.objectWithString("{\"a\":[{\"b\":[]}]}"));
+    // Without a limit, nesting deep enough to exhaust a stack is still refused.
+    parser.setMaxDepth(0);
+    EXPECT_TRUE(parser.objectWithString(nested(2000)));
+    EXPECT_FALSE(parser.objectWithString(nested(200000)));
+}
+
+TEST(JsonReaderValues, BlanksIncludeVerticalTabAndFormFeed)
+{
+    const CSJsonValue value = fragment("\v[\f1,\r\t2 \n]\v\f");
+    EXPECT_EQ(value, CSJsonValue::array({1, 2}));
+    EXPECT_FALSE(CSJsonParser().fragmentWithString("[1,\xc2\xa0" "2]"));
+}
+
+TEST(JsonReaderValues, StringsDecodeEscapesAndSurrogatePairsToUtf8)
+{
+    EXPECT_EQ(fragment("\"\\ud83d\\ude00\"").stringView(), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(fragment("\"\\\"\\\\\\/\\b\\f\\n\\r\\t\"").stringView(), "\"\\/\b\f\n\r\t");
+    EXPECT_EQ(fragment("\"a\\u0000b\"").stringView(), std::string_view("a\0b", 3));
+    EXPECT_EQ(fragment("\"\\u00e9t\\u00C9\"").stringView(), "\xC3\xA9t\xC3\x89");
+    EXPECT_EQ(fragment("\"\xE2\x82\xAC \xF0\x9D\x84\x9E\"").stringView(), "\xE2\x82\xAC \xF0\x9D\x84\x9E");
+    const std::string longText(300, 'x');
+    EXPECT_EQ(fragment("\"" + longText + "\\n" + longText + "\"").stringView(), longText + "\n" + longText);
+}
+
+TEST(JsonReaderValues, MalformedUtf8InStringsIsRefused)
+{
+    for (const char* text : {"\"\xC3\"", "\"\xED\xA0\x80\"", "\"\xC0\xAF\"", "\"\xF4\x90\x80\x80\"", "\"aaaaaaaaaaaaaaaaaaaa\xFF\""}) {
+        EXPECT_EQ(fragmentTrace(text), (Trace{{3, "Invalid UTF-8 in string"}})) << text;
+    }
+}
+
+TEST(JsonReaderValues, NumbersKeepTheirDecimalDigits)
+{
+    EXPECT_EQ(fragment("0.1").asDecimal(), (CSJsonDecimal{1, -1, false}));
+    EXPECT_EQ(fragment("-12.50e3").asDecimal(), (CSJsonDecimal{1250, 1, true}));
+    EXPECT_EQ(fragment("1E-128").asDecimal(), (CSJsonDecimal{1, -128, false}));
+    EXPECT_EQ(fragment("1e130").asDecimal(), (CSJsonDecimal{1000, 127, false}));
+    EXPECT_EQ(fragment("-0").asDecimal(), CSJsonDecimal{});
+    // 38 significant digits survive exactly.
+    const std::string digits = "12345678901234567890123456789012345678";
+    const CSJsonDecimal big = fragment(digits).asDecimal();
+    EXPECT_EQ(big.toString(), digits);
+    EXPECT_EQ(fragment("0." + digits).asDecimal().toString(), "0." + digits);
+    EXPECT_EQ(fragment("18446744073709551616").asInt64(), INT64_MAX);
+    EXPECT_EQ(fragment("-9223372036854775808").asInt64(), INT64_MIN);
+    EXPECT_EQ(fragment("-9223372036854775809").asInt64(), INT64_MIN);
+    EXPECT_EQ(fragment("12.99").asInt64(), 12);
+    EXPECT_EQ(fragment("-12.99").asInt64(), -12);
+}
+
+TEST(JsonReaderValues, RepeatedKeysKeepTheLastValueAtTheFirstPosition)
+{
+    const CSJsonValue value = fragment("{\"a\":1,\"b\":2,\"a\":3,\"c\":4,\"b\":5}");
+    ASSERT_EQ(value.size(), 3u);
+    const auto& members = value.members();
+    EXPECT_EQ(members[0].key(), "a");
+    EXPECT_EQ(members[0].value.asInt64(), 3);
+    EXPECT_EQ(members[1].key(), "b");
+    EXPECT_EQ(members[1].value.asInt64(), 5);
+    EXPECT_EQ(members[2].key(), "c");
+
+    std::string many = "{";
+    for (int i = 0; i < 300; ++i) many += "\"k" + std::to_string(i % 100) + "\":" + std::to_string(i) + ",";
+    many.back() = '}';
+    const CSJsonValue large = fragment(many);
+    ASSERT_EQ(large.size(), 100u);
+    EXPECT_EQ(large.members()[7].key(), "k7");
+    EXPECT_EQ(large.find("k7")->asInt64(), 207);
+}
+
+TEST(JsonFacade, KeepsTheLastFailureAndHandsOutItsLastRecord)
+{
+    CSJSON json;
+    EXPECT_EQ(json.maxDepth(), 512u);
+    CSJsonErrorPtr error;
+    EXPECT_FALSE(json.objectWithString("7", &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code, 4);
+    EXPECT_TRUE(json.fragmentWithString("7", &error));
+    EXPECT_FALSE(json.fragmentWithString("{\"a\":[}", nullptr));
+    ASSERT_EQ(json.errorTrace().size(), 3u);
+    EXPECT_EQ(json.errorTrace().back()->description, "Object value expected for key: a");
+
+    json.setMaxDepth(1);
+    EXPECT_EQ(json.jsonParser().maxDepth(), 1u);
+    EXPECT_EQ(json.jsonWriter().maxDepth(), 1u);
+    EXPECT_FALSE(json.objectWithString("[[]]", &error));
+    EXPECT_EQ(error->code, 3);
+    EXPECT_EQ(json.errorTrace().front()->code, 7);
+    EXPECT_FALSE(json.stringWithObject(CSJsonValue::array({CSJsonValue::array()}), &error));
+    EXPECT_EQ(error->code, 7);
+}
