@@ -1,0 +1,413 @@
+#include "hud_test_support.h"
+
+#include "activity_spinner.h"
+#include "lum_bar_progress_view.h"
+#include "lum_round_progress_view.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPointer>
+#include <QThread>
+#include <QThreadPool>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <thread>
+
+using hudtest::drainEvents;
+using hudtest::makeHost;
+
+namespace {
+
+constexpr int kPatienceMs = 3000;
+
+// Counts the completion block and delegate calls of one overlay.
+struct Calls {
+    int completion = 0;
+    int delegate = 0;
+    LumProgressHUD* hiddenHud = nullptr;
+
+    void watch(LumProgressHUD* hud) {
+        hud->setCompletionBlock([this] { ++completion; });
+        LumProgressHUDDelegate observer;
+        observer.hudWasHidden = [this](LumProgressHUD* h) {
+            ++delegate;
+            hiddenHud = h;
+        };
+        hud->setDelegate(observer);
+    }
+};
+
+// An overlay on the host that is not removed when hidden.
+LumProgressHUD* keptHUD(QWidget* host) {
+    auto* hud = new LumProgressHUD(host);
+    hud->setParent(host);
+    return hud;
+}
+
+} // namespace
+
+TEST(HudLifecycle, AnimatedShowThenHideLeavesHostAfterFade) {
+    auto host = makeHost();
+    LumProgressHUD* raw = LumProgressHUD::showHUDAddedTo(host.get(), true);
+    QPointer<LumProgressHUD> hud(raw);
+    Calls calls;
+    calls.watch(raw);
+
+    EXPECT_TRUE(raw->removeFromSuperViewOnHide());
+    EXPECT_EQ(LumProgressHUD::HUDForView(host.get()), raw);
+    EXPECT_EQ(raw->geometry(), host->rect());
+    EXPECT_LT(raw->alpha(), 1.0f);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return raw->alpha() >= 1.0; }, kPatienceMs));
+
+    raw->hide(true);
+    // The fade runs first: still on the host, nothing reported yet.
+    EXPECT_EQ(LumProgressHUD::HUDForView(host.get()), raw);
+    EXPECT_EQ(calls.completion, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return LumProgressHUD::HUDForView(host.get()) == nullptr; },
+                                kPatienceMs));
+    EXPECT_EQ(calls.completion, 1);
+    EXPECT_EQ(calls.delegate, 1);
+    EXPECT_EQ(calls.hiddenHud, raw);
+    drainEvents();
+    EXPECT_TRUE(hud.isNull()) << "a removed overlay deletes itself";
+
+    QTest::qWait(100);
+    EXPECT_EQ(calls.completion, 1);
+    EXPECT_EQ(calls.delegate, 1);
+}
+
+TEST(HudLifecycle, UnanimatedHideOrHideBeforeShowFinishesAtOnce) {
+    auto host = makeHost();
+    {
+        LumProgressHUD* hud = LumProgressHUD::showHUDAddedTo(host.get(), false);
+        EXPECT_EQ(hud->alpha(), 1.0f);
+        Calls calls;
+        calls.watch(hud);
+        hud->hide(false);
+        EXPECT_EQ(LumProgressHUD::HUDForView(host.get()), nullptr);
+        EXPECT_EQ(hud->alpha(), 0.0f);
+        EXPECT_EQ(calls.completion, 1);
+        EXPECT_EQ(calls.delegate, 1);
+        drainEvents();
+    }
+    {
+        LumProgressHUD* hud = keptHUD(host.get());
+        hud->setGraceTime(0.5f);
+        hud->show(true);
+        EXPECT_FALSE(hud->hasShowStarted());
+        hud->hide(true);
+        EXPECT_TRUE(hud->isFinished());
+        EXPECT_EQ(hud->alpha(), 0.0f);
+        delete hud;
+    }
+}
+
+TEST(HudTimers, GraceTimeWithoutTaskNeverShows) {
+    auto host = makeHost();
+    LumProgressHUD* hud = keptHUD(host.get());
+    hud->setGraceTime(0.2f);
+    hud->show(true);
+    QTest::qWait(500);
+    EXPECT_FALSE(hud->hasShowStarted());
+    EXPECT_EQ(hud->alpha(), 0.0f);
+    delete hud;
+}
+
+TEST(HudTimers, GraceTimeShowsOverlayWhileTaskStillRuns) {
+    auto host = makeHost();
+    LumProgressHUD* hud = keptHUD(host.get());
+    hud->setGraceTime(0.1f);
+    std::atomic<bool> release = false;
+    hud->showAnimated(false, [&] {
+        while (!release)
+            QThread::msleep(5);
+    });
+    EXPECT_FALSE(hud->hasShowStarted());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hud->alpha() >= 1.0; }, kPatienceMs));
+    release = true;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return hud->isFinished(); }, kPatienceMs));
+    EXPECT_FALSE(hud->taskInProgress());
+    delete hud;
+}
+
+TEST(HudTimers, MinShowTimeDelaysHideByTheRemainingTime) {
+    auto host = makeHost();
+    LumProgressHUD* hud = keptHUD(host.get());
+    hud->setMinShowTime(0.6f);
+    hud->show(false);
+    QTest::qWait(100);
+
+    QElapsedTimer sinceHide;
+    sinceHide.start();
+    hud->hide(false);
+    EXPECT_EQ(hud->alpha(), 1.0f);
+    QTest::qWait(250);
+    EXPECT_FALSE(hud->isFinished()) << "hidden before the minimum show time";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hud->isFinished(); }, kPatienceMs));
+    // About 0.5 s remained when hide was asked for.
+    EXPECT_GE(sinceHide.elapsed(), 450);
+    EXPECT_EQ(hud->alpha(), 0.0f);
+    delete hud;
+}
+
+TEST(HudTimers, PendingDelayedHideIsCancelledWhenHidingFinishes) {
+    auto host = makeHost();
+    LumProgressHUD* hud = keptHUD(host.get());
+    Calls calls;
+    calls.watch(hud);
+    hud->show(false);
+    hud->hide(false, 0.2);
+    hud->hide(false);
+    EXPECT_EQ(calls.delegate, 1);
+    QTest::qWait(400);
+    EXPECT_EQ(calls.delegate, 1) << "the delayed hide ran after done";
+
+    // Without an earlier hide, the delayed one does its work.
+    hud->show(false);
+    hud->hide(false, 0.05);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return calls.delegate == 2; }, kPatienceMs));
+    delete hud;
+}
+
+TEST(HudAnimation, ZoomTypesScaleFromAndToTheirEnds) {
+    auto host = makeHost();
+    for (const auto& [type, showFrom, hideTo] :
+         {std::tuple{1, 1.5, 0.5}, std::tuple{2, 0.5, 1.5}, std::tuple{0, 1.0, 1.0}}) {
+        SCOPED_TRACE(type);
+        LumProgressHUD* hud = keptHUD(host.get());
+        hud->setAnimationType(type);
+        double scaleAtDone = 0;
+        LumProgressHUDDelegate observer;
+        observer.hudWasHidden = [&](LumProgressHUD* h) { scaleAtDone = h->hudTransform().m11(); };
+        hud->setDelegate(observer);
+
+        hud->show(true);
+        EXPECT_DOUBLE_EQ(hud->hudTransform().m11(), showFrom);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return hud->alpha() >= 1.0; }, kPatienceMs));
+        EXPECT_DOUBLE_EQ(hud->hudTransform().m11(), 1.0);
+
+        hud->hide(true);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return hud->isFinished(); }, kPatienceMs));
+        EXPECT_NEAR(scaleAtDone, hideTo, 1e-9);
+        delete hud;
+    }
+}
+
+namespace {
+
+class Worker {
+public:
+    void work(int millis) {
+        QThread::msleep(millis);
+        ranOn = QThread::currentThread();
+    }
+    std::atomic<QThread*> ranOn = nullptr;
+};
+
+} // namespace
+
+TEST(HudTasks, SelectorOnItsOwnThreadHidesOverlayWhenItEnds) {
+    auto host = makeHost();
+    LumProgressHUD* hud = LumProgressHUD::showHUDAddedTo(host.get(), false);
+    hud->hide(false);
+    drainEvents();
+
+    hud = new LumProgressHUD(host.get());
+    hud->setRemoveFromSuperViewOnHide(true);
+    hud->setParent(host.get());
+    Worker worker;
+    hud->showWhileExecuting(&Worker::work, &worker, 50, true);
+    EXPECT_TRUE(hud->taskInProgress());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return LumProgressHUD::HUDForView(host.get()) == nullptr; },
+                                kPatienceMs));
+    EXPECT_NE(worker.ranOn.load(), nullptr);
+    EXPECT_NE(worker.ranOn.load(), QThread::currentThread());
+    drainEvents();
+}
+
+TEST(HudTasks, BlockOnPoolRunsCompletionOnceOnMainThreadAfterBlock) {
+    auto host = makeHost();
+    LumProgressHUD* hud = keptHUD(host.get());
+    QThreadPool pool;
+    std::atomic<bool> blockDone = false;
+    std::atomic<QThread*> blockThread = nullptr;
+    int completions = 0;
+    bool completionAfterBlock = false;
+    QThread* completionThread = nullptr;
+
+    hud->showAnimated(
+        true,
+        [&] {
+            blockThread = QThread::currentThread();
+            QThread::msleep(30);
+            blockDone = true;
+        },
+        &pool,
+        [&] {
+            ++completions;
+            completionAfterBlock = blockDone;
+            completionThread = QThread::currentThread();
+        });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hud->isFinished(); }, kPatienceMs));
+    QTest::qWait(50);
+    EXPECT_EQ(completions, 1);
+    EXPECT_TRUE(completionAfterBlock);
+    EXPECT_EQ(completionThread, QThread::currentThread());
+    EXPECT_NE(blockThread.load(), QThread::currentThread());
+    delete hud;
+}
+
+TEST(HudTasks, OverlayDeletedWhileTaskRunsIsNotTouchedByItsEnd) {
+    auto host = makeHost();
+    auto* hud = keptHUD(host.get());
+    std::atomic<bool> release = false;
+    hud->showAnimated(false, [&] {
+        while (!release)
+            QThread::msleep(2);
+    });
+    delete hud;
+    release = true;
+    QThreadPool::globalInstance()->waitForDone(kPatienceMs);
+    drainEvents();
+    SUCCEED();
+}
+
+TEST(HudProperties, ChangesFromAnotherThreadAreAppliedOnTheMainThread) {
+    auto host = makeHost();
+    LumProgressHUD* hud = keptHUD(host.get());
+    std::thread other([hud] {
+        hud->setLabelText("From a worker");
+        hud->setMode(LumProgressHUD::ModeBar);
+        hud->setProgress(0.25f);
+    });
+    other.join();
+    // Stored at once, applied only once the main thread gets to it.
+    EXPECT_EQ(hud->labelText(), "From a worker");
+    EXPECT_TRUE(hud->labelFrame().isEmpty());
+    EXPECT_NE(qobject_cast<ActivitySpinner*>(hud->indicator()), nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(hud->labelFrame().isEmpty());
+    auto* bar = qobject_cast<LumBarProgressView*>(hud->indicator());
+    ASSERT_NE(bar, nullptr);
+    EXPECT_FLOAT_EQ(bar->progress(), 0.25f);
+    delete hud;
+}
+
+TEST(HudProperties, DefaultsAtCreation) {
+    auto host = makeHost();
+    LumProgressHUD hud(host.get());
+    EXPECT_EQ(hud.mode(), 0);
+    EXPECT_EQ(hud.animationType(), 0);
+    EXPECT_FLOAT_EQ(hud.opacity(), 0.8f);
+    EXPECT_FALSE(hud.color().has_value());
+    EXPECT_FLOAT_EQ(hud.margin(), 20.0f);
+    EXPECT_FLOAT_EQ(hud.cornerRadius(), 10.0f);
+    EXPECT_FALSE(hud.dimBackground());
+    EXPECT_FALSE(hud.removeFromSuperViewOnHide());
+    EXPECT_TRUE(hud.labelFont().bold());
+    EXPECT_EQ(hud.labelFont().pixelSize(), 16);
+    EXPECT_EQ(hud.detailsLabelFont().pixelSize(), 12);
+    EXPECT_EQ(hud.labelColor(), QColor(Qt::white));
+    EXPECT_EQ(hud.alpha(), 0.0f);
+    EXPECT_EQ(hud.geometry(), host->rect());
+    EXPECT_EQ(hud.parentWidget(), nullptr) << "initWithView only borrows the bounds";
+    auto* spinner = qobject_cast<ActivitySpinner*>(hud.indicator());
+    ASSERT_NE(spinner, nullptr);
+    EXPECT_TRUE(spinner->isAnimating());
+}
+
+TEST(HudProperties, NullViewIsAProgrammingError) {
+    try {
+        LumProgressHUD hud(static_cast<QWidget*>(nullptr));
+        FAIL() << "no error for a null view";
+    } catch (const std::invalid_argument& error) {
+        EXPECT_STREQ(error.what(), "View must not be nil.");
+    }
+    EXPECT_THROW(LumProgressHUD::showHUDAddedTo(nullptr, true), std::invalid_argument);
+}
+
+TEST(HudProperties, ModesBuildTheirIndicators) {
+    auto host = makeHost();
+    LumProgressHUD* hud = keptHUD(host.get());
+    hud->setProgress(0.4f);
+
+    hud->setMode(LumProgressHUD::ModeRing);
+    auto* round = qobject_cast<LumRoundProgressView*>(hud->indicator());
+    ASSERT_NE(round, nullptr);
+    EXPECT_TRUE(round->isAnnular());
+    EXPECT_FLOAT_EQ(round->progress(), 0.4f);
+    hud->setMode(LumProgressHUD::ModePie);
+    EXPECT_EQ(hud->indicator(), round) << "the round view is kept";
+    EXPECT_FALSE(round->isAnnular()) << "pie after ring must not stay a ring";
+
+    hud->setMode(LumProgressHUD::ModeBar);
+    EXPECT_NE(qobject_cast<LumBarProgressView*>(hud->indicator()), nullptr);
+
+    QPointer<QLabel> custom(new QLabel("custom"));
+    custom->resize(50, 30);
+    hud->setCustomView(custom);
+    hud->setMode(LumProgressHUD::ModeCustom);
+    EXPECT_EQ(hud->indicator(), custom.data());
+    EXPECT_EQ(hud->indicatorFrame().size(), QSizeF(50, 30));
+
+    hud->setMode(LumProgressHUD::ModeText);
+    EXPECT_EQ(hud->indicator(), nullptr);
+    EXPECT_FALSE(custom.isNull()) << "the custom view stays for a later mode 4";
+
+    hud->setMode(LumProgressHUD::ModeSpinner);
+    hud->setActivityIndicatorColor(Qt::red);
+    auto* spinner = qobject_cast<ActivitySpinner*>(hud->indicator());
+    ASSERT_NE(spinner, nullptr);
+    EXPECT_EQ(spinner->color(), QColor(Qt::red));
+    delete hud;
+    EXPECT_TRUE(custom.isNull()) << "the overlay owns its custom view";
+}
+
+TEST(HudHost, ClassOperationsFindAndHideTopmostOverlays) {
+    auto host = makeHost();
+    EXPECT_FALSE(LumProgressHUD::hideHUDForView(host.get(), false));
+    EXPECT_EQ(LumProgressHUD::HUDForView(host.get()), nullptr);
+
+    LumProgressHUD* first = LumProgressHUD::showHUDAddedTo(host.get(), false);
+    auto* other = new QWidget(host.get());
+    LumProgressHUD* second = LumProgressHUD::showHUDAddedTo(host.get(), false);
+    other->raise();
+    EXPECT_EQ(LumProgressHUD::allHUDsForView(host.get()),
+              (QList<LumProgressHUD*>{first, second}));
+    EXPECT_EQ(LumProgressHUD::HUDForView(host.get()), second);
+
+    EXPECT_TRUE(LumProgressHUD::hideHUDForView(host.get(), false));
+    EXPECT_EQ(LumProgressHUD::allHUDsForView(host.get()), QList<LumProgressHUD*>{first});
+
+    LumProgressHUD* kept = keptHUD(host.get());
+    EXPECT_EQ(LumProgressHUD::hideAllHUDsForView(host.get(), false), 2);
+    EXPECT_TRUE(LumProgressHUD::allHUDsForView(host.get()).isEmpty());
+    (void)kept;
+    drainEvents();
+}
+
+TEST(HudHost, OverlayFollowsItsHostsSize) {
+    auto host = makeHost(320, 480);
+    LumProgressHUD* hud = LumProgressHUD::showHUDAddedTo(host.get(), false);
+    // Spinner only: 37 + 2 * 20 on each side, centred with halves rounded up.
+    EXPECT_EQ(hud->boxRect(), QRectF(122, 202, 77, 77));
+    host->resize(480, 320);
+    EXPECT_EQ(hud->geometry(), QRect(0, 0, 480, 320));
+    EXPECT_EQ(hud->boxRect(), QRectF(202, 122, 77, 77));
+    hud->hide(false);
+    drainEvents();
+}
+
+TEST(HudHost, InvisibleOverlayLetsInputThrough) {
+    auto host = makeHost();
+    LumProgressHUD* hud = keptHUD(host.get());
+    EXPECT_TRUE(hud->testAttribute(Qt::WA_TransparentForMouseEvents));
+    hud->show(false);
+    EXPECT_FALSE(hud->testAttribute(Qt::WA_TransparentForMouseEvents));
+    hud->hide(false);
+    EXPECT_TRUE(hud->testAttribute(Qt::WA_TransparentForMouseEvents));
+    delete hud;
+}
