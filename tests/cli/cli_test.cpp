@@ -1,0 +1,113 @@
+// The command line through its real binary, on temporary device roots.
+#include "command_lock.h"
+#include "temp_device_root.h"
+
+#include <QProcess>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    CliTest() {
+        device.fillLiveFolders();
+        device.makeStoreFolders();
+    }
+
+    Result mobrix(const QStringList& arguments) {
+        QProcess process;
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("MOBRIX_RECORD_TOOLS", QString::fromStdString(device.path("/restarts.log")));
+        process.setProcessEnvironment(environment);
+        process.setStandardInputFile(QProcess::nullDevice());
+        QStringList all{"--root", QString::fromStdString(device.root())};
+        process.start(MOBRIX_BINARY, all + arguments);
+        process.waitForFinished(120000);
+        return {process.exitCode(), process.readAllStandardOutput().toStdString(),
+                process.readAllStandardError().toStdString()};
+    }
+
+    std::string restarts() const { return device.exists("/restarts.log") ? device.read("/restarts.log") : ""; }
+
+    TempDeviceRoot device;
+};
+
+} // namespace
+
+TEST_F(CliTest, UsageErrorsExitWithTwo) {
+    EXPECT_EQ(mobrix({}).status, 2);
+    EXPECT_EQ(mobrix({"frobnicate"}).status, 2);
+    EXPECT_EQ(mobrix({"save", "everything"}).status, 2);
+    EXPECT_EQ(mobrix({"save"}).status, 2);
+    EXPECT_EQ(mobrix({"--bogus", "save", "notes"}).status, 2);
+    EXPECT_EQ(mobrix({"--service", "https://127.0.0.1:1", "save", "notes"}).status, 2);
+    Result version = mobrix({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "mobrix 1.0.0\n");
+    EXPECT_NE(mobrix({"help"}).out.find("CATEGORY: tweaks accounts"), std::string::npos);
+}
+
+TEST_F(CliTest, CategoryWordsAndCommandKeysAnyCase) {
+    Result saved = mobrix({"save", "contacts"});
+    EXPECT_EQ(saved.status, 0) << saved.err;
+    EXPECT_EQ(saved.out, "Contacts Safeguard\nSafeguard done !\n");
+    EXPECT_EQ(mobrix({"save", "ADDRESSBOOK"}).out, "Contacts Safeguard\nSafeguard done !\n");
+    EXPECT_EQ(mobrix({"save", "call-history"}).out, "Call History Safeguard\nSafeguard done !\n");
+    EXPECT_EQ(mobrix({"restore", "CallHistory"}).out, "Call History Restoration\nRestoration done !\n");
+    EXPECT_NE(saved.err.find("Safeguard in progress..."), std::string::npos);
+}
+
+TEST_F(CliTest, AReportedFailureExitsWithOne) {
+    Result result = mobrix({"restore", "notes"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "Notes Restoration\nRestoration failed !\nNo safeguard of Notes to restore\n");
+}
+
+TEST_F(CliTest, ConfirmationsTakeAnswersYesOrAreCancelled) {
+    device.remove("/var/mobile/Library/Preferences/Mobrix");
+    Result cancelled = mobrix({"create-folders"});
+    EXPECT_EQ(cancelled.status, 3);
+    EXPECT_FALSE(device.exists("/var/mobile/Library/Preferences/Mobrix"));
+
+    Result partial = mobrix({"--answer", "partially", "--answer", "CYDIAPACKAGES", "create-folders"});
+    EXPECT_EQ(partial.status, 0) << partial.err;
+    EXPECT_EQ(device.tree("/var/mobile/Library/Preferences/Mobrix"), (std::vector<std::string>{"CydiaPackages/"}));
+    EXPECT_NE(partial.out.find("Create Cydia Packages Folder\nSuccessful !\n"), std::string::npos);
+
+    EXPECT_EQ(mobrix({"--answer", "Partially", "create-folders"}).status, 3);
+    EXPECT_EQ(mobrix({"--answer", "Maybe", "create-folders"}).status, 2);
+    EXPECT_EQ(mobrix({"--yes", "create-folders"}).status, 0);
+    EXPECT_EQ(device.tree("/var/mobile/Library/Preferences/Mobrix").size(), 3u);
+}
+
+TEST_F(CliTest, YesNeverAnswersARestartOffer) {
+    ASSERT_EQ(mobrix({"save", "notes"}).status, 0);
+    Result declined = mobrix({"--yes", "restore", "all"});
+    EXPECT_EQ(declined.status, 0) << declined.err;
+    EXPECT_EQ(declined.out.rfind("All Preferences Restoration\nRestoration done ! Do you want to reboot now ? \n", 0), 0u);
+    EXPECT_EQ(restarts(), "");
+
+    Result accepted = mobrix({"--answer", "reboot now", "restore", "all"});
+    EXPECT_EQ(accepted.status, 0);
+    EXPECT_EQ(restarts(), "/sbin/reboot\n");
+
+    Result confirmed = mobrix({"--yes", "respring"});
+    EXPECT_EQ(confirmed.status, 0);
+    EXPECT_EQ(confirmed.out, "Respring\nDo you really want to Respring your device ?\n");
+    EXPECT_EQ(restarts(), "/sbin/reboot\n/usr/bin/killall backboardd\n");
+}
+
+TEST_F(CliTest, AnotherCommandOnTheSameRootExitsWithFour) {
+    CommandLock running;
+    ASSERT_TRUE(running.tryAcquire(device.root()));
+    Result busy = mobrix({"save", "notes"});
+    EXPECT_EQ(busy.status, 4);
+    EXPECT_EQ(busy.out, "");
+    EXPECT_NE(busy.err.find("another command is running"), std::string::npos);
+}

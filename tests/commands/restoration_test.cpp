@@ -1,0 +1,191 @@
+#include "command_fixture.h"
+
+#include <filesystem>
+
+namespace {
+
+const std::string kStaging = "/var/mobile/Library/Preferences/Mobrix/tmp";
+
+// Writes a zip archive with exactly the given entries (name, content; a name
+// ending in "@" becomes a link to its content).
+void writeZip(const TempDeviceRoot& device, const std::string& devicePath,
+              const std::vector<std::pair<std::string, std::string>>& entries) {
+    std::string script = "import sys, zipfile, stat\nz = zipfile.ZipFile(sys.argv[1], 'w')\n";
+    for (const auto& [name, content] : entries) {
+        if (name.ends_with("@")) {
+            script += "i = zipfile.ZipInfo('" + name.substr(0, name.size() - 1) + "')\n"
+                      "i.external_attr = (stat.S_IFLNK | 0o777) << 16\n"
+                      "z.writestr(i, '" + content + "')\n";
+        } else {
+            script += "z.writestr('" + name + "', '" + content + "')\n";
+        }
+    }
+    script += "z.close()\n";
+    device.write("/make_zip.py", script);
+    ASSERT_EQ(std::system(("python3 " + device.path("/make_zip.py") + " " + device.path(devicePath)).c_str()), 0);
+}
+
+} // namespace
+
+TEST_F(CommandTest, EveryCategoryComesBackFromItsArchive) {
+    safeguard.SaveAllPref();
+    for (auto folder : {"/var/mobile/Library/Accounts", "/var/mobile/Library/Notes",
+                        "/var/wireless/Library/CallHistory", "/var/mobile/Media/DCIM",
+                        "/var/mobile/Media/PhotoData", "/var/mobile/Library/Preferences/Nested"})
+        device.remove(folder);
+    device.write("/var/mobile/Library/Notes/only-live.txt", "stays");
+    device.chown("/var/mobile/Library/Notes", 501, 501);
+    device.write("/var/mobile/Library/SMS/Read me.txt", "changed since");
+
+    restoration.RestoreAllPref();
+    const Alert& alert = screen.lastAlert();
+    EXPECT_EQ(alert.title, "All Preferences Restoration");
+    EXPECT_EQ(alert.message, "Restoration done ! Do you want to reboot now ? ");
+    EXPECT_EQ(alert.tag, 2);
+    EXPECT_EQ(alert.otherButtons, (std::vector<std::string>{"Reboot now"}));
+    EXPECT_EQ(device.read("/var/mobile/Library/Accounts/Sub folder/Café ✓.db"), "nested Accounts");
+    EXPECT_TRUE(device.exists("/var/mobile/Library/Accounts/Empty"));
+    EXPECT_EQ(device.read("/var/mobile/Library/Notes/only-live.txt"), "stays"); // merge, not replace
+    EXPECT_EQ(device.read("/var/mobile/Library/SMS/Read me.txt"), "live SMS");
+    EXPECT_EQ(device.read("/var/wireless/Library/CallHistory/call_history.db"), "calls");
+    EXPECT_EQ(device.read("/var/mobile/Media/DCIM/100APPLE/IMG_0001.JPG"), "jpeg bytes");
+    EXPECT_EQ(device.read("/var/mobile/Media/PhotoData/Photos.sqlite"), "photo data");
+    EXPECT_EQ(device.read("/var/mobile/Library/Preferences/Nested/deep.plist"), "deep");
+    EXPECT_FALSE(device.exists(kStaging));
+    // What the copy created belongs to the phone's user, not to root.
+    EXPECT_EQ(ownerOf("/var/mobile/Library/Accounts"), "501:501");
+    EXPECT_EQ(ownerOf("/var/mobile/Library/Accounts/Sub folder/Café ✓.db"), "501:501");
+    EXPECT_EQ(ownerOf("/var/wireless/Library/CallHistory/call_history.db"), "501:501");
+
+    screen.answer(0); // "Close": nothing restarts
+    EXPECT_TRUE(runner.restarts().empty());
+}
+
+TEST_F(CommandTest, RestorationToolsAndOrderForOneCategory) {
+    safeguard.SaveAccounts();
+    const size_t before = runner.runs().size();
+    restoration.RestoreAccounts();
+    const auto all = runner.commandLines();
+    std::vector<std::string> lines(all.begin() + static_cast<long>(before), all.end());
+    const std::string r = device.root();
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "/bin/rm -rf " + r + kStaging,
+                         "/bin/mkdir " + r + kStaging,
+                         "/usr/bin/unzip -Z1 " + r + archive("Accounts.zip"),
+                         "/usr/bin/unzip " + r + archive("Accounts.zip") + " -d " + r + kStaging + "/",
+                         "/bin/cp -R " + r + kStaging + "/var/mobile/Library/Preferences/Mobrix/MobrixLibrary/Accounts " + r + "/var/mobile/Library/",
+                         "/bin/rm -rf " + r + kStaging}));
+    EXPECT_EQ(screen.events.back(), "alert:Accounts Restoration");
+    EXPECT_EQ(screen.lastAlert().message, "Restoration done !");
+}
+
+TEST_F(CommandTest, AMissingArchiveRunsNoToolAndFailsAlone) {
+    restoration.RestoreNotes();
+    EXPECT_EQ(screen.lastAlert().title, "Notes Restoration");
+    EXPECT_EQ(screen.lastAlert().message, "Restoration failed !\nNo safeguard of Notes to restore");
+    EXPECT_TRUE(runner.runs().empty());
+    EXPECT_FALSE(device.exists(kStaging));
+}
+
+TEST_F(CommandTest, RestoreAllPassesOverMissingArchivesAndStillOffersTheReboot) {
+    safeguard.SaveNotes();
+    restoration.RestoreAllPref();
+    const Alert& alert = screen.lastAlert();
+    EXPECT_EQ(alert.outcome, AlertOutcome::Succeeded);
+    EXPECT_EQ(alert.message.rfind("Restoration done ! Do you want to reboot now ? \n", 0), 0u);
+    EXPECT_NE(alert.message.find("No safeguard of Accounts to restore (skipped)"), std::string::npos);
+    EXPECT_EQ(alert.message.find("Notes to restore"), std::string::npos);
+    screen.answer(1);
+    EXPECT_EQ(runner.restarts(), (std::vector<std::string>{"/sbin/reboot"}));
+}
+
+TEST_F(CommandTest, ALeftoverStagingFolderIsClearedFirst) {
+    safeguard.SaveSafari();
+    device.write(kStaging + "/var/mobile/Library/Preferences/Mobrix/MobrixLibrary/Safari/stale.txt", "stale");
+    restoration.RestoreSafari();
+    EXPECT_EQ(screen.lastAlert().message, "Restoration done !");
+    EXPECT_FALSE(device.exists("/var/mobile/Library/Safari/stale.txt"));
+}
+
+TEST_F(CommandTest, ArchivesThatWouldWriteOutsideOrThroughLinksAreRefused) {
+    writeZip(device, archive("Notes.zip"), {{"../../../../../../escape.txt", "x"}});
+    restoration.RestoreNotes();
+    EXPECT_EQ(screen.lastAlert().message,
+              "Restoration failed !\nNotes: the archive holds an unsafe entry name: ../../../../../../escape.txt");
+
+    const std::string prefix = "var/mobile/Library/Preferences/Mobrix/MobrixLibrary/SMS/";
+    writeZip(device, archive("SMS.zip"), {{prefix + "a.txt", "a"}, {prefix + "link@", "/etc/passwd"}});
+    restoration.RestoreSMS();
+    EXPECT_NE(screen.lastAlert().message.find("which is neither a file nor a folder"), std::string::npos);
+    EXPECT_FALSE(device.exists("/var/mobile/Library/SMS/a.txt"));
+
+    safeguard.SaveCalendar();
+    device.remove("/var/mobile/Library/Calendar/Sub folder");
+    device.makeFolder("/outside");
+    std::filesystem::create_directory_symlink(device.path("/outside"), device.path("/var/mobile/Library/Calendar/Sub folder"));
+    restoration.RestoreCalendar();
+    EXPECT_NE(screen.lastAlert().message.find("Calendar/Sub folder is a link; nothing is restored through it"),
+              std::string::npos);
+    EXPECT_TRUE(device.tree("/outside").empty());
+    EXPECT_FALSE(device.exists(kStaging));
+}
+
+TEST_F(CommandTest, PhotosRestoreWhicheverArchiveExists) {
+    safeguard.SaveDCIM();
+    device.remove(archive("DCIM.zip"));
+    device.remove("/var/mobile/Media/PhotoData");
+    restoration.RestoreDCIM();
+    EXPECT_EQ(screen.lastAlert().title, "Photos Restoration");
+    EXPECT_EQ(screen.lastAlert().message, "Restoration done !");
+    EXPECT_EQ(device.read("/var/mobile/Media/PhotoData/Photos.sqlite"), "photo data");
+}
+
+TEST_F(CommandTest, SourcesRestorationWritesTheRecordedSourcesThePackageManagerLacks) {
+    const char* added = "/etc/apt/sources.list.d/MOXSources.list";
+    device.write("/var/mobile/Library/Caches/com.saurik.Cydia/sources.list", "A\nB");
+    device.write("/var/mobile/Library/Preferences/Mobrix/CydiaSources/cydia.list", "B\nC\nC\nD");
+    device.write(added, "old");
+    restoration.RestoreCydiaSources();
+    EXPECT_EQ(device.read(added), "C\nC\nD");
+    restoration.RestoreCydiaSources();
+    EXPECT_EQ(device.read(added), "C\nC\nD");
+    EXPECT_EQ(screen.lastAlert().title, "Cydia Sources Restoration");
+    EXPECT_EQ(screen.lastAlert().tag, 0);
+
+    // The recorded sources.list wins over cydia.list.
+    device.write("/var/mobile/Library/Preferences/Mobrix/CydiaSources/sources.list", "A\nE\n");
+    restoration.RestoreCydiaSources();
+    EXPECT_EQ(device.read(added), "E\n");
+}
+
+TEST_F(CommandTest, WithoutCacheListTheDefaultListIsReplacedOnlyByARecordedOne) {
+    const char* live = "/etc/apt/sources.list.d/cydia.list";
+    device.write(live, "live default");
+    device.write("/etc/apt/sources.list.d/MOXSources.list", "added");
+    restoration.RestoreCydiaSources();
+    EXPECT_EQ(device.read(live), "live default");
+    EXPECT_FALSE(device.exists("/etc/apt/sources.list.d/MOXSources.list"));
+    EXPECT_EQ(screen.lastAlert().outcome, AlertOutcome::Failed);
+
+    device.write("/var/mobile/Library/Preferences/Mobrix/CydiaSources/cydia.list", "recorded");
+    restoration.RestoreCydiaSources();
+    EXPECT_EQ(device.read(live), "recorded");
+    EXPECT_EQ(screen.lastAlert().message, "Restoration done !");
+}
+
+TEST_F(CommandTest, PackagesRestorationOffersARespring) {
+    safeguard.loadViewIfNeeded();
+    device.write("/var/mobile/Library/Preferences/Mobrix/CydiaPackages/installed-packages.txt",
+                 "bash\tinstall\n");
+    restoration.RestoreCydiaPackages();
+    const Alert& alert = screen.lastAlert();
+    EXPECT_EQ(alert.title, "Cydia Packages Restoration");
+    EXPECT_EQ(alert.message, "Restoration done ! Do you want to respring now ?");
+    EXPECT_EQ(alert.tag, 1);
+    EXPECT_EQ(alert.kind, AlertKind::RestartOffer);
+    screen.answer(0);
+    EXPECT_TRUE(runner.restarts().empty());
+    restoration.RestoreCydiaPackages();
+    screen.answer(1);
+    EXPECT_EQ(runner.restarts(), (std::vector<std::string>{"/usr/bin/killall backboardd"}));
+}

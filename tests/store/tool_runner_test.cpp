@@ -1,0 +1,84 @@
+#include "command_context.h"
+#include "command_environment.h"
+#include "fake_screen.h"
+#include "process_tool_runner.h"
+#include "restart_guard_runner.h"
+#include "temp_device_root.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+ToolRun shell(const std::string& script) {
+    ToolRun run;
+    run.launchPath = "/bin/sh";
+    run.arguments = {"-c", script};
+    return run;
+}
+
+} // namespace
+
+TEST(ProcessToolRunner, ReportsExitStatusSignalAndFailureToStart) {
+    ProcessToolRunner runner;
+    EXPECT_TRUE(runner.run(shell("exit 0")).succeeded());
+    ToolOutcome failed = runner.run(shell("echo 'cp: cannot stat x' >&2; exit 3"));
+    EXPECT_FALSE(failed.succeeded());
+    EXPECT_EQ(failed.describe(), "exited with status 3 (cp: cannot stat x)");
+    EXPECT_TRUE(runner.run(shell("exit 1")).succeeded(1));
+
+    ToolOutcome killed = runner.run(shell("kill -9 $$"));
+    EXPECT_EQ(killed.kind, ToolOutcome::Kind::Crashed);
+
+    ToolRun missing;
+    missing.launchPath = "/nonexistent/tool";
+    ToolOutcome notStarted = runner.run(missing);
+    EXPECT_EQ(notStarted.kind, ToolOutcome::Kind::FailedToStart);
+    EXPECT_FALSE(notStarted.succeeded());
+    EXPECT_EQ(notStarted.describe().rfind("could not start", 0), 0u);
+}
+
+TEST(CommandContext, ToolsRunWithAFixedEnvironmentFolderAndNoInput) {
+    TempDeviceRoot device;
+    ProcessToolRunner runner;
+    CommandEnvironment environment(DeviceRoot(device.root()), runner);
+    FakeScreen screen;
+    CommandContext context(environment, screen);
+    setenv("MOBRIX_TEST_LEAK", "leaked", 1);
+    auto output = context.runForOutput("env", "/bin/sh", {"-c", "env; pwd; cat; echo end"});
+    ASSERT_TRUE(output);
+    EXPECT_NE(output->find("PATH=/usr/sbin:/usr/bin:/sbin:/bin\n"), std::string::npos);
+    EXPECT_NE(output->find("MOBRIX_ROOT=" + device.root() + "\n"), std::string::npos);
+    EXPECT_NE(output->find("HOME=/"), std::string::npos);
+    EXPECT_EQ(output->find("MOBRIX_TEST_LEAK"), std::string::npos);
+    EXPECT_NE(output->find("\n/\nend\n"), std::string::npos); // working folder "/", empty input
+}
+
+TEST(CommandContext, WrappedStepsIgnoreInputOnlyWhileTheToolRuns) {
+    TempDeviceRoot device;
+    ProcessToolRunner runner;
+    CommandEnvironment environment(DeviceRoot(device.root()), runner);
+    FakeScreen screen;
+    CommandContext context(environment, screen);
+    EXPECT_TRUE(context.run("x", "/bin/true", {}, Wait::InputBlocked));
+    EXPECT_FALSE(context.run("Notes", "/bin/false", {}, Wait::Plain));
+    EXPECT_EQ(screen.events, (std::vector<std::string>{"ignore", "resume"}));
+    EXPECT_EQ(screen.ignoreDepth, 0);
+    EXPECT_EQ(context.closingMessage("Safeguard done !"),
+              "Safeguard failed !\nNotes: /bin/false exited with status 1");
+}
+
+TEST(RestartGuardRunner, RestartToolsNeverReachTheHostOutsideTheSystemRoot) {
+    ProcessToolRunner processes;
+    std::vector<std::string> recorded;
+    RestartGuardRunner guard(processes, false,
+                             [&](const ToolRun& run) { recorded.push_back(run.commandLine()); });
+    ToolRun reboot;
+    reboot.launchPath = "/sbin/reboot";
+    EXPECT_TRUE(guard.run(reboot).succeeded());
+    ToolRun respring;
+    respring.launchPath = "/usr/bin/killall";
+    respring.arguments = {"backboardd"};
+    EXPECT_TRUE(guard.run(respring).succeeded());
+    EXPECT_EQ(recorded, (std::vector<std::string>{"/sbin/reboot", "/usr/bin/killall backboardd"}));
+    EXPECT_FALSE(guard.run(shell("exit 4")).succeeded()); // other tools really run
+}
