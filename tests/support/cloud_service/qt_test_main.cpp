@@ -1,0 +1,10 @@
+// GoogleTest main with a QCoreApplication, for tests that run Qt's event loop.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
