@@ -2,6 +2,8 @@
 
 #include "cs_utf8.h"
 
+#include <array>
+
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
@@ -24,18 +26,28 @@ int hexValue(char c) {
 } // namespace
 
 std::string stringByAddingURIPercentEscapesUsingEncoding(std::string_view utf8) {
-    std::string escaped;
-    escaped.reserve(utf8.size() + utf8.size() / 2);
+    static const auto unreserved = [] {
+        std::array<bool, 256> table{};
+        for (int c = 0; c < 256; ++c)
+            table[static_cast<size_t>(c)] = isUnreserved(static_cast<unsigned char>(c));
+        return table;
+    }();
+    // Every request escapes each parameter: write into one buffer of the
+    // largest possible size rather than growing the string byte by byte.
+    std::string escaped(utf8.size() * 3, '\0');
+    char* out = escaped.data();
     for (char ch : utf8) {
         auto c = static_cast<unsigned char>(ch);
-        if (isUnreserved(c)) {
-            escaped += ch;
+        if (unreserved[c]) {
+            *out++ = ch;
         } else {
-            escaped += '%';
-            escaped += kHexDigits[c >> 4];
-            escaped += kHexDigits[c & 0x0F];
+            out[0] = '%';
+            out[1] = kHexDigits[c >> 4];
+            out[2] = kHexDigits[c & 0x0F];
+            out += 3;
         }
     }
+    escaped.resize(static_cast<size_t>(out - escaped.data()));
     return escaped;
 }
 
