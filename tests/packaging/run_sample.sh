@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# tests/packaging/run_sample.sh SOURCE_DIR MOBRIX_BINARY WORK_DIR
+# The `make run` job end to end on a sample device in WORK_DIR: every step
+# must succeed, and the store and the live folders must look as it promises.
+set -uo pipefail
+
+src=$(cd "$1" && pwd)
+mobrix=$2
+device=$3/sample-device
+
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+out=$("$src/scripts/run-sample" "$mobrix" "$device" 2>&1)
+status=$?
+echo "$out"
+[ $status -eq 0 ] || fail "run-sample exited with $status"
+for c in "--yes create-folders" "save all" "save sources" "save packages" "--answer Close restore all"; do
+  grep -qF -- "$c" <<<"$out" || fail "the job did not show the command '$c'"
+done
+
+store=$device/var/mobile/Library/Preferences/Mobrix
+lib=$store/MobrixLibrary
+for a in Preferences Accounts AddressBook Calendar Notes Safari SMS Voicemail CallHistory SpringBoard DCIM PhotoData; do
+  [ -s "$lib/$a.zip" ] || fail "no archive $a.zip"
+  grep -q "MobrixLibrary/$a.zip" <<<"$out" || fail "the store listing does not show $a.zip"
+done
+[ "$(find "$lib" -mindepth 1 | wc -l)" -eq 12 ] || fail "the library holds more than the twelve archives"
+[ ! -e "$store/tmp" ] || fail "the staging folder was left behind"
+[ ! -e "$device/var/tmp/Preferences" ] || fail "the preferences scratch copy was left behind"
+cmp -s "$store/CydiaSources/sources.list" "$device/var/mobile/Library/Caches/com.saurik.Cydia/sources.list" ||
+  fail "the recorded sources are not the cache list"
+grep -q '^com.example.tweak.*install$' "$store/CydiaPackages/installed-packages.txt" ||
+  fail "the package record misses the sample tweak"
+unzip -Z1 "$lib/Preferences.zip" | grep -q '/Mobrix/' && fail "Preferences.zip holds the store"
+unzip -Z1 "$lib/CallHistory.zip" | grep -qv '^var/wireless/Library/CallHistory/' &&
+  fail "CallHistory.zip has entries outside its prefix"
+[ -s "$device/var/mobile/Library/Notes/Café notes.txt" ] || fail "a live file is missing after the round trip"
+if [ "$(id -u)" -eq 0 ]; then
+  stray=$(find "$device/var/mobile" "$device/var/wireless" -path "$store" -prune -o \( ! -uid 501 -print \) | head -3)
+  [ -z "$stray" ] || fail "live paths lost their owner: $stray"
+fi
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "run-sample: all checks passed"
