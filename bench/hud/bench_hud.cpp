@@ -64,10 +64,10 @@ int main(int argc, char** argv) {
     peerBar.resize(260, 100);
     const double labelPeer = paintWidget(peerLabel, screen);
     const double barPeer = paintWidget(peerBar, screen);
-    std::printf("peer paint of a 260x100 widget: QLabel %.1f us, QProgressBar %.1f us\n",
-                labelPeer, barPeer);
-    std::printf("%-6s %10s %10s %13s %18s %15s\n", "mode", "layout us", "paint us",
-                "paint/QLabel", "paint/QProgressBar", "frame share %");
+    std::printf("peer paint of a 260x100 widget: QLabel %.1f us, QProgressBar %.1f us\n", labelPeer,
+                barPeer);
+    std::printf("%-6s %10s %10s %13s %18s %15s\n", "mode", "layout us", "paint us", "paint/QLabel",
+                "paint/QProgressBar", "frame share %");
 
     for (int mode = 0; mode <= 5; ++mode) {
         LumProgressHUD* hud = LumProgressHUD::showHUDAddedTo(&host, false);

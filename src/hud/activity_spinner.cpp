@@ -23,7 +23,9 @@ void ActivitySpinner::startAnimating() {
         m_timer.start();
 }
 
-void ActivitySpinner::stopAnimating() { m_timer.stop(); }
+void ActivitySpinner::stopAnimating() {
+    m_timer.stop();
+}
 
 void ActivitySpinner::advance() {
     m_phase = (m_phase + 1) % kSpokes;

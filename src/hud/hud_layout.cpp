@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
-double roundHalfAway(double value) { return std::round(value); }
+double roundHalfAway(double value) {
+    return std::round(value);
+}
 
 QSizeF singleLineSize(const QString& text, const QFont& font) {
     if (text.isEmpty())
@@ -19,13 +21,14 @@ QSizeF wrappedSize(const QString& text, const QFont& font, double maxWidth, doub
     if (text.isEmpty() || maxWidth <= 0 || maxHeight <= 0)
         return {0.0, 0.0};
     const QFontMetricsF metrics(font);
-    const QRectF needed =
-        metrics.boundingRect(QRectF(0, 0, maxWidth, 1e6), Qt::TextWordWrap | Qt::AlignHCenter, text);
+    const QRectF needed = metrics.boundingRect(QRectF(0, 0, maxWidth, 1e6),
+                                               Qt::TextWordWrap | Qt::AlignHCenter, text);
     double height = std::ceil(needed.height());
     if (height > maxHeight) {
         const double lineStep = metrics.lineSpacing();
         const double lines = std::floor((maxHeight + metrics.leading()) / lineStep);
-        height = lines > 0 ? std::min(maxHeight, std::ceil(lines * lineStep - metrics.leading())) : 0;
+        height =
+            lines > 0 ? std::min(maxHeight, std::ceil(lines * lineStep - metrics.leading())) : 0;
     }
     if (height <= 0)
         return {0.0, 0.0};

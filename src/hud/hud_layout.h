@@ -9,11 +9,11 @@
 inline constexpr double kHudSpacing = 4.0;
 
 struct HudLayoutInput {
-    QSizeF bounds;           // the overlay's bounds (W, H)
+    QSizeF bounds; // the overlay's bounds (W, H)
     double margin = 20.0;
     double xOffset = 0.0;
     double yOffset = 0.0;
-    QSizeF indicatorSize;    // empty without an indicator
+    QSizeF indicatorSize; // empty without an indicator
     QString labelText;
     QFont labelFont;
     QString detailsText;
@@ -26,7 +26,7 @@ struct HudLayout {
     QRectF indicatorFrame;
     QRectF labelFrame;
     QRectF detailsFrame;
-    QSizeF size;             // the box size
+    QSizeF size; // the box size
 };
 
 // Places the content from top to bottom in the middle of the bounds and

@@ -31,9 +31,13 @@ QFont boldSystemFont(int points) {
     return font;
 }
 
-int toMilliseconds(double seconds) { return int(std::ceil(std::max(0.0, seconds) * 1000.0)); }
+int toMilliseconds(double seconds) {
+    return int(std::ceil(std::max(0.0, seconds) * 1000.0));
+}
 
-double lerp(double from, double to, double t) { return from + (to - from) * t; }
+double lerp(double from, double to, double t) {
+    return from + (to - from) * t;
+}
 
 } // namespace
 
@@ -173,7 +177,9 @@ bool LumProgressHUD::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void LumProgressHUD::resizeEvent(QResizeEvent*) { layoutSubviews(); }
+void LumProgressHUD::resizeEvent(QResizeEvent*) {
+    layoutSubviews();
+}
 
 // ---- show and hide ----
 
@@ -230,7 +236,9 @@ void LumProgressHUD::hide(bool animated, double afterDelay) {
                        [this, animated] { hide(animated); });
 }
 
-void LumProgressHUD::minShowTimerFired() { hideUsingAnimation(m_useAnimation); }
+void LumProgressHUD::minShowTimerFired() {
+    hideUsingAnimation(m_useAnimation);
+}
 
 void LumProgressHUD::hideUsingAnimation(bool animated) {
     if (animated && m_showStarted.isValid()) {
@@ -265,7 +273,7 @@ void LumProgressHUD::done() {
         completion = std::exchange(m_props.completionBlock, Block());
         observer = m_props.delegate;
     }
-    if (remove)
+    if (remove && parentWidget() != nullptr)
         leaveHost();
     if (completion)
         completion();
@@ -319,8 +327,8 @@ void LumProgressHUD::propertyChanged(Property property) {
         applyChange(property);
         return;
     }
-    QMetaObject::invokeMethod(this, [this, property] { applyChange(property); },
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, property] { applyChange(property); }, Qt::QueuedConnection);
 }
 
 void LumProgressHUD::applyChange(Property property) {

@@ -17,6 +17,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 class QThreadPool;
@@ -33,12 +34,12 @@ class LumProgressHUD : public QWidget {
 public:
     // Values of mode.
     enum Mode : int {
-        ModeSpinner = 0,   // activity spinner
-        ModePie = 1,       // round indicator, pie
-        ModeBar = 2,       // bar indicator
-        ModeRing = 3,      // round indicator, annular
-        ModeCustom = 4,    // customView
-        ModeText = 5,      // no indicator
+        ModeSpinner = 0, // activity spinner
+        ModePie = 1,     // round indicator, pie
+        ModeBar = 2,     // bar indicator
+        ModeRing = 3,    // round indicator, annular
+        ModeCustom = 4,  // customView
+        ModeText = 5,    // no indicator
     };
     // Values of animationType.
     enum AnimationType : int { AnimationFade = 0, AnimationZoomIn = 1, AnimationZoomOut = 2 };
@@ -68,10 +69,14 @@ public:
 
     // showWhileExecuting:onTarget:withObject:animated: runs method(object) on
     // target on a thread of its own, then hides the overlay.
-    template <class Target, class Object>
-    void showWhileExecuting(void (Target::*method)(Object), Target* target, Object object,
+    template <class Target, class Param, class Object>
+    void showWhileExecuting(void (Target::*method)(Param), Target* target, Object&& object,
                             bool animated) {
-        launchOnOwnThread([method, target, object]() { (target->*method)(object); }, animated);
+        launchOnOwnThread(
+            [method, target, object = std::decay_t<Object>(std::forward<Object>(object))]() {
+                (target->*method)(object);
+            },
+            animated);
     }
 
     // Runs block on a thread pool (the global one by default), then hides the
@@ -165,8 +170,17 @@ protected:
 
 private:
     enum class Property {
-        Mode, CustomView, ActivityIndicatorColor, LabelText, LabelFont, LabelColor,
-        DetailsLabelText, DetailsLabelFont, DetailsLabelColor, Progress, Other
+        Mode,
+        CustomView,
+        ActivityIndicatorColor,
+        LabelText,
+        LabelFont,
+        LabelColor,
+        DetailsLabelText,
+        DetailsLabelFont,
+        DetailsLabelColor,
+        Progress,
+        Other
     };
 
     struct Properties {
@@ -209,8 +223,7 @@ private:
 
     void setUp();
     Properties snapshot() const;
-    template <class Fn>
-    void change(Property property, Fn&& assign) {
+    template <class Fn> void change(Property property, Fn&& assign) {
         {
             std::lock_guard lock(m_mutex);
             std::forward<Fn>(assign)(m_props);

@@ -39,8 +39,7 @@ QImage composedShot(const LumProgressHUD& hud) {
     return image;
 }
 
-template <class View>
-QImage renderView(const View& view) {
+template <class View> QImage renderView(const View& view) {
     QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
@@ -48,7 +47,9 @@ QImage renderView(const View& view) {
     return image;
 }
 
-int alphaAt(const QImage& image, int x, int y) { return image.pixelColor(x, y).alpha(); }
+int alphaAt(const QImage& image, int x, int y) {
+    return image.pixelColor(x, y).alpha();
+}
 
 // A shown overlay of the given mode on a fresh host.
 struct Shown {
@@ -123,16 +124,6 @@ TEST(HudDrawing, ProgressInSpinnerModeChangesNothingOnScreen) {
     const QImage before = renderHUD(*s.hud);
     s.hud->setProgress(0.7f);
     EXPECT_EQ(renderHUD(*s.hud), before);
-}
-
-TEST(HudDrawing, FadedOverlayIsDrawnAtItsAlpha) {
-    Shown s(LumProgressHUD::ModeText, "Text");
-    s.hud->hide(true);
-    const QRect box = s.hud->boxRect().toRect();
-    const int full = 204;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return s.hud->alpha() < 0.6 && s.hud->alpha() > 0.1; }, 2000));
-    const double alpha = s.hud->alpha();
-    EXPECT_NEAR(alphaAt(renderHUD(*s.hud), box.left() + 5, box.center().y()), full * alpha, 3);
 }
 
 TEST(RoundProgressDrawing, PieFillsTheSectorOfTheProgress) {
@@ -284,8 +275,8 @@ TEST(HudDrawing, GalleryOfEveryMode) {
         saveToGallery(image, shot.name);
         // A close-up of the box, four times larger, for the details of the shapes.
         const QRect box = s.hud->boxRect().toAlignedRect();
-        saveToGallery(image.copy(box).scaled(box.size() * 4, Qt::KeepAspectRatio,
-                                              Qt::FastTransformation),
-                      shot.name + "-x4");
+        saveToGallery(
+            image.copy(box).scaled(box.size() * 4, Qt::KeepAspectRatio, Qt::FastTransformation),
+            shot.name + "-x4");
     }
 }

@@ -39,8 +39,12 @@ inline QImage renderHUD(const LumProgressHUD& hud, QColor background = Qt::trans
 } // namespace hudtest
 
 // Readable failure messages for Qt geometry.
-inline void PrintTo(const QSizeF& s, std::ostream* os) { *os << s.width() << "x" << s.height(); }
+inline void PrintTo(const QSizeF& s, std::ostream* os) {
+    *os << s.width() << "x" << s.height();
+}
 inline void PrintTo(const QRectF& r, std::ostream* os) {
     *os << "(" << r.x() << ", " << r.y() << ") " << r.width() << "x" << r.height();
 }
-inline void PrintTo(const QRect& r, std::ostream* os) { PrintTo(QRectF(r), os); }
+inline void PrintTo(const QRect& r, std::ostream* os) {
+    PrintTo(QRectF(r), os);
+}

@@ -15,8 +15,8 @@ void useTemporaryHome() {
     if (root == nullptr)
         return;
     const std::string base(root);
-    for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME",
-                             "XDG_RUNTIME_DIR"}) {
+    for (const char* name :
+         {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"}) {
         const std::string dir = base + "/" + name;
         mkdir(dir.c_str(), 0700);
         setenv(name, dir.c_str(), 1);
