@@ -1,0 +1,30 @@
+#include <openssl/sha.h>
+
+#include <cstdio>
+
+#include "cs_escaping.h"
+#include "cs_session.h"
+
+std::map<std::string, std::string> CSSession::parseURLParams(std::string_view query) {
+  std::map<std::string, std::string> params;
+  while (!query.empty()) {
+    const auto amp = query.find('&');
+    const std::string_view piece = query.substr(0, amp);
+    if (const auto eq = piece.find('='); eq != std::string_view::npos) {
+      params[std::string(piece.substr(0, eq))] = stringByRemovingPercentEscapes(piece.substr(eq + 1));
+    }
+    if (amp == std::string_view::npos) break;
+    query.remove_prefix(amp + 1);
+  }
+  return params;
+}
+
+std::string CSSession::secretFingerprint(std::string_view appSecret) {
+  unsigned char digest[SHA_DIGEST_LENGTH];
+  SHA1(reinterpret_cast<const unsigned char*>(appSecret.data()), appSecret.size(), digest);
+  const std::uint32_t tail = (std::uint32_t{digest[16]} << 24) | (std::uint32_t{digest[17]} << 16) |
+                             (std::uint32_t{digest[18]} << 8) | std::uint32_t{digest[19]};
+  char text[16];
+  std::snprintf(text, sizeof text, "%x", tail);
+  return text;
+}
