@@ -52,16 +52,6 @@ TEST_F(LogTest, FormatsLongMessagesAndPercentSignsInArguments) {
     EXPECT_EQ(lines[0], "[WARNING] " + longText + "|100%");
 }
 
-TEST(LogLabels, NamesEachLevel) {
-    EXPECT_STREQ(CSLogLabel(0), "INFO");
-    EXPECT_STREQ(CSLogLabel(1), "ANALYTICS");
-    EXPECT_STREQ(CSLogLabel(2), "WARNING");
-    EXPECT_STREQ(CSLogLabel(3), "ERROR");
-    EXPECT_STREQ(CSLogLabel(4), "FATAL");
-    EXPECT_STREQ(CSLogLabel(5), "");
-    EXPECT_STREQ(CSLogLabel(-1), "");
-}
-
 TEST(LogSink, LinesFromManyThreadsArriveWhole) {
     std::vector<std::string> lines;
     // The log serialises sink calls; the sink itself needs no lock.

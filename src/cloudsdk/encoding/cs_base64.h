@@ -16,5 +16,6 @@ bool CSBase64EncodeData(const void* data, size_t length, char* out, size_t* ioOu
 // Decodes `length` characters of `text` (no terminator needed; a NUL inside
 // ends the text). *ioOutLength holds the room in `out`, which must be at least
 // CSEstimateBas64DecodedDataSize(length); on success it becomes the number of
-// bytes produced. Returns false, leaving *ioOutLength unchanged, otherwise.
+// bytes produced (bytes of `out` past those may have been written too).
+// Returns false, leaving *ioOutLength unchanged, otherwise.
 bool CSBase64DecodeData(const char* text, size_t length, void* out, size_t* ioOutLength);

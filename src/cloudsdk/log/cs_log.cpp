@@ -8,15 +8,16 @@
 namespace {
 
 // One lock for the sink and the write, so lines never interleave and a sink
-// is never swapped out while it runs.
+// is never swapped out while it runs. Both are never destroyed, so that
+// objects logging from their own destructors at exit stay safe.
 std::mutex& logMutex() {
-    static std::mutex mutex;
-    return mutex;
+    static auto* mutex = new std::mutex;
+    return *mutex;
 }
 
 std::function<void(const std::string&)>& logSink() {
-    static std::function<void(const std::string&)> sink;
-    return sink;
+    static auto* sink = new std::function<void(const std::string&)>;
+    return *sink;
 }
 
 void writeToStderr(const std::string& line) {

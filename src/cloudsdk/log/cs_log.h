@@ -25,5 +25,6 @@ void CSLogError(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 void CSLogv(int level, const char* fmt, va_list args) __attribute__((format(printf, 2, 0)));
 
 // Where whole lines go (without a trailing newline). An empty function
-// restores the default, which writes each line to stderr.
+// restores the default, which writes each line to stderr. The sink is called
+// under the log's lock, one line at a time; it must not log itself.
 void CSLogSetSink(std::function<void(const std::string& line)> sink);
