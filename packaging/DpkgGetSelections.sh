@@ -32,8 +32,9 @@ under_root() {
 packages_dir=$(under_root /var/mobile/Library/Preferences/Mobrix/CydiaPackages)
 record=$packages_dir/installed-packages.txt
 
-[ -d "$packages_dir" ] && [ ! -L "$packages_dir" ] ||
+if [ ! -d "$packages_dir" ] || [ -L "$packages_dir" ]; then
   fail "packages folder missing: $packages_dir (create the application folders first)"
+fi
 
 set -- --get-selections
 admindir=$(under_root /var/lib/dpkg)
