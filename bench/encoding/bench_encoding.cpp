@@ -85,16 +85,21 @@ void decodeOurs(benchmark::State& state, bool lines) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * payload().size()));
 }
 
-void decodeOursUnbroken(benchmark::State& state) { decodeOurs(state, false); }
+void decodeOursUnbroken(benchmark::State& state) {
+    decodeOurs(state, false);
+}
 // The 72-character CR LF lines of the embedded certificates.
-void decodeOursLines(benchmark::State& state) { decodeOurs(state, true); }
+void decodeOursLines(benchmark::State& state) {
+    decodeOurs(state, true);
+}
 
 void decodeOpenSSL(benchmark::State& state) {
     static const std::string text = unbrokenEncoding(payload());
     std::string out(text.size() / 4 * 3 + 3, '\0');
     for (auto _ : state) {
         EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                        reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
+                        reinterpret_cast<const unsigned char*>(text.data()),
+                        static_cast<int>(text.size()));
         benchmark::DoNotOptimize(out.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * payload().size()));
@@ -134,14 +139,20 @@ void signRequest(benchmark::State& state, const char* method) {
     }
 }
 
-void signPlaintext(benchmark::State& state) { signRequest(state, "PLAINTEXT"); }
-void signHmacSha1(benchmark::State& state) { signRequest(state, "HMAC-SHA1"); }
+void signPlaintext(benchmark::State& state) {
+    signRequest(state, "PLAINTEXT");
+}
+void signHmacSha1(benchmark::State& state) {
+    signRequest(state, "HMAC-SHA1");
+}
 
 const std::string& sampleBaseString() {
     static const std::string base =
-        "POST&https%3A%2F%2Fapi.example.com%2F1%2Ffileops%2Fdelete&locale%3Den%26oauth_consumer_key%"
+        "POST&https%3A%2F%2Fapi.example.com%2F1%2Ffileops%2Fdelete&locale%3Den%26oauth_consumer_"
+        "key%"
         "3Dk8b2q0tvgn5x7aa%26oauth_nonce%3D6F1C1E0A-3B7D-4E2A-9C41-0D5E7B2A9F13%26oauth_signature_"
-        "method%3DHMAC-SHA1%26oauth_timestamp%3D1796560000%26oauth_token%3Dx8d0fja2kq9w1mzl%26oauth_"
+        "method%3DHMAC-SHA1%26oauth_timestamp%3D1796560000%26oauth_token%3Dx8d0fja2kq9w1mzl%"
+        "26oauth_"
         "version%3D1.0%26path%3D%252FMobrix%252FLibrary%252FAddressBook.zip%26root%3Dcloud";
     return base;
 }

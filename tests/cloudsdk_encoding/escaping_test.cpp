@@ -39,7 +39,8 @@ TEST(PercentUnescaping, DecodesUTF8AndKeepsMalformedEscapes) {
 
 TEST(PercentUnescaping, UndoesEscaping) {
     std::string text = "/Photos/\xC3\xA9t\xC3\xA9 & co=1?#";
-    EXPECT_EQ(stringByRemovingPercentEscapes(stringByAddingURIPercentEscapesUsingEncoding(text)), text);
+    EXPECT_EQ(stringByRemovingPercentEscapes(stringByAddingURIPercentEscapesUsingEncoding(text)),
+              text);
 }
 
 TEST(QueryString, SplitsAtFirstEqualsAndSkipsPiecesWithoutOne) {
@@ -51,7 +52,8 @@ TEST(QueryString, SplitsAtFirstEqualsAndSkipsPiecesWithoutOne) {
 }
 
 TEST(QueryString, RepresentationEscapesBothSides) {
-    EXPECT_EQ(urlRepresentation({{"a b", "c&d"}, {"x", "\xE2\x82\xAC"}}), "a%20b=c%26d&x=%E2%82%AC");
+    EXPECT_EQ(urlRepresentation({{"a b", "c&d"}, {"x", "\xE2\x82\xAC"}}),
+              "a%20b=c%26d&x=%E2%82%AC");
     EXPECT_EQ(urlRepresentation({}), "");
     auto round = dictionaryWithQueryString(urlRepresentation({{"k", "v=w&z"}}));
     EXPECT_EQ(round.at("k"), "v=w&z");

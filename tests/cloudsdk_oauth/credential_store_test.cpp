@@ -27,9 +27,9 @@ TEST(CredentialStore, ParametersWithAccessToken) {
     store.setAccessTokenSecret("sec ret");
     store.setRequestToken("req");
     auto parameters = store.oauthParameters();
-    EXPECT_EQ(names(parameters),
-              (std::vector<std::string>{"oauth_consumer_key", "oauth_token", "oauth_signature_method",
-                                        "oauth_timestamp", "oauth_nonce", "oauth_version"}));
+    EXPECT_EQ(names(parameters), (std::vector<std::string>{
+                                     "oauth_consumer_key", "oauth_token", "oauth_signature_method",
+                                     "oauth_timestamp", "oauth_nonce", "oauth_version"}));
     EXPECT_EQ(parameters[0].value(), "appkey");
     EXPECT_EQ(parameters[1].value(), "tok");
     EXPECT_EQ(parameters[2].value(), "PLAINTEXT");
@@ -141,7 +141,8 @@ TEST(CredentialStore, KeychainFailuresRaiseNamedExceptions) {
         {kOAuthKeychainDuplicateItem, "Keychain duplicate item exception"},
     };
     for (const auto& [status, name] : cases) {
-        OAuthCredentialConcreteStore store(appCredentials(), std::make_shared<FailingKeychain>(status));
+        OAuthCredentialConcreteStore store(appCredentials(),
+                                           std::make_shared<FailingKeychain>(status));
         store.setAccessToken("secret-token");
         try {
             store.setAccessToken(std::nullopt);
@@ -157,8 +158,8 @@ TEST(CredentialStore, KeychainFailuresRaiseNamedExceptions) {
 }
 
 TEST(CredentialStore, DuplicateReasonNamesTheItem) {
-    OAuthCredentialConcreteStore store(appCredentials(),
-                                       std::make_shared<FailingKeychain>(kOAuthKeychainDuplicateItem));
+    OAuthCredentialConcreteStore store(
+        appCredentials(), std::make_shared<FailingKeychain>(kOAuthKeychainDuplicateItem));
     try {
         store.setCredential("v", kOAuthCredentialAccessToken);
         FAIL();

@@ -19,7 +19,9 @@ URLRequestParameters rfcExampleParameters() {
     });
 }
 
-std::string queryOf(const std::string& url) { return url.substr(url.find('?') + 1); }
+std::string queryOf(const std::string& url) {
+    return url.substr(url.find('?') + 1);
+}
 
 // RFC 5849, section 1.2: the photo request, signed from exactly its parameters.
 TEST(HmacSha1, SignsTheRfcExampleRequest) {
@@ -27,11 +29,12 @@ TEST(HmacSha1, SignsTheRfcExampleRequest) {
     CSSignedRequest request =
         builder.urlRequestSignedWithSecret("kd94hf93k423kf44&pfkkdhi9sl3r4s00", "HMAC-SHA1");
     EXPECT_EQ(request.method, "GET");
-    EXPECT_EQ(request.url,
-              "http://photos.example.net/photos?file=vacation.jpg&oauth_consumer_key=dpf43f3p2l4k3l03"
-              "&oauth_nonce=chapoH&oauth_signature_method=HMAC-SHA1&oauth_timestamp=137131202"
-              "&oauth_token=nnch734d00sl2jdk&size=original"
-              "&oauth_signature=MdpQcU8iPSUjWoN%2FUDMsK2sui9I%3D");
+    EXPECT_EQ(
+        request.url,
+        "http://photos.example.net/photos?file=vacation.jpg&oauth_consumer_key=dpf43f3p2l4k3l03"
+        "&oauth_nonce=chapoH&oauth_signature_method=HMAC-SHA1&oauth_timestamp=137131202"
+        "&oauth_token=nnch734d00sl2jdk&size=original"
+        "&oauth_signature=MdpQcU8iPSUjWoN%2FUDMsK2sui9I%3D");
     EXPECT_TRUE(request.body.empty());
     ASSERT_TRUE(builder.urlRequest());
     EXPECT_EQ(builder.urlRequest()->url, request.url);
@@ -45,7 +48,8 @@ TEST(HmacSha1, QueryOnTheUrlIsSignedLikeParameters) {
     CSSignedRequest request =
         builder.urlRequestSignedWithSecret("kd94hf93k423kf44&pfkkdhi9sl3r4s00", "HMAC-SHA1");
     EXPECT_EQ(request.url.find('?'), request.url.rfind('?'));
-    EXPECT_NE(request.url.find("&oauth_signature=MdpQcU8iPSUjWoN%2FUDMsK2sui9I%3D"), std::string::npos);
+    EXPECT_NE(request.url.find("&oauth_signature=MdpQcU8iPSUjWoN%2FUDMsK2sui9I%3D"),
+              std::string::npos);
 }
 
 // RFC 5849, section 3.4.1.1: the base string from that section's normalized
@@ -60,11 +64,12 @@ TEST(HmacSha1, BaseStringOfTheRfcExample) {
         "&oauth_token=kkk9d7dh3k39sjv7";
     OAuthURLRequest builder("http://example.com/request");
     builder.setHTTPMethod("POST");
-    EXPECT_EQ(OAuthSignatureParameter::signatureBaseStringUsingParameterString(normalized, builder),
-              "POST&http%3A%2F%2Fexample.com%2Frequest&a2%3Dr%2520b%26a3%3D2%2520q%26a3%3Da%26b5%3D%"
-              "253D%25253D%26c%2540%3D%26c2%3D%26oauth_consumer_key%3D9djdj82h48djs9d2%26oauth_"
-              "nonce%3D7d8f3e4a%26oauth_signature_method%3DHMAC-SHA1%26oauth_timestamp%3D137131201%"
-              "26oauth_token%3Dkkk9d7dh3k39sjv7");
+    EXPECT_EQ(
+        OAuthSignatureParameter::signatureBaseStringUsingParameterString(normalized, builder),
+        "POST&http%3A%2F%2Fexample.com%2Frequest&a2%3Dr%2520b%26a3%3D2%2520q%26a3%3Da%26b5%3D%"
+        "253D%25253D%26c%2540%3D%26c2%3D%26oauth_consumer_key%3D9djdj82h48djs9d2%26oauth_"
+        "nonce%3D7d8f3e4a%26oauth_signature_method%3DHMAC-SHA1%26oauth_timestamp%3D137131201%"
+        "26oauth_token%3Dkkk9d7dh3k39sjv7");
 
     OAuthURLRequest raw("http://example.com/request",
                         URLRequestParameter::parametersFromDictionary({{"c@", ""}, {"c2", ""}}));
@@ -105,7 +110,8 @@ TEST(Signing, SortsByNameThenValueWithSignatureLast) {
         {{"locale", "en"}, {"z", "2"}, {"z", "10"}, {"path", "/a b"}});
     parameters.insert(parameters.end(), own.begin(), own.end());
     OAuthURLRequest builder("https://api.example.com/1/metadata/cloud/x", parameters);
-    std::string query = queryOf(builder.urlRequestSignedWithSecret(store.signingKey(), "PLAINTEXT").url);
+    std::string query =
+        queryOf(builder.urlRequestSignedWithSecret(store.signingKey(), "PLAINTEXT").url);
 
     std::vector<std::string> order;
     for (size_t start = 0; start < query.size();) {
@@ -117,23 +123,23 @@ TEST(Signing, SortsByNameThenValueWithSignatureLast) {
     }
     EXPECT_EQ(order, (std::vector<std::string>{"locale", "oauth_consumer_key", "oauth_nonce",
                                                "oauth_signature_method", "oauth_timestamp",
-                                               "oauth_token", "oauth_version", "path", "z=10", "z=2",
-                                               "oauth_signature"}));
+                                               "oauth_token", "oauth_version", "path", "z=10",
+                                               "z=2", "oauth_signature"}));
 }
 
 TEST(Signing, PostCarriesParametersInFormBody) {
-    OAuthURLRequest builder("https://api.example.com/1/fileops/delete",
-                            URLRequestParameter::parametersFromDictionary(
-                                {{"root", "cloud"}, {"path", "/Caf\xC3\xA9"}, {"oauth_nonce", "n"}}));
+    OAuthURLRequest builder(
+        "https://api.example.com/1/fileops/delete",
+        URLRequestParameter::parametersFromDictionary(
+            {{"root", "cloud"}, {"path", "/Caf\xC3\xA9"}, {"oauth_nonce", "n"}}));
     builder.setHTTPMethod("POST");
     CSSignedRequest request = builder.urlRequestSignedWithSecret("s&t", "PLAINTEXT");
     EXPECT_EQ(request.method, "POST");
     EXPECT_EQ(request.url, "https://api.example.com/1/fileops/delete");
     EXPECT_EQ(request.body, "oauth_nonce=n&path=%2FCaf%C3%A9&root=cloud&oauth_signature=s%26t");
-    EXPECT_EQ(request.headers,
-              (std::vector<std::pair<std::string, std::string>>{
-                  {"Content-Length", std::to_string(request.body.size())},
-                  {"Content-Type", "application/x-www-form-urlencoded"}}));
+    EXPECT_EQ(request.headers, (std::vector<std::pair<std::string, std::string>>{
+                                   {"Content-Length", std::to_string(request.body.size())},
+                                   {"Content-Type", "application/x-www-form-urlencoded"}}));
 }
 
 TEST(Signing, UploadPutsEverythingInTheQuery) {
@@ -174,10 +180,12 @@ TEST(Parameters, EncodingAndComparison) {
     EXPECT_EQ(URLRequestParameter("a b", "c&d").URLEncodedParameterString(), "a%20b=c%26d");
     EXPECT_EQ(URLRequestParameter("flag", std::nullopt).URLEncodedParameterString(), "flag=");
     EXPECT_GT(URLRequestParameter("a", "2").compare(URLRequestParameter("a", "10")), 0);
-    EXPECT_LT(URLRequestParameter("B", "z").compare(URLRequestParameter("a", "a")), 0); // case-sensitive
+    EXPECT_LT(URLRequestParameter("B", "z").compare(URLRequestParameter("a", "a")),
+              0); // case-sensitive
     EXPECT_LT(URLRequestParameter("a", std::nullopt).compare(URLRequestParameter("a", "")), 0);
     EXPECT_EQ(URLRequestParameter::parameterStringForParameters({}), "");
-    EXPECT_EQ(URLRequestParameter::parameterStringForDictionary({{"b", "1"}, {"a", "2"}}), "b=1&a=2");
+    EXPECT_EQ(URLRequestParameter::parameterStringForDictionary({{"b", "1"}, {"a", "2"}}),
+              "b=1&a=2");
 }
 
 TEST(Parameters, ParsingSplitsAtFirstEqualsAndSkipsBarePieces) {

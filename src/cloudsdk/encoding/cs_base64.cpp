@@ -2,8 +2,8 @@
 
 #include <array>
 #include <bit>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -105,7 +105,8 @@ bool CSBase64EncodeData(const void* data, size_t length, char* out, size_t* ioOu
     size_t lineFill = 0;
     size_t full = length - length % 3;
     for (size_t i = 0; i < full; i += 3) {
-        std::uint32_t group = std::uint32_t{in[i]} << 16 | std::uint32_t{in[i + 1]} << 8 | in[i + 2];
+        std::uint32_t group =
+            std::uint32_t{in[i]} << 16 | std::uint32_t{in[i + 1]} << 8 | in[i + 2];
         const char* high = &kPairTable[(group >> 12) * 2];
         const char* low = &kPairTable[(group & 0xFFF) * 2];
         out[written] = high[0];

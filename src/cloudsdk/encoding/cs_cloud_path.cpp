@@ -47,8 +47,9 @@ char32_t lowercase(char32_t c) {
 std::uint8_t combiningClass(char32_t c) {
     if (c < 0x300)
         return 0;
-    auto it = std::upper_bound(std::begin(kCombiningClasses), std::end(kCombiningClasses), c,
-                               [](char32_t v, const CombiningClassRange& r) { return v < r.first; });
+    auto it =
+        std::upper_bound(std::begin(kCombiningClasses), std::end(kCombiningClasses), c,
+                         [](char32_t v, const CombiningClassRange& r) { return v < r.first; });
     if (it == std::begin(kCombiningClasses))
         return 0;
     --it;
@@ -91,26 +92,29 @@ void reorder(std::vector<char32_t>& text) {
         size_t end = i;
         while (end < text.size() && combiningClass(text[end]) != 0)
             ++end;
-        std::stable_sort(text.begin() + static_cast<std::ptrdiff_t>(i),
-                         text.begin() + static_cast<std::ptrdiff_t>(end),
-                         [](char32_t a, char32_t b) { return combiningClass(a) < combiningClass(b); });
+        std::stable_sort(
+            text.begin() + static_cast<std::ptrdiff_t>(i),
+            text.begin() + static_cast<std::ptrdiff_t>(end),
+            [](char32_t a, char32_t b) { return combiningClass(a) < combiningClass(b); });
         i = end;
     }
 }
 
 char32_t composePair(char32_t first, char32_t second) {
-    if (first >= kLBase && first < kLBase + kLCount && second >= kVBase && second < kVBase + kVCount)
+    if (first >= kLBase && first < kLBase + kLCount && second >= kVBase &&
+        second < kVBase + kVCount)
         return kSBase + ((first - kLBase) * kVCount + (second - kVBase)) * kTCount;
     if (first >= kSBase && first < kSBase + kSCount && (first - kSBase) % kTCount == 0 &&
         second > kTBase && second < kTBase + kTCount)
         return first + (second - kTBase);
-    auto it = std::lower_bound(std::begin(kCompositions), std::end(kCompositions),
-                               Composition{first, second, 0},
-                               [](const Composition& a, const Composition& b) {
-                                   return a.first != b.first ? a.first < b.first : a.second < b.second;
-                               });
-    return it != std::end(kCompositions) && it->first == first && it->second == second ? it->composite
-                                                                                     : 0;
+    auto it = std::lower_bound(
+        std::begin(kCompositions), std::end(kCompositions), Composition{first, second, 0},
+        [](const Composition& a, const Composition& b) {
+            return a.first != b.first ? a.first < b.first : a.second < b.second;
+        });
+    return it != std::end(kCompositions) && it->first == first && it->second == second
+               ? it->composite
+               : 0;
 }
 
 // Canonical composition: each character joins the last starter unless a

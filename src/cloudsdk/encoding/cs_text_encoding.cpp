@@ -7,9 +7,11 @@
 namespace {
 
 std::string_view trim(std::string_view text) {
-    while (!text.empty() && (std::isspace(static_cast<unsigned char>(text.front())) || text.front() == '"'))
+    while (!text.empty() &&
+           (std::isspace(static_cast<unsigned char>(text.front())) || text.front() == '"'))
         text.remove_prefix(1);
-    while (!text.empty() && (std::isspace(static_cast<unsigned char>(text.back())) || text.back() == '"'))
+    while (!text.empty() &&
+           (std::isspace(static_cast<unsigned char>(text.back())) || text.back() == '"'))
         text.remove_suffix(1);
     return text;
 }

@@ -21,7 +21,8 @@ URLParts splitURL(std::string_view url) {
     std::string_view beforeFragment = url.substr(0, parts.fragmentBegin);
     parts.queryBegin = beforeFragment.find('?');
     size_t schemeEnd = url.find("://");
-    if (schemeEnd != std::string_view::npos && schemeEnd < std::min(parts.queryBegin, parts.fragmentBegin)) {
+    if (schemeEnd != std::string_view::npos &&
+        schemeEnd < std::min(parts.queryBegin, parts.fragmentBegin)) {
         parts.authorityBegin = schemeEnd + 3;
         size_t end = url.find_first_of("/?#", parts.authorityBegin);
         parts.authorityEnd = end == std::string_view::npos ? url.size() : end;
@@ -73,8 +74,7 @@ std::string reencodedQuery(std::string_view query) {
     return text;
 }
 
-template <typename Pairs>
-std::string addParameters(std::string_view url, const Pairs& parameters) {
+template <typename Pairs> std::string addParameters(std::string_view url, const Pairs& parameters) {
     URLParts parts = splitURL(url);
     size_t baseEnd = std::min({parts.queryBegin, parts.fragmentBegin, url.size()});
     std::string text;
@@ -119,7 +119,8 @@ std::string hostOfURL(std::string_view url) {
         authority.remove_prefix(at + 1);
     if (!authority.empty() && authority.front() == '[') {
         size_t close = authority.find(']');
-        return std::string(authority.substr(1, close == std::string_view::npos ? authority.size() - 1 : close - 1));
+        return std::string(authority.substr(
+            1, close == std::string_view::npos ? authority.size() - 1 : close - 1));
     }
     return std::string(authority.substr(0, authority.find(':')));
 }
@@ -142,7 +143,8 @@ bool isIPAddress(std::string_view host) {
     size_t start = 0;
     while (true) {
         size_t end = host.find('.', start);
-        std::string_view group = host.substr(start, end == std::string_view::npos ? host.npos : end - start);
+        std::string_view group =
+            host.substr(start, end == std::string_view::npos ? host.npos : end - start);
         if (group.empty() || group.size() > 3 || ++groups > 4)
             return false;
         int value = 0;

@@ -4,7 +4,9 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool isContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
 // Reads one code point at `i`, advancing `i`; malformed input (overlong forms,
 // surrogates, values past U+10FFFF, cut-short sequences) gives U+FFFD and

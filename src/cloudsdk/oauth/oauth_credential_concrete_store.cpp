@@ -58,7 +58,8 @@ OAuthCredentialConcreteStore::OAuthCredentialConcreteStore(const OAuthCredential
     authenticationURL_ = std::move(authenticationURL);
 }
 
-std::optional<std::string> OAuthCredentialConcreteStore::credentialNamed(std::string_view name) const {
+std::optional<std::string>
+OAuthCredentialConcreteStore::credentialNamed(std::string_view name) const {
     auto it = store_.find(std::string(name));
     if (it == store_.end())
         return std::nullopt;
@@ -137,7 +138,8 @@ void OAuthCredentialConcreteStore::discardOAuthCredentials() {
     setSessionHandle(std::nullopt);
 }
 
-void OAuthCredentialConcreteStore::setCredential(const std::string& value, const std::string& name) {
+void OAuthCredentialConcreteStore::setCredential(const std::string& value,
+                                                 const std::string& name) {
     store_[name] = value;
     OAuthKeychainItemKey key = keychainKey(name);
     int status = keychain_->findItem(key, nullptr) == kOAuthKeychainSuccess
@@ -179,6 +181,7 @@ URLRequestParameters OAuthCredentialConcreteStore::oauthParameters() const {
     parameters.emplace_back("oauth_timestamp", timestamp());
     parameters.emplace_back("oauth_nonce", OAuthMakeUUID());
     // A ready-made version parameter is given as its value text.
-    parameters.emplace_back("oauth_version", credentialNamed(kOAuthVersionParameter).value_or("1.0"));
+    parameters.emplace_back("oauth_version",
+                            credentialNamed(kOAuthVersionParameter).value_or("1.0"));
     return parameters;
 }

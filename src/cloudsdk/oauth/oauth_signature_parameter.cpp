@@ -16,7 +16,8 @@ std::string signatureFor(std::string_view text, std::string_view secret,
         return std::string(secret);
     if (method == kOAuthSignatureMethodHMACSHA1)
         return OAuthSignatureParameter::HMAC_SHA1SignatureForText(
-            OAuthSignatureParameter::signatureBaseStringUsingParameterString(text, request), secret);
+            OAuthSignatureParameter::signatureBaseStringUsingParameterString(text, request),
+            secret);
     throw OAuthException(kOAuthUnsupportedSignatureMethodException,
                          "The signature method \"" + std::string(method) +
                              "\" is not currently support by OAuthConnection");
@@ -29,8 +30,9 @@ OAuthSignatureParameter::OAuthSignatureParameter(std::string_view text, std::str
                                                  std::string_view method)
     : URLRequestParameter("oauth_signature", signatureFor(text, secret, request, method)) {}
 
-std::string OAuthSignatureParameter::signatureBaseStringUsingParameterString(
-    std::string_view text, const OAuthURLRequest& request) {
+std::string
+OAuthSignatureParameter::signatureBaseStringUsingParameterString(std::string_view text,
+                                                                 const OAuthURLRequest& request) {
     std::string base = request.HTTPMethod();
     base += '&';
     base += stringByAddingURIPercentEscapesUsingEncoding(absoluteNormalizedString(request.url()));

@@ -39,8 +39,7 @@ OAuthURLRequest::OAuthURLRequest(std::string_view url, URLRequestParameters para
         addParameters(parametersOfQuery(url.substr(query + 1)));
 }
 
-OAuthURLRequest::OAuthURLRequest(const CSSignedRequest& request)
-    : OAuthURLRequest(request.url) {
+OAuthURLRequest::OAuthURLRequest(const CSSignedRequest& request) : OAuthURLRequest(request.url) {
     HTTPMethod_ = request.method;
 }
 

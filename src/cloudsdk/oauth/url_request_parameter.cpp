@@ -5,8 +5,7 @@
 namespace {
 
 // Calls `visit(name, value)` for every piece of "a=b&c=d" that has an "=".
-template <typename Visit>
-void forEachPair(std::string_view text, Visit visit) {
+template <typename Visit> void forEachPair(std::string_view text, Visit visit) {
     size_t start = 0;
     while (start <= text.size()) {
         size_t end = text.find('&', start);
@@ -41,7 +40,8 @@ int URLRequestParameter::compare(const URLRequestParameter& other) const {
     return value_->compare(*other.value_) < 0 ? -1 : 1;
 }
 
-URLRequestParameters URLRequestParameter::parametersFromDictionary(const URLParameterPairs& dictionary) {
+URLRequestParameters
+URLRequestParameter::parametersFromDictionary(const URLParameterPairs& dictionary) {
     URLRequestParameters parameters;
     parameters.reserve(dictionary.size());
     for (const auto& [name, value] : dictionary)
@@ -49,7 +49,8 @@ URLRequestParameters URLRequestParameter::parametersFromDictionary(const URLPara
     return parameters;
 }
 
-std::string URLRequestParameter::parameterStringForParameters(const URLRequestParameters& parameters) {
+std::string
+URLRequestParameter::parameterStringForParameters(const URLRequestParameters& parameters) {
     std::string text;
     for (const auto& parameter : parameters) {
         if (!text.empty())
@@ -71,7 +72,8 @@ URLRequestParameters URLRequestParameter::parametersFromString(std::string_view 
     return parameters;
 }
 
-std::map<std::string, std::string> URLRequestParameter::parameterDictionaryFromString(std::string_view text) {
+std::map<std::string, std::string>
+URLRequestParameter::parameterDictionaryFromString(std::string_view text) {
     std::map<std::string, std::string> dictionary;
     forEachPair(text, [&](std::string name, std::string value) {
         dictionary[std::move(name)] = std::move(value);
