@@ -112,12 +112,6 @@ CSJsonValue::CSJsonValue(const CSJsonValue& other)
     copyFrom(other);
 }
 
-CSJsonValue::CSJsonValue(CSJsonValue&& other) noexcept
-{
-    std::memcpy(bytes_, other.bytes_, sizeof bytes_);
-    other.clearBytes();
-}
-
 CSJsonValue& CSJsonValue::operator=(const CSJsonValue& other)
 {
     if (this != &other) {
@@ -138,11 +132,6 @@ CSJsonValue& CSJsonValue::operator=(CSJsonValue&& other) noexcept
         std::memcpy(bytes_, taken, sizeof bytes_);
     }
     return *this;
-}
-
-CSJsonValue::~CSJsonValue()
-{
-    destroy();
 }
 
 void* CSJsonValue::pointer() const noexcept
@@ -258,15 +247,6 @@ void CSJsonValue::assignNumber(const CSJsonDecimal& value)
     setPointer(new CSJsonUInt128(d.mantissa));
     bytes_[kAux] = static_cast<unsigned char>(static_cast<int8_t>(d.exponent));
     setTag(Kind::Number, static_cast<uint8_t>(kBigMantissa | (d.negative ? kNegative : 0)));
-}
-
-std::string_view CSJsonValue::stringView() const noexcept
-{
-    if (!isString()) return {};
-    if (!(flags() & kHeapString)) return {reinterpret_cast<const char*>(bytes_), bytes_[kAux]};
-    uint32_t size;
-    std::memcpy(&size, bytes_ + 8, sizeof size);
-    return {static_cast<const char*>(pointer()), size};
 }
 
 CSJsonDecimal CSJsonValue::asDecimal() const noexcept

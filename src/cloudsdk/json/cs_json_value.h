@@ -65,10 +65,17 @@ public:
     static CSJsonValue object(std::initializer_list<std::pair<std::string_view, CSJsonValue>> members = {});
 
     CSJsonValue(const CSJsonValue& other);
-    CSJsonValue(CSJsonValue&& other) noexcept;
+    CSJsonValue(CSJsonValue&& other) noexcept
+    {
+        __builtin_memcpy(bytes_, other.bytes_, sizeof bytes_);
+        other.clearBytes();
+    }
     CSJsonValue& operator=(const CSJsonValue& other);
     CSJsonValue& operator=(CSJsonValue&& other) noexcept;
-    ~CSJsonValue();
+    ~CSJsonValue()
+    {
+        if (ownsMemory()) destroy();
+    }
 
     Kind kind() const noexcept { return static_cast<Kind>(bytes_[kTag] & kKindMask); }
     bool isNull() const noexcept { return kind() == Kind::Null; }
@@ -79,7 +86,16 @@ public:
     bool isObject() const noexcept { return kind() == Kind::Object; }
 
     // Strings: the text; other kinds: "".
-    std::string_view stringView() const noexcept;
+    std::string_view stringView() const noexcept
+    {
+        if (!isString()) return {};
+        if (!(bytes_[kTag] & kHeapString)) return {reinterpret_cast<const char*>(bytes_), bytes_[kAux]};
+        const char* data;
+        uint32_t size;
+        __builtin_memcpy(&data, bytes_, sizeof data);
+        __builtin_memcpy(&size, bytes_ + 8, sizeof size);
+        return {data, size};
+    }
     std::string asString() const { return std::string(stringView()); }
     // Numbers: the integer part; booleans: 0 or 1; strings: the integer that
     // the text begins with (after blanks); otherwise 0. Saturates at the limits.
@@ -124,6 +140,10 @@ private:
 
     void clearBytes() noexcept {
         for (auto& b : bytes_) b = 0;
+    }
+    bool ownsMemory() const noexcept
+    {
+        return kind() >= Kind::Array || (bytes_[kTag] & (kHeapString | kBigMantissa));
     }
     void destroy() noexcept;
     void copyFrom(const CSJsonValue& other);
