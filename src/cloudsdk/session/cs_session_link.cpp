@@ -30,9 +30,9 @@ void CSSession::linkUserId(const std::optional<std::string>& userId, QObject* co
 
   const std::string appLink = std::string(kCSServiceAppScheme) + "://" + std::string(kCSCloudAPIVersion) + "/connect";
   auto opener = platform::UrlOpener::shared();
-  if (opener->canOpenURL(QUrl(QString::fromStdString(appLink)))) {
+  if (opener->canOpenURL(QString::fromStdString(appLink))) {
     const std::string address = appLink + "?k=" + appKey_ + "&s=" + fingerprint + "&state=" + nonce + userPart;
-    opener->openURL(QUrl::fromEncoded(QByteArray::fromStdString(address)));
+    opener->openURL(QString::fromStdString(address));
     return;
   }
   const std::string webLink = std::string(kCSProtocolHTTPS) + "://" + CSServiceEndpoints::current().webAuthority() +

@@ -31,8 +31,13 @@ void UrlOpener::setShared(std::shared_ptr<UrlOpener> opener) {
   sharedOpener() = std::move(opener);
 }
 
-bool DesktopUrlOpener::canOpenURL(const QUrl& url) {
-  const QString scheme = url.scheme().toLower();
+QString UrlOpener::schemeOf(const QString& url) {
+  const qsizetype colon = url.indexOf(QLatin1Char(':'));
+  return colon <= 0 ? QString() : url.left(colon).toLower();
+}
+
+bool DesktopUrlOpener::canOpenURL(const QString& url) {
+  const QString scheme = schemeOf(url);
   if (scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("file")) {
     return true;
   }
@@ -50,6 +55,14 @@ bool DesktopUrlOpener::canOpenURL(const QUrl& url) {
          !query.readAllStandardOutput().trimmed().isEmpty();
 }
 
-bool DesktopUrlOpener::openURL(const QUrl& url) { return QDesktopServices::openUrl(url); }
+bool DesktopUrlOpener::openURL(const QString& url) {
+  const QString scheme = schemeOf(url);
+  if (scheme == QLatin1String("http") || scheme == QLatin1String("https") || scheme == QLatin1String("file")) {
+    return QDesktopServices::openUrl(QUrl::fromEncoded(url.toUtf8()));
+  }
+  // Handed over as typed, so the handler gets the exact text.
+  const QString tool = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+  return !tool.isEmpty() && QProcess::startDetached(tool, {url});
+}
 
 }  // namespace platform

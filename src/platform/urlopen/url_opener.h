@@ -1,5 +1,7 @@
 #pragma once
 // Opening another application by URL, and asking whether one would open it.
+// URLs travel as text: Qt's URL type rewrites a host such as "1" into an
+// address ("0.0.0.1"), which would change the link addresses.
 
 #include <QString>
 #include <QStringList>
@@ -12,8 +14,11 @@ class UrlOpener {
  public:
   virtual ~UrlOpener() = default;
   // A handler is registered for the URL's scheme.
-  virtual bool canOpenURL(const QUrl& url) = 0;
-  virtual bool openURL(const QUrl& url) = 0;
+  virtual bool canOpenURL(const QString& url) = 0;
+  virtual bool openURL(const QString& url) = 0;
+
+  // The text before the first ":", lower-cased.
+  static QString schemeOf(const QString& url);
 
   // The opener the program uses: the desktop's unless replaced.
   static std::shared_ptr<UrlOpener> shared();
@@ -24,8 +29,8 @@ class UrlOpener {
 // opens when `xdg-mime` names a default handler for it.
 class DesktopUrlOpener : public UrlOpener {
  public:
-  bool canOpenURL(const QUrl& url) override;
-  bool openURL(const QUrl& url) override;
+  bool canOpenURL(const QString& url) override;
+  bool openURL(const QString& url) override;
 };
 
 // For tests: opens the schemes it is told about and records what it opened.
@@ -33,9 +38,9 @@ class FakeUrlOpener : public UrlOpener {
  public:
   explicit FakeUrlOpener(QStringList openableSchemes = {}) : schemes_(std::move(openableSchemes)) {}
 
-  bool canOpenURL(const QUrl& url) override { return schemes_.contains(url.scheme()); }
-  bool openURL(const QUrl& url) override {
-    opened_.append(url.toString(QUrl::FullyEncoded));
+  bool canOpenURL(const QString& url) override { return schemes_.contains(schemeOf(url)); }
+  bool openURL(const QString& url) override {
+    opened_.append(url);
     return canOpenURL(url);
   }
 

@@ -327,9 +327,8 @@ struct CloudTestService::Impl {
       case ServiceFault::Status404: sendJson(res, 404, errorBody("Path not found")); return true;
       case ServiceFault::Status500: sendJson(res, 500, errorBody("Internal server error")); return true;
       case ServiceFault::Status507: sendJson(res, 507, errorBody("Over quota")); return true;
-      case ServiceFault::RedirectOnce:
-        res.status = 307;
-        return true;
+      case ServiceFault::WrongShape: sendJson(res, 200, "[1, 2, 3]"); return true;
+      case ServiceFault::NotJson: sendJson(res, 200, "<html>not json</html>"); return true;
       default: return false;
     }
   }

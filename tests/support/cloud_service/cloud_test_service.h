@@ -32,6 +32,8 @@ enum class ServiceFault {
   WrongSizeMetadata,  // downloads: chunked, X-Cloud-Metadata "bytes" 10 more than sent
   NoContentLength,    // downloads: chunked, X-Cloud-Metadata gives the size
   RedirectOnce,       // 307 to the same address
+  WrongShape,         // 200 with a JSON array where an object belongs
+  NotJson,            // 200 with a body that is not JSON
 };
 
 struct RecordedRequest {
