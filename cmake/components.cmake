@@ -23,8 +23,11 @@ function(mobrix_add_test)
   if(NOT T_CUSTOM_MAIN)
     target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
   endif()
+  set(properties ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  if(T_LABELS)
+    list(APPEND properties LABELS "${T_LABELS}")
+  endif()
   gtest_discover_tests(${T_NAME}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${T_LABELS}"
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+    PROPERTIES ${properties})
 endfunction()
