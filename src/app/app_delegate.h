@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 class CommandEnvironment;
 class Screen;
 
@@ -16,6 +18,13 @@ public:
     void applicationWillTerminate() {}
     // Leaving the foreground ends the program: "/usr/bin/killall" "RootMobrix".
     void applicationDidEnterBackground();
+
+    // application:handleOpenURL: finishes a cloud account link. True when the
+    // URL was a link answer that the session took.
+    bool handleOpenURL(const std::string& url);
+    // webView:shouldStartLoadWithRequest:navigationType: a link the user
+    // tapped (navigation type 0) goes to the desktop and is not followed.
+    bool webView(const std::string& requestUrl, int navigationType);
 
 private:
     CommandEnvironment& environment_;

@@ -1,10 +1,12 @@
 #include "cli_arguments.h"
 
 const char* const kUsageText =
-    "usage: mobrix [--root DIR] [--yes] [--answer BUTTON]... COMMAND\n"
+    "usage: mobrix [--root DIR] [--yes] [--answer BUTTON]... [--service URL --service-ca FILE] COMMAND\n"
     "  save    CATEGORY      Safeguard screen\n"
     "  restore CATEGORY      Restoration screen\n"
     "  create-folders | remove-safeguard | respring | reboot | remove-added-sources     Options screen\n"
+    "  cloud link | upload | download | delete | info | ls [PATH]     Cloud screen\n"
+    "  open-url URL          hand a link answer (cs-q7w2k9x4m1z8r5t://...) to the program\n"
     "  help | --help | --version\n"
     "CATEGORY: tweaks accounts contacts calendar notes safari sms voicemail call-history springboard "
     "photos all sources packages\n"
@@ -14,6 +16,9 @@ const char* const kUsageText =
     "  --root DIR       the device root (default /)\n"
     "  --yes            answer confirmations with their first further button (never a restart offer)\n"
     "  --answer BUTTON  answer the next alert that asks with this button title (repeatable)\n"
+    "  --service URL --service-ca FILE\n"
+    "                   talk to the cloud service at URL (https://HOST[:PORT]) trusting only the\n"
+    "                   certificates in FILE, for this invocation only\n"
     "Exit status: 0 done, 1 failed, 2 usage error, 3 cancelled at the confirmation,\n"
     "4 another command is running on the same device root.\n";
 

@@ -1,6 +1,8 @@
 #include "cli_session.h"
 
 #include "category_table.h"
+#include "cli_cloud.h"
+#include "cloud_view_controller.h"
 #include "command_environment.h"
 #include "first_view_controller.h"
 #include "options_view_controller.h"
@@ -41,6 +43,7 @@ struct Screens {
     FirstViewController safeguard;
     SecondViewController restoration;
     OptionsViewController options;
+    CloudViewController cloud;
 };
 
 using Action = std::function<void(Screens&)>;
@@ -76,6 +79,27 @@ std::optional<Action> resolve(const std::vector<std::string>& words, std::string
         {"reboot", &OptionsViewController::Reboot},
         {"remove-added-sources", &OptionsViewController::removeMOXSources},
     };
+    static const std::pair<std::string_view, void (CloudViewController::*)()> cloud[] = {
+        {"upload", &CloudViewController::UploadBackupToCloud},
+        {"download", &CloudViewController::DownloadBackupFromCloud},
+        {"delete", &CloudViewController::DeleteBackupOnCloud},
+    };
+    if (verb == "cloud") {
+        if (words.size() < 2) {
+            error = "cloud takes link, upload, download, delete, info or ls";
+            return std::nullopt;
+        }
+        for (const auto& [name, command] : cloud) {
+            if (words[1] != name) continue;
+            if (words.size() != 2) {
+                error = "cloud " + words[1] + " takes no operand";
+                return std::nullopt;
+            }
+            return loadAndRun(&Screens::cloud, command);
+        }
+        error = "unknown cloud command " + words[1];
+        return std::nullopt;
+    }
     for (const auto& [name, command] : options) {
         if (verb != name) continue;
         if (words.size() != 1) {
@@ -132,6 +156,11 @@ int CliSession::run() {
         return kSucceeded;
     }
     std::string error;
+    if (!cli_cloud::applyServiceOptions(arguments_, error)) {
+        std::fprintf(stderr, "mobrix: %s\n", error.c_str());
+        return kUsage;
+    }
+    if (cli_cloud::isAccountCommand(arguments_.words)) return cli_cloud::runAccountCommand(arguments_);
     auto action = resolve(arguments_.words, error);
     if (!action) {
         std::fprintf(stderr, "mobrix: %s\n%s", error.c_str(), kUsageText);
@@ -151,13 +180,16 @@ int CliSession::run() {
         return kBusy;
     }
     TerminalScreen screen;
-    Screens screens{{environment, screen}, {environment, screen}, {environment, screen}};
+    Screens screens{{environment, screen}, {environment, screen}, {environment, screen}, {environment, screen}};
     (*action)(screens);
 
     bool failed = false;
     bool cancelled = false;
     size_t nextAnswer = 0;
-    while (screen.hasPendingAlert()) {
+    // Cloud requests answer later: their closing alert comes when the last
+    // one has completed, and nothing is cut short by the end of the process.
+    for (cli_cloud::waitForRequests(screens.cloud, screen); screen.hasPendingAlert();
+         cli_cloud::waitForRequests(screens.cloud, screen)) {
         auto [alert, delegate] = screen.takeAlert();
         std::printf("%s\n%s\n", alert.title.c_str(), alert.message.c_str());
         std::fflush(stdout);

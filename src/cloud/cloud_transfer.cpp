@@ -1,0 +1,148 @@
+#include "cloud_transfer.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace cloud {
+
+std::string formatBytes(std::int64_t bytes) {
+    if (bytes < 1024) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    static const char* const units[] = {"KB", "MB", "GB", "TB"};
+    double value = static_cast<double>(bytes) / 1024;
+    int unit = 0;
+    while (value >= 1024 && unit < 3) {
+        value /= 1024;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f %s", value, units[unit]);
+    return text;
+}
+
+std::string TransferProgress::details() const {
+    std::string text = std::to_string(filesDone) + " of " + std::to_string(filesTotal) + " files";
+    if (bytesTotal > 0) text += ", " + formatBytes(bytesDone) + " of " + formatBytes(bytesTotal);
+    return text;
+}
+
+void CloudTransfer::expect(RequestKind kind, std::string key, std::string subject,
+                           std::int64_t bytes) {
+    entries_.push_back({kind, std::move(key), std::move(subject), bytes});
+}
+
+void CloudTransfer::refuse(std::string subject, std::string reason) {
+    ++refused_;
+    failures_.push_back(subject + ": " + reason);
+}
+
+// The client names a request by its path; when a name does not match (the
+// service may answer with another letter case), the oldest running request of
+// that kind is taken, so that the command still ends.
+CloudTransfer::Entry* CloudTransfer::find(RequestKind kind, const std::string& key) {
+    ++activity_;
+    Entry* fallback = nullptr;
+    for (auto& entry : entries_) {
+        if (entry.done || entry.kind != kind) continue;
+        if (entry.key == key) return &entry;
+        if (!fallback) fallback = &entry;
+    }
+    return fallback;
+}
+
+void CloudTransfer::complete(Entry& entry) {
+    entry.done = true;
+    entry.fraction = 1;
+    reportProgress();
+    finishIfDone();
+}
+
+void CloudTransfer::succeeded(RequestKind kind, const std::string& key) {
+    if (Entry* entry = find(kind, key)) complete(*entry);
+}
+
+void CloudTransfer::failed(RequestKind kind, const std::string& key, std::string reason) {
+    if (Entry* entry = find(kind, key)) {
+        failures_.push_back(entry->subject + ": " + reason);
+        complete(*entry);
+    }
+}
+
+void CloudTransfer::skipped(RequestKind kind, const std::string& key, std::string reason) {
+    if (Entry* entry = find(kind, key)) {
+        notes_.push_back(entry->subject + ": " + reason);
+        complete(*entry);
+    }
+}
+
+void CloudTransfer::progressed(RequestKind kind, const std::string& key, double fraction) {
+    Entry* entry = find(kind, key);
+    if (!entry) return;
+    entry->fraction = std::clamp(fraction, 0.0, 1.0);
+    reportProgress();
+}
+
+void CloudTransfer::abandon(const std::string& reason) {
+    for (auto& entry : entries_) {
+        if (entry.done) continue;
+        entry.done = true;
+        failures_.push_back(entry.subject + ": " + reason);
+    }
+    finishIfDone();
+}
+
+void CloudTransfer::seal() {
+    sealed_ = true;
+    finishIfDone();
+}
+
+int CloudTransfer::inFlight() const {
+    return static_cast<int>(std::count_if(entries_.begin(), entries_.end(),
+                                          [](const Entry& entry) { return !entry.done; }));
+}
+
+void CloudTransfer::finishIfDone() {
+    if (!sealed_ || finishedCalled_ || inFlight() > 0) return;
+    finishedCalled_ = true;
+    if (finished_) finished_();
+}
+
+std::string CloudTransfer::closingMessage() const {
+    std::string message = hasFailures() ? "Failed !" : "Done !";
+    for (const auto& line : failures_) message += "\n" + line;
+    for (const auto& line : notes_) message += "\n" + line;
+    return message;
+}
+
+TransferProgress CloudTransfer::progress() const {
+    TransferProgress progress;
+    progress.filesTotal = static_cast<int>(entries_.size()) + refused_;
+    progress.filesDone = refused_;
+    bool sizesKnown = !entries_.empty();
+    double fractions = refused_;
+    std::int64_t bytesDone = 0;
+    std::int64_t bytesTotal = 0;
+    for (const auto& entry : entries_) {
+        if (entry.done) ++progress.filesDone;
+        fractions += entry.fraction;
+        if (entry.bytes < 0) {
+            sizesKnown = false;
+            continue;
+        }
+        bytesTotal += entry.bytes;
+        bytesDone += static_cast<std::int64_t>(entry.fraction * static_cast<double>(entry.bytes));
+    }
+    if (sizesKnown && bytesTotal > 0) {
+        progress.bytesDone = bytesDone;
+        progress.bytesTotal = bytesTotal;
+        progress.fraction = static_cast<double>(bytesDone) / static_cast<double>(bytesTotal);
+    } else if (progress.filesTotal > 0) {
+        progress.fraction = fractions / progress.filesTotal;
+    }
+    return progress;
+}
+
+void CloudTransfer::reportProgress() {
+    if (progress_) progress_(progress());
+}
+
+} // namespace cloud

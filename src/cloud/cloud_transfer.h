@@ -1,0 +1,94 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// The bookkeeping of one cloud command: the requests it issued, what became
+// of each, and how far the whole has come. The command is finished only when
+// it will issue nothing more (sealed) and every request has completed.
+namespace cloud {
+
+enum class RequestKind { CreateFolder, Upload, Download, Delete };
+
+struct TransferProgress {
+    int filesDone = 0;
+    int filesTotal = 0;
+    std::int64_t bytesDone = 0;
+    std::int64_t bytesTotal = 0; // 0 when some sizes are unknown
+    double fraction = 0;
+
+    // "3 of 11 files, 1.2 MB of 4.0 MB" (the bytes only when known).
+    std::string details() const;
+};
+
+class CloudTransfer {
+public:
+    using Finished = std::function<void()>;
+    using ProgressChanged = std::function<void(const TransferProgress&)>;
+
+    void onFinished(Finished finished) { finished_ = std::move(finished); }
+    void onProgress(ProgressChanged progress) { progress_ = std::move(progress); }
+
+    // Registers a request before it is issued (the client may answer at once).
+    // `key` is what the client's callbacks name the request by; `subject`
+    // names it in the closing message; `bytes` is its size when known.
+    void expect(RequestKind kind, std::string key, std::string subject, std::int64_t bytes = -1);
+    // A file that is not requested at all, with the reason.
+    void refuse(std::string subject, std::string reason);
+
+    void succeeded(RequestKind kind, const std::string& key);
+    void failed(RequestKind kind, const std::string& key, std::string reason);
+    // Completed without doing its work, but not a failure of the command.
+    void skipped(RequestKind kind, const std::string& key, std::string reason);
+    void progressed(RequestKind kind, const std::string& key, double fraction);
+    // Every request still running ends as a failure with this reason.
+    void abandon(const std::string& reason);
+
+    // Nothing more will be issued; finishes now when nothing is running.
+    void seal();
+    bool sealed() const { return sealed_; }
+    bool finished() const { return finishedCalled_; }
+    int inFlight() const;
+    // Callbacks received so far: lets a waiter tell a stalled command from a slow one.
+    std::uint64_t activity() const { return activity_; }
+
+    bool hasFailures() const { return !failures_.empty(); }
+    const std::vector<std::string>& failures() const { return failures_; }
+    const std::vector<std::string>& notes() const { return notes_; }
+    // "Done !" when nothing failed, else "Failed !"; then one line per failed
+    // file and one per file passed over.
+    std::string closingMessage() const;
+    TransferProgress progress() const;
+
+private:
+    struct Entry {
+        RequestKind kind;
+        std::string key;
+        std::string subject;
+        std::int64_t bytes;
+        double fraction = 0;
+        bool done = false;
+    };
+
+    Entry* find(RequestKind kind, const std::string& key);
+    void complete(Entry& entry);
+    void finishIfDone();
+    void reportProgress();
+
+    std::vector<Entry> entries_;
+    std::vector<std::string> failures_;
+    std::vector<std::string> notes_;
+    int refused_ = 0;
+    bool sealed_ = false;
+    bool finishedCalled_ = false;
+    std::uint64_t activity_ = 0;
+    Finished finished_;
+    ProgressChanged progress_;
+};
+
+// "1.2 MB", "512 bytes".
+std::string formatBytes(std::int64_t bytes);
+
+} // namespace cloud

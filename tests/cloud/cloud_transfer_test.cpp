@@ -1,0 +1,153 @@
+// The bookkeeping of one cloud command: when it ends and what it says.
+#include "cloud_transfer.h"
+#include "transfer_set.h"
+
+#include <gtest/gtest.h>
+
+using cloud::CloudTransfer;
+using cloud::RequestKind;
+
+namespace {
+
+struct Watched {
+    CloudTransfer transfer;
+    int finishedCount = 0;
+    std::vector<cloud::TransferProgress> progress;
+
+    Watched() {
+        transfer.onFinished([this] { ++finishedCount; });
+        transfer.onProgress([this](const cloud::TransferProgress& p) { progress.push_back(p); });
+    }
+};
+
+} // namespace
+
+TEST(CloudTransfer, FinishesOnlyWhenSealedAndEveryRequestCompleted) {
+    Watched w;
+    w.transfer.expect(RequestKind::Upload, "/Mobrix/a", "a");
+    w.transfer.expect(RequestKind::Upload, "/Mobrix/b", "b");
+    // An answer that comes while requests are still being issued does not end the command.
+    w.transfer.succeeded(RequestKind::Upload, "/Mobrix/a");
+    EXPECT_EQ(w.finishedCount, 0);
+    w.transfer.seal();
+    EXPECT_EQ(w.finishedCount, 0);
+    EXPECT_EQ(w.transfer.inFlight(), 1);
+    w.transfer.succeeded(RequestKind::Upload, "/Mobrix/b");
+    EXPECT_EQ(w.finishedCount, 1);
+    // A late duplicate answer finishes nothing twice.
+    w.transfer.succeeded(RequestKind::Upload, "/Mobrix/b");
+    EXPECT_EQ(w.finishedCount, 1);
+    EXPECT_EQ(w.transfer.closingMessage(), "Done !");
+}
+
+TEST(CloudTransfer, AnsweredBeforeSealFinishesAtSealAndEmptyFinishesAtOnce) {
+    Watched w;
+    w.transfer.expect(RequestKind::Upload, "/x", "x");
+    w.transfer.skipped(RequestKind::Upload, "/x", "skipped: not safeguarded yet");
+    w.transfer.seal();
+    EXPECT_EQ(w.finishedCount, 1);
+    EXPECT_FALSE(w.transfer.hasFailures());
+    EXPECT_EQ(w.transfer.closingMessage(), "Done !\nx: skipped: not safeguarded yet");
+
+    Watched empty;
+    empty.transfer.seal();
+    EXPECT_EQ(empty.finishedCount, 1);
+}
+
+TEST(CloudTransfer, FailuresComeFirstOneLinePerFileThenNotes) {
+    Watched w;
+    w.transfer.refuse("Notes.zip", "folder is a link");
+    w.transfer.expect(RequestKind::Download, "/s/a", "Accounts.zip");
+    w.transfer.expect(RequestKind::Download, "/s/m", "metadata.plist");
+    w.transfer.expect(RequestKind::Download, "/s/c", "cydia.list");
+    w.transfer.seal();
+    w.transfer.skipped(RequestKind::Download, "/s/c", "passed over");
+    w.transfer.failed(RequestKind::Download, "/s/m", "not on the cloud");
+    w.transfer.succeeded(RequestKind::Download, "/s/a");
+    EXPECT_EQ(w.finishedCount, 1);
+    EXPECT_EQ(w.transfer.closingMessage(),
+              "Failed !\nNotes.zip: folder is a link\nmetadata.plist: not on the cloud\n"
+              "cydia.list: passed over");
+}
+
+TEST(CloudTransfer, UnmatchedNamesTakeTheOldestRunningRequestOfThatKind) {
+    Watched w;
+    w.transfer.expect(RequestKind::CreateFolder, "/Mobrix", "/Mobrix");
+    w.transfer.expect(RequestKind::Upload, "/Mobrix/a", "a");
+    w.transfer.seal();
+    // The service answered with another letter case: still the create-folder request.
+    w.transfer.succeeded(RequestKind::CreateFolder, "/mobrix");
+    EXPECT_EQ(w.transfer.inFlight(), 1);
+    // An answer of a kind that has no running request changes nothing.
+    w.transfer.succeeded(RequestKind::Delete, "/Mobrix");
+    EXPECT_EQ(w.transfer.inFlight(), 1);
+    w.transfer.failed(RequestKind::Upload, "/Mobrix/a", "HTTP 500");
+    EXPECT_EQ(w.finishedCount, 1);
+}
+
+TEST(CloudTransfer, AbandonEndsRunningRequestsAsFailures) {
+    Watched w;
+    w.transfer.expect(RequestKind::Upload, "/a", "a");
+    w.transfer.expect(RequestKind::Upload, "/b", "b");
+    w.transfer.seal();
+    w.transfer.succeeded(RequestKind::Upload, "/a");
+    w.transfer.abandon("no answer from the service");
+    EXPECT_EQ(w.finishedCount, 1);
+    EXPECT_EQ(w.transfer.closingMessage(), "Failed !\nb: no answer from the service");
+}
+
+TEST(CloudTransfer, ProgressCountsFilesAndBytesWhenEverySizeIsKnown) {
+    Watched w;
+    w.transfer.expect(RequestKind::Upload, "/a", "a", 1000);
+    w.transfer.expect(RequestKind::Upload, "/b", "b", 3000);
+    w.transfer.seal();
+    w.transfer.progressed(RequestKind::Upload, "/b", 0.5);
+    ASSERT_FALSE(w.progress.empty());
+    EXPECT_EQ(w.progress.back().filesDone, 0);
+    EXPECT_EQ(w.progress.back().bytesDone, 1500);
+    EXPECT_DOUBLE_EQ(w.progress.back().fraction, 1500.0 / 4000.0);
+    EXPECT_EQ(w.progress.back().details(), "0 of 2 files, 1.5 KB of 3.9 KB");
+    w.transfer.succeeded(RequestKind::Upload, "/a");
+    EXPECT_EQ(w.progress.back().details(), "1 of 2 files, 2.4 KB of 3.9 KB");
+    // Fractions out of range are held to 0..1.
+    w.transfer.progressed(RequestKind::Upload, "/b", 7);
+    EXPECT_DOUBLE_EQ(w.progress.back().fraction, 1.0);
+}
+
+TEST(CloudTransfer, ProgressByFilesWhenSizesAreUnknown) {
+    Watched w;
+    w.transfer.expect(RequestKind::Download, "/a", "a");
+    w.transfer.expect(RequestKind::Download, "/b", "b", 10);
+    w.transfer.refuse("c", "unsafe");
+    w.transfer.seal();
+    w.transfer.progressed(RequestKind::Download, "/a", 0.5);
+    EXPECT_EQ(w.progress.back().bytesTotal, 0);
+    EXPECT_DOUBLE_EQ(w.progress.back().fraction, 1.5 / 3);
+    EXPECT_EQ(w.progress.back().details(), "1 of 3 files");
+}
+
+TEST(CloudTransfer, ByteSizesAreWrittenReadably) {
+    EXPECT_EQ(cloud::formatBytes(0), "0 bytes");
+    EXPECT_EQ(cloud::formatBytes(1), "1 byte");
+    EXPECT_EQ(cloud::formatBytes(1023), "1023 bytes");
+    EXPECT_EQ(cloud::formatBytes(1024), "1.0 KB");
+    EXPECT_EQ(cloud::formatBytes(5 * 1024 * 1024 + 512 * 1024), "5.5 MB");
+    EXPECT_EQ(cloud::formatBytes(int64_t{3} << 40), "3.0 TB");
+}
+
+TEST(TransferSet, ElevenFilesUnderTheRemoteBackupFolderInTheirOrder) {
+    auto set = cloud::transferSet();
+    ASSERT_EQ(set.size(), 11u);
+    EXPECT_EQ(set.front().fileName, "Accounts.zip");
+    EXPECT_EQ(set[8].fileName, "installed-packages.txt");
+    EXPECT_EQ(set.back().fileName, "metadata.plist");
+    for (const auto& file : set) {
+        // The download path is the upload folder joined with the name; the
+        // local file lies in its store folder under the same name.
+        EXPECT_EQ(std::string(file.remotePath), std::string(file.remoteFolder) + std::string(file.fileName));
+        EXPECT_EQ(std::string(file.localPath), std::string(file.localFolder) + "/" + std::string(file.fileName));
+        EXPECT_TRUE(file.remotePath.starts_with("/Mobrix/"));
+        EXPECT_NE(file.fileName, "SMS.zip");
+        EXPECT_NE(file.fileName, "sources.list");
+    }
+}
