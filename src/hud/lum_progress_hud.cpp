@@ -450,8 +450,11 @@ void LumProgressHUD::setIndicator(QWidget* indicator) {
     indicator->setVisible(false);
     m_indicatorNaturalSize = indicator->size();
     if (auto* view = qobject_cast<HudIndicatorView*>(indicator))
-        connect(view, &HudIndicatorView::displayNeeded, this, qOverload<>(&QWidget::update),
-                Qt::UniqueConnection);
+        connect(view, &HudIndicatorView::displayNeeded, this, [this] {
+            // A spinner keeps turning while the overlay is hidden; nothing to draw then.
+            if (m_alpha > 0.0)
+                update();
+        });
 }
 
 // ---- layout and drawing ----
