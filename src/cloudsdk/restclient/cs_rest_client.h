@@ -111,6 +111,8 @@ class CSRestClient {
 
   void uploadFileWithParams(const std::string& filename, const std::string& toPath, const std::string& fromPath,
                             const Params& extra);
+  // Error 1004 for an answer whose elements are not what the operation reads.
+  void wrongShape(const CSRestClientDelegate::Failure& failure, const CSJsonValue& info);
   void metadataFinished(CSRequest* request);
   void deltaFinished(CSRequest* request);
   void fileLoaded(CSRequest* request, const std::string& path);

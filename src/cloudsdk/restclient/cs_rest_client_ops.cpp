@@ -25,6 +25,17 @@ void call(const F& f, A&&... args) {
   if (f) f(std::forward<A>(args)...);
 }
 
+// Every element a record, or nothing.
+std::optional<std::vector<CSMetadata>> metadataList(const CSJsonValue& list) {
+  std::vector<CSMetadata> out;
+  for (const CSJsonValue& e : list.elements()) {
+    auto m = e.isObject() ? CSMetadata::initWithDictionary(e) : std::nullopt;
+    if (!m) return std::nullopt;
+    out.push_back(std::move(*m));
+  }
+  return out;
+}
+
 }  // namespace
 
 // ---- Metadata and delta: parsed on a short-lived thread ----
@@ -180,6 +191,12 @@ void finishJson(CSRestClient* client, CSRequest* request, CSJsonKind kind, bool 
 
 }  // namespace
 
+void CSRestClient::wrongShape(const CSRestClientDelegate::Failure& failure, const CSJsonValue& info) {
+  CSError error(CSErrorDomain, CSErrorInvalidResponse, info);
+  CSLogWarning("CloudSDK: error making request - (%ld) %s", error.code, error.description().c_str());
+  call(failure, this, error);
+}
+
 #define CS_FINISH(kind, failure, body)                                                                        \
   [this](CSRequest* r) {                                                                                      \
     finishJson(this, r, kind, true, delegate_.failure, [this](CSRequest* q) { release(q); },                 \
@@ -219,11 +236,9 @@ void CSRestClient::loadRevisionsForFile(const std::string& path, int limit) {
   startRequest(requestWithHost(apiHost(), "/revisions/" + root_ + path, params),
                CSJsonValue::object({{"path", path}, {"limit", limit}}),
                CS_FINISH(CSJsonKind::list, loadRevisionsFailedWithError, {
-                 std::vector<CSMetadata> revisions;
-                 for (const CSJsonValue& e : json.elements()) {
-                   if (auto m = CSMetadata::initWithDictionary(e)) revisions.push_back(std::move(*m));
-                 }
-                 call(delegate_.loadedRevisions, this, revisions, jsonText(info, "path"));
+                 auto revisions = metadataList(json);
+                 if (!revisions) return wrongShape(delegate_.loadRevisionsFailedWithError, info);
+                 call(delegate_.loadedRevisions, this, *revisions, jsonText(info, "path"));
                }));
 }
 
@@ -288,11 +303,9 @@ void CSRestClient::searchPath(const std::string& path, const std::string& forKey
   startRequest(requestWithHost(apiHost(), "/search/" + root_ + path, {{"query", forKeyword}}),
                CSJsonValue::object({{"path", path}, {"keyword", forKeyword}}),
                CS_FINISH(CSJsonKind::list, searchFailedWithError, {
-                 std::vector<CSMetadata> results;
-                 for (const CSJsonValue& e : json.elements()) {
-                   if (auto m = CSMetadata::initWithDictionary(e)) results.push_back(std::move(*m));
-                 }
-                 call(delegate_.loadedSearchResults, this, results, jsonText(info, "path"), jsonText(info, "keyword"));
+                 auto results = metadataList(json);
+                 if (!results) return wrongShape(delegate_.searchFailedWithError, info);
+                 call(delegate_.loadedSearchResults, this, *results, jsonText(info, "path"), jsonText(info, "keyword"));
                }));
 }
 
