@@ -153,9 +153,19 @@ TEST(JsonReaderTopLevel, DepthLimit)
     parser.setMaxDepth(3);
     EXPECT_TRUE(parser.objectWithString("{\"a\":[{}]}"));
     EXPECT_FALSE(parser.objectWithString("{\"a\":[{\"b\":[]}]}"));
-    // Without a limit, nesting deep enough to exhaust a stack is still refused.
+    // Without a limit, nesting deep enough to exhaust a stack is still
+    // refused; the deepest tree accepted can be copied, compared and written.
     parser.setMaxDepth(0);
-    EXPECT_TRUE(parser.objectWithString(nested(2000)));
+    const std::string deepest = nested(static_cast<int>(CSJsonBase::kDepthCeiling));
+    auto tree = parser.objectWithString(deepest);
+    ASSERT_TRUE(tree);
+    const CSJsonValue copy = *tree;
+    EXPECT_EQ(copy, *tree);
+    CSJsonWriter writer;
+    writer.setMaxDepth(0);
+    EXPECT_EQ(writer.stringWithObject(copy), deepest);
+    EXPECT_FALSE(parser.objectWithString(nested(static_cast<int>(CSJsonBase::kDepthCeiling) + 1)));
+    EXPECT_EQ(parser.errorTrace().front()->code, 7);
     EXPECT_FALSE(parser.objectWithString(nested(200000)));
 }
 

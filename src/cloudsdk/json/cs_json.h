@@ -54,6 +54,10 @@ public:
 class CSJsonBase {
 public:
     static constexpr uint64_t kDefaultMaxDepth = 512;
+    // Even with maxDepth 0 (no limit) nothing nests deeper than this, so that
+    // code walking a tree recursively (copy, compare, write, destroy, records)
+    // cannot exhaust a thread's stack.
+    static constexpr uint64_t kDepthCeiling = 2048;
 
     const CSJsonErrorTrace& errorTrace() const { return errorTrace_; }
     void addErrorWithCode(int code, std::string description);

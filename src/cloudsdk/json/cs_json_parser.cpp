@@ -23,9 +23,6 @@ constexpr bool isDigit(unsigned char b)
     return b >= '0' && b <= '9';
 }
 
-// Even with no configured limit the reader stops here, so that nesting can
-// never exhaust the stack of code that walks the tree recursively.
-constexpr uint64_t kHardDepthLimit = 10000;
 
 // The next double quote, backslash or control byte at or after p, or end.
 // highSeen tells whether a byte of 0x80 or more was passed.
@@ -372,7 +369,7 @@ bool CSJsonParser::Reader::readString()
 bool CSJsonParser::Reader::openContainer(bool isObject)
 {
     ++owner_.depth_;
-    const uint64_t limit = owner_.maxDepth_ ? std::min(owner_.maxDepth_, kHardDepthLimit) : kHardDepthLimit;
+    const uint64_t limit = owner_.maxDepth_ ? std::min(owner_.maxDepth_, kDepthCeiling) : kDepthCeiling;
     if (owner_.depth_ > limit) {
         fail(CSJsonErrorDepth, "Nested too deep");
         return false;

@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr uint64_t kHardDepthLimit = 10000;
-
 bool needsEscape(unsigned char b)
 {
     return b < 0x20 || b == '"' || b == '\\';
@@ -37,7 +35,7 @@ private:
 bool CSJsonWriter::Writer::enter()
 {
     ++owner_.depth_;
-    const uint64_t limit = owner_.maxDepth_ ? std::min(owner_.maxDepth_, kHardDepthLimit) : kHardDepthLimit;
+    const uint64_t limit = owner_.maxDepth_ ? std::min(owner_.maxDepth_, kDepthCeiling) : kDepthCeiling;
     if (owner_.depth_ > limit) {
         owner_.addErrorWithCode(CSJsonErrorDepth, "Nested too deep");
         return false;
