@@ -1,7 +1,8 @@
 #pragma once
 // Dates of the service's metadata, "EEE, dd MMM yyyy HH:mm:ss Z" in fixed
 // English (e.g. "Sat, 21 Aug 2010 22:31:20 +0000"), read by our own parser so
-// that the process locale never matters.
+// that the process locale never matters. The parser keeps no state, so any
+// number of threads may read dates at once.
 
 #include <cstdint>
 #include <optional>
