@@ -1,0 +1,31 @@
+#include "gui_arguments.h"
+
+GuiArguments parseGuiArguments(const QStringList& words) {
+    GuiArguments parsed;
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < words.size(); ++i) {
+        const QString& word = words[i];
+        if (optionsEnded || !word.startsWith(QLatin1Char('-')) || word == QLatin1String("-")) {
+            parsed.urls << word;
+        } else if (word == QLatin1String("--")) {
+            optionsEnded = true;
+        } else if (word == QLatin1String("--help") || word == QLatin1String("-h")) {
+            parsed.help = true;
+        } else if (word == QLatin1String("--version")) {
+            parsed.version = true;
+        } else if (word == QLatin1String("--root")) {
+            if (i + 1 >= words.size()) {
+                parsed.error = QStringLiteral("--root needs a folder");
+                return parsed;
+            }
+            parsed.root = words[++i];
+        } else if (word.startsWith(QLatin1String("--root="))) {
+            parsed.root = word.mid(7);
+        } else {
+            parsed.error = QStringLiteral("unknown option ") + word;
+            return parsed;
+        }
+    }
+    if (parsed.root.isEmpty()) parsed.error = QStringLiteral("--root needs a folder");
+    return parsed;
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QIcon>
+
+// The tab bar's glyphs, drawn rather than shipped: grey, blue when selected.
+namespace tab_icons {
+
+QIcon safeguard();
+QIcon restoration();
+QIcon options();
+QIcon cloud();
+QIcon help();
+
+} // namespace tab_icons
