@@ -35,7 +35,7 @@ TEST(JsonValue, ObjectsFindSetRemoveAndCompareWithoutOrder)
     EXPECT_TRUE(object.remove("b"));
     EXPECT_FALSE(object.remove("b"));
     CSJsonValue inner = CSJsonValue::array({CSJsonValue::array({7})});
-    inner = std::move(inner.elements()[0]);  // a value moved out of its own tree
+    inner = std::move(inner.mutableElements()[0]);  // a value moved out of its own tree
     EXPECT_EQ(inner, CSJsonValue::array({7}));
 }
 

@@ -294,7 +294,7 @@ const CSJsonValue::Array& CSJsonValue::elements() const noexcept
     return isArray() ? *static_cast<const Array*>(pointer()) : emptyArray();
 }
 
-CSJsonValue::Array& CSJsonValue::elements()
+CSJsonValue::Array& CSJsonValue::mutableElements()
 {
     if (!isArray()) *this = CSJsonValue(Array{});
     return *static_cast<Array*>(pointer());
@@ -320,7 +320,7 @@ const CSJsonValue& CSJsonValue::operator[](std::size_t index) const noexcept
 
 void CSJsonValue::append(CSJsonValue value)
 {
-    elements().push_back(std::move(value));
+    mutableElements().push_back(std::move(value));
 }
 
 const CSJsonValue* CSJsonValue::find(std::string_view key) const noexcept

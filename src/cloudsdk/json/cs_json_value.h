@@ -107,7 +107,7 @@ public:
 
     // Arrays: elements; objects: members; otherwise empty.
     const Array& elements() const noexcept;
-    Array& elements();  // turns a non-array into an empty array first
+    Array& mutableElements();  // turns a non-array into an empty array first
     const Object& members() const noexcept;
     std::size_t size() const noexcept;  // elements or members
     const CSJsonValue& operator[](std::size_t index) const noexcept;  // null when out of range
@@ -128,7 +128,6 @@ public:
 
 private:
     friend class CSJsonParser;
-    friend struct CSJsonMember;
 
     static constexpr std::size_t kTag = 15;
     static constexpr std::size_t kAux = 14;
