@@ -27,12 +27,16 @@ std::string TransferProgress::details() const {
 
 void CloudTransfer::expect(RequestKind kind, std::string key, std::string subject,
                            std::int64_t bytes) {
-    entries_.push_back({kind, std::move(key), std::move(subject), bytes});
+    Entry entry{kind, std::move(key), std::move(subject), bytes};
+    entries_.push_back(std::move(entry));
 }
 
 void CloudTransfer::refuse(std::string subject, std::string reason) {
-    ++refused_;
-    failures_.push_back(subject + ": " + reason);
+    Entry entry{RequestKind::Upload, {}, std::move(subject), 0};
+    entry.fraction = 1;
+    entry.outcome = Outcome::Failed;
+    entry.reason = std::move(reason);
+    entries_.push_back(std::move(entry));
 }
 
 // The client names a request by its path; when a name does not match (the
@@ -42,36 +46,31 @@ CloudTransfer::Entry* CloudTransfer::find(RequestKind kind, const std::string& k
     ++activity_;
     Entry* fallback = nullptr;
     for (auto& entry : entries_) {
-        if (entry.done || entry.kind != kind) continue;
+        if (entry.outcome != Outcome::Running || entry.kind != kind) continue;
         if (entry.key == key) return &entry;
         if (!fallback) fallback = &entry;
     }
     return fallback;
 }
 
-void CloudTransfer::complete(Entry& entry) {
-    entry.done = true;
+void CloudTransfer::complete(Entry& entry, Outcome outcome, std::string reason) {
+    entry.outcome = outcome;
+    entry.reason = std::move(reason);
     entry.fraction = 1;
     reportProgress();
     finishIfDone();
 }
 
 void CloudTransfer::succeeded(RequestKind kind, const std::string& key) {
-    if (Entry* entry = find(kind, key)) complete(*entry);
+    if (Entry* entry = find(kind, key)) complete(*entry, Outcome::Succeeded);
 }
 
 void CloudTransfer::failed(RequestKind kind, const std::string& key, std::string reason) {
-    if (Entry* entry = find(kind, key)) {
-        failures_.push_back(entry->subject + ": " + reason);
-        complete(*entry);
-    }
+    if (Entry* entry = find(kind, key)) complete(*entry, Outcome::Failed, std::move(reason));
 }
 
 void CloudTransfer::skipped(RequestKind kind, const std::string& key, std::string reason) {
-    if (Entry* entry = find(kind, key)) {
-        notes_.push_back(entry->subject + ": " + reason);
-        complete(*entry);
-    }
+    if (Entry* entry = find(kind, key)) complete(*entry, Outcome::Skipped, std::move(reason));
 }
 
 void CloudTransfer::progressed(RequestKind kind, const std::string& key, double fraction) {
@@ -83,9 +82,9 @@ void CloudTransfer::progressed(RequestKind kind, const std::string& key, double 
 
 void CloudTransfer::abandon(const std::string& reason) {
     for (auto& entry : entries_) {
-        if (entry.done) continue;
-        entry.done = true;
-        failures_.push_back(entry.subject + ": " + reason);
+        if (entry.outcome != Outcome::Running) continue;
+        entry.outcome = Outcome::Failed;
+        entry.reason = reason;
     }
     finishIfDone();
 }
@@ -96,8 +95,14 @@ void CloudTransfer::seal() {
 }
 
 int CloudTransfer::inFlight() const {
-    return static_cast<int>(std::count_if(entries_.begin(), entries_.end(),
-                                          [](const Entry& entry) { return !entry.done; }));
+    return static_cast<int>(std::count_if(entries_.begin(), entries_.end(), [](const Entry& entry) {
+        return entry.outcome == Outcome::Running;
+    }));
+}
+
+bool CloudTransfer::hasFailures() const {
+    return std::any_of(entries_.begin(), entries_.end(),
+                       [](const Entry& entry) { return entry.outcome == Outcome::Failed; });
 }
 
 void CloudTransfer::finishIfDone() {
@@ -106,23 +111,26 @@ void CloudTransfer::finishIfDone() {
     if (finished_) finished_();
 }
 
+std::string CloudTransfer::lines(Outcome outcome) const {
+    std::string text;
+    for (const auto& entry : entries_)
+        if (entry.outcome == outcome) text += "\n" + entry.subject + ": " + entry.reason;
+    return text;
+}
+
 std::string CloudTransfer::closingMessage() const {
-    std::string message = hasFailures() ? "Failed !" : "Done !";
-    for (const auto& line : failures_) message += "\n" + line;
-    for (const auto& line : notes_) message += "\n" + line;
-    return message;
+    return (hasFailures() ? "Failed !" : "Done !") + lines(Outcome::Failed) + lines(Outcome::Skipped);
 }
 
 TransferProgress CloudTransfer::progress() const {
     TransferProgress progress;
-    progress.filesTotal = static_cast<int>(entries_.size()) + refused_;
-    progress.filesDone = refused_;
+    progress.filesTotal = static_cast<int>(entries_.size());
     bool sizesKnown = !entries_.empty();
-    double fractions = refused_;
+    double fractions = 0;
     std::int64_t bytesDone = 0;
     std::int64_t bytesTotal = 0;
     for (const auto& entry : entries_) {
-        if (entry.done) ++progress.filesDone;
+        if (entry.outcome != Outcome::Running) ++progress.filesDone;
         fractions += entry.fraction;
         if (entry.bytes < 0) {
             sizesKnown = false;

@@ -54,33 +54,31 @@ public:
     // Callbacks received so far: lets a waiter tell a stalled command from a slow one.
     std::uint64_t activity() const { return activity_; }
 
-    bool hasFailures() const { return !failures_.empty(); }
-    const std::vector<std::string>& failures() const { return failures_; }
-    const std::vector<std::string>& notes() const { return notes_; }
+    bool hasFailures() const;
     // "Done !" when nothing failed, else "Failed !"; then one line per failed
-    // file and one per file passed over.
+    // file and one per file passed over, each in the order they were issued.
     std::string closingMessage() const;
     TransferProgress progress() const;
 
 private:
+    enum class Outcome { Running, Succeeded, Failed, Skipped };
     struct Entry {
         RequestKind kind;
         std::string key;
         std::string subject;
         std::int64_t bytes;
         double fraction = 0;
-        bool done = false;
+        Outcome outcome = Outcome::Running;
+        std::string reason = {};
     };
 
     Entry* find(RequestKind kind, const std::string& key);
-    void complete(Entry& entry);
+    void complete(Entry& entry, Outcome outcome, std::string reason = {});
     void finishIfDone();
     void reportProgress();
+    std::string lines(Outcome outcome) const;
 
     std::vector<Entry> entries_;
-    std::vector<std::string> failures_;
-    std::vector<std::string> notes_;
-    int refused_ = 0;
     bool sealed_ = false;
     bool finishedCalled_ = false;
     std::uint64_t activity_ = 0;

@@ -1,0 +1,320 @@
+// The cloud commands end to end: the real mobrix binary against the local
+// test service, with a private home and a temporary device root.
+#include "cloud_fixture.h"
+#include "transfer_set.h"
+
+#include <QProcess>
+#include <fstream>
+#include <httplib.h>
+
+#include <algorithm>
+
+namespace {
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+const std::string kLibrary = "/var/mobile/Library/Preferences/Mobrix/MobrixLibrary";
+const std::string kUploadQuestion =
+    "Backup Upload to Cloud\nThe upload process will begin if you press Upload now button. Only "
+    "SMS, Photo and Springboard safeguard will not be uploaded due to the size\n";
+const std::string kDownloadQuestion =
+    "Backup Download from Cloud\nThe download process will begin if you press the Download now "
+    "button. Continue ?\n";
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::vector<std::string> sorted(std::vector<std::string> lines) {
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+class CloudCliTest : public CloudFixture {
+protected:
+    CloudCliTest() : caFile((environment.root() / "service-ca.pem").string()) {
+        localCloud.root().writePem(caFile);
+    }
+
+    QStringList common() {
+        return {"--root", QString::fromStdString(device.root()), "--service",
+                QString::fromStdString(service().baseUrl()), "--service-ca",
+                QString::fromStdString(caFile)};
+    }
+
+    void start(QProcess& process, const QStringList& arguments) {
+        process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+        process.start(MOBRIX_BINARY, common() + arguments);
+        ASSERT_TRUE(process.waitForStarted(10000));
+    }
+
+    Result finish(QProcess& process) {
+        process.closeWriteChannel();
+        EXPECT_TRUE(process.waitForFinished(120000));
+        return {process.exitCode(), process.readAllStandardOutput().toStdString(),
+                process.readAllStandardError().toStdString()};
+    }
+
+    Result mobrix(const QStringList& arguments) {
+        QProcess process;
+        start(process, arguments);
+        return finish(process);
+    }
+
+    // `cloud link` up to the printed address, which it returns.
+    std::string startLink(QProcess& process, std::string& out) {
+        start(process, {"cloud", "link"});
+        for (int i = 0; i < 300 && !contains(out, "connect_login"); ++i) {
+            process.waitForReadyRead(100);
+            out += process.readAllStandardOutput().toStdString();
+        }
+        auto begin = out.find("https://");
+        if (begin == std::string::npos) return {};
+        return out.substr(begin, out.find('\n', begin) - begin);
+    }
+
+    // What a browser does with the address: the service's page sends it on
+    // to the app scheme.
+    std::string browse(const std::string& address) {
+        httplib::SSLClient client("127.0.0.1", service().port());
+        client.enable_server_certificate_verification(false);
+        client.set_connection_timeout(10);
+        client.set_read_timeout(10);
+        auto response = client.Get(address.substr(address.find('/', std::string("https://").size())).c_str());
+        if (!response || response->status != 302) return {};
+        return response->get_header_value("Location");
+    }
+
+    std::string caFile;
+};
+
+} // namespace
+
+TEST_F(CloudCliTest, LinkTakesTheAddressTheBrowserWasSentTo) {
+    QProcess process;
+    std::string out;
+    const std::string address = startLink(process, out);
+    ASSERT_TRUE(address.starts_with(service().baseUrl() + "/1/connect_login?k=q7w2k9x4m1z8r5t&s="))
+        << out;
+    const std::string answer = browse(address);
+    ASSERT_TRUE(answer.starts_with("cs-q7w2k9x4m1z8r5t://1/connect?")) << answer;
+    process.write(QByteArray::fromStdString(answer + "\n"));
+    Result linked = finish(process);
+    EXPECT_EQ(linked.status, 0) << linked.err;
+    EXPECT_TRUE(contains(linked.out, "Cloud account linked"));
+    // Nothing secret is printed.
+    auto token = answer.substr(answer.find("oauth_token=") + 12, 6);
+    EXPECT_FALSE(contains(linked.err, token));
+
+    Result info = mobrix({"cloud", "info"});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(info.out, "Display name: Test User\nE-mail: user@cloud.example\nCountry: US\n"
+                        "Quota: 1.0 KB used of 1.9 MB\n");
+}
+
+TEST_F(CloudCliTest, AnAnswerWithAnotherStateIsRefused) {
+    QProcess process;
+    std::string out;
+    std::string answer = browse(startLink(process, out));
+    ASSERT_FALSE(answer.empty()) << out;
+    answer.replace(answer.find("state=") + 6, std::string::npos, "0000-not-the-nonce");
+    process.write(QByteArray::fromStdString(answer + "\n"));
+    Result refused = finish(process);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_TRUE(contains(refused.err, "refused"));
+
+    Result info = mobrix({"cloud", "info"});
+    EXPECT_EQ(info.status, 1);
+    EXPECT_TRUE(contains(info.err, "not linked"));
+}
+
+TEST_F(CloudCliTest, ALinkAnswerIsTakenAtAFreshStart) {
+    QProcess process;
+    std::string out;
+    const std::string address = startLink(process, out);
+    // The user closes the prompt; the answer arrives later, in a new process.
+    Result unanswered = finish(process);
+    EXPECT_EQ(unanswered.status, 1);
+    const std::string answer = browse(address);
+    ASSERT_FALSE(answer.empty());
+
+    Result opened = mobrix({"open-url", QString::fromStdString(answer)});
+    EXPECT_EQ(opened.status, 0) << opened.err;
+    EXPECT_TRUE(contains(opened.out, "Cloud account linked"));
+    EXPECT_TRUE(contains(opened.err, "App linked successfully!"));
+    EXPECT_EQ(mobrix({"cloud", "info"}).status, 0);
+    // The nonce is used once.
+    EXPECT_EQ(mobrix({"open-url", QString::fromStdString(answer)}).status, 1);
+    EXPECT_EQ(mobrix({"open-url", "https://127.0.0.1/elsewhere"}).status, 1);
+}
+
+TEST_F(CloudCliTest, UploadSendsTheTransferSetAndNothingElse) {
+    linkStoredAccount();
+    fillStore({"metadata.plist"});
+    Result uploaded = mobrix({"--yes", "cloud", "upload"});
+    EXPECT_EQ(uploaded.status, 0) << uploaded.err;
+    EXPECT_EQ(uploaded.out, kUploadQuestion +
+                                "Backup Upload to Cloud\nDone !\n"
+                                "metadata.plist: skipped: not safeguarded yet\n");
+    EXPECT_TRUE(contains(uploaded.err, "Uploading..."));
+    EXPECT_EQ(remoteTree(), (std::vector<std::string>{
+                                "Mobrix/",
+                                "Mobrix/CydiaPackages/",
+                                "Mobrix/CydiaPackages/installed-packages.txt",
+                                "Mobrix/CydiaSources/",
+                                "Mobrix/CydiaSources/cydia.list",
+                                "Mobrix/MobrixLibrary/",
+                                "Mobrix/MobrixLibrary/Accounts.zip",
+                                "Mobrix/MobrixLibrary/AddressBook.zip",
+                                "Mobrix/MobrixLibrary/Calendar.zip",
+                                "Mobrix/MobrixLibrary/CallHistory.zip",
+                                "Mobrix/MobrixLibrary/Notes.zip",
+                                "Mobrix/MobrixLibrary/Preferences.zip",
+                                "Mobrix/MobrixLibrary/Safari.zip",
+                                "Mobrix/MobrixLibrary/Voicemail.zip",
+                            }));
+    EXPECT_EQ(remoteFile("/Mobrix/CydiaSources/cydia.list"), "cydia.list v1");
+    auto lines = requestLines();
+    EXPECT_EQ(lines.size(), 14u);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.starts_with("POST /1/fileops/create_folder"); }),
+              4);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.starts_with("POST /1/files_put/cloud/Mobrix/"); }),
+              10);
+
+    Result listed = mobrix({"cloud", "ls"});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_TRUE(listed.out.starts_with("CydiaPackages/  -  ")) << listed.out;
+    EXPECT_TRUE(contains(listed.out, "\nMobrixLibrary/  -  "));
+    Result files = mobrix({"cloud", "ls", "/Mobrix/CydiaSources"});
+    EXPECT_TRUE(files.out.starts_with("cydia.list  13  20")) << files.out;
+    EXPECT_EQ(mobrix({"cloud", "ls", "/Nowhere"}).status, 1);
+}
+
+TEST_F(CloudCliTest, CancelAtTheQuestionSendsOnlyTheFourCreateFolderRequests) {
+    linkStoredAccount();
+    fillStore();
+    Result cancelled = mobrix({"cloud", "upload"});
+    EXPECT_EQ(cancelled.status, 3);
+    EXPECT_EQ(cancelled.out, kUploadQuestion);
+    EXPECT_EQ(sorted(requestLines()), (std::vector<std::string>{
+                                          "POST /1/fileops/create_folder /Mobrix",
+                                          "POST /1/fileops/create_folder /Mobrix/CydiaPackages",
+                                          "POST /1/fileops/create_folder /Mobrix/CydiaSources",
+                                          "POST /1/fileops/create_folder /Mobrix/MobrixLibrary",
+                                      }));
+    // A second upload meets folders that exist: refusals that stay silent.
+    Result again = mobrix({"--answer", "upload now", "cloud", "upload"});
+    EXPECT_EQ(again.status, 0) << again.out;
+    EXPECT_TRUE(contains(again.out, "Backup Upload to Cloud\nDone !\n"));
+}
+
+TEST_F(CloudCliTest, DownloadReplacesLocalFilesAndKeepsThoseTheCloudLacks) {
+    linkStoredAccount();
+    fillStore();
+    fillRemote({"metadata.plist"});
+    Result downloaded = mobrix({"--yes", "cloud", "download"});
+    EXPECT_EQ(downloaded.status, 1);
+    EXPECT_EQ(downloaded.out, kDownloadQuestion +
+                                  "Backup Download from Cloud\nFailed !\n"
+                                  "metadata.plist: not on the cloud\n");
+    EXPECT_EQ(device.read(storePath("Accounts.zip")), "Accounts.zip v2");
+    EXPECT_EQ(device.read(storePath("installed-packages.txt")), "installed-packages.txt v2");
+    EXPECT_EQ(device.read(storePath("metadata.plist")), "metadata.plist v1");
+    EXPECT_EQ(device.read(storePath("SMS.zip")), "sms");
+    for (const auto& line : requestLines()) EXPECT_TRUE(line.starts_with("GET /1/files/cloud/Mobrix/")) << line;
+}
+
+TEST_F(CloudCliTest, ACutTransferLeavesTheLocalFileAsItWas) {
+    linkStoredAccount();
+    fillStore();
+    fillRemote();
+    // Large enough that half of it is a real partial body.
+    std::ofstream(service().localPath("/Mobrix/MobrixLibrary/Notes.zip"), std::ios::binary)
+        << std::string(600 * 1024, 'n');
+    service().injectFault(testsupport::ServiceFault::CutConnection, "Notes.zip");
+    Result downloaded = mobrix({"--yes", "cloud", "download"});
+    EXPECT_EQ(downloaded.status, 1);
+    EXPECT_TRUE(contains(downloaded.out, "Backup Download from Cloud\nFailed !\n")) << downloaded.out;
+    EXPECT_TRUE(contains(downloaded.out, "\nNotes.zip: ")) << downloaded.out;
+    EXPECT_EQ(device.read(storePath("Notes.zip")), "Notes.zip v1");
+    // Every other file is either replaced or listed as failed with its old copy kept.
+    for (const auto& file : cloud::transferSet()) {
+        const std::string name(file.fileName);
+        const std::string content = device.read(file.localPath);
+        if (content == name + " v1")
+            EXPECT_TRUE(contains(downloaded.out, "\n" + name + ": ")) << name;
+        else
+            EXPECT_EQ(content, name + " v2");
+    }
+    // No partial or temporary file is left beside the archives.
+    EXPECT_EQ(device.tree(kLibrary),
+              (std::vector<std::string>{"Accounts.zip", "AddressBook.zip", "Calendar.zip", "CallHistory.zip",
+                                        "DCIM.zip", "Notes.zip", "Preferences.zip", "SMS.zip", "Safari.zip",
+                                        "Voicemail.zip"}));
+}
+
+TEST_F(CloudCliTest, DeleteRemovesTheWholeRemoteBackupFolder) {
+    linkStoredAccount();
+    fillRemote();
+    std::ofstream(account / "Mobrix" / "not-ours.txt") << "x";
+    std::ofstream(account / "elsewhere.txt") << "kept";
+    Result deleted = mobrix({"--answer", "Delete now", "cloud", "delete"});
+    EXPECT_EQ(deleted.status, 0) << deleted.err;
+    EXPECT_EQ(deleted.out, "Delete Backup on Cloud\nThis will delete backup that has been saved on "
+                           "Cloud previously, continue ?\nDelete Backup on Cloud\nDone !\n");
+    EXPECT_EQ(remoteTree(), (std::vector<std::string>{"elsewhere.txt"}));
+    EXPECT_EQ(requestLines(), (std::vector<std::string>{"POST /1/fileops/delete /Mobrix"}));
+}
+
+TEST_F(CloudCliTest, ARefusedTokenIsAFailureAndTouchesNothingLocal) {
+    linkStoredAccount();
+    fillStore();
+    fillRemote();
+    service().revokeTokens();
+    Result downloaded = mobrix({"--yes", "cloud", "download"});
+    EXPECT_EQ(downloaded.status, 1);
+    EXPECT_TRUE(contains(downloaded.out, "Failed !\nAccounts.zip: not authorized (HTTP 401): link the account again\n"))
+        << downloaded.out;
+    EXPECT_EQ(device.read(storePath("Accounts.zip")), "Accounts.zip v1");
+    Result uploaded = mobrix({"--yes", "cloud", "upload"});
+    EXPECT_EQ(uploaded.status, 1);
+    EXPECT_EQ(remoteFile("/Mobrix/MobrixLibrary/Accounts.zip"), "Accounts.zip v2");
+}
+
+TEST_F(CloudCliTest, WithoutALinkedAccountNothingIsRequested) {
+    fillStore();
+    const std::string notLinked = "Failed !\nnot linked: link a cloud account first\n";
+    Result uploaded = mobrix({"--yes", "cloud", "upload"});
+    EXPECT_EQ(uploaded.status, 1);
+    EXPECT_EQ(uploaded.out, "Backup Upload to Cloud\n" + notLinked);
+    Result downloaded = mobrix({"--yes", "cloud", "download"});
+    EXPECT_EQ(downloaded.status, 1);
+    EXPECT_EQ(downloaded.out, "Backup Download from Cloud\n" + notLinked);
+    EXPECT_EQ(mobrix({"--yes", "cloud", "delete"}).status, 1);
+    Result info = mobrix({"cloud", "info"});
+    EXPECT_EQ(info.status, 1);
+    EXPECT_TRUE(contains(info.err, "not linked"));
+    EXPECT_EQ(mobrix({"cloud", "ls"}).status, 1);
+    EXPECT_TRUE(requestLines().empty());
+    EXPECT_EQ(device.read(storePath("Accounts.zip")), "Accounts.zip v1");
+}
+
+TEST_F(CloudCliTest, CloudUsageErrors) {
+    EXPECT_EQ(mobrix({"cloud"}).status, 2);
+    EXPECT_EQ(mobrix({"cloud", "sync"}).status, 2);
+    EXPECT_EQ(mobrix({"cloud", "upload", "now"}).status, 2);
+    EXPECT_EQ(mobrix({"cloud", "ls", "/a", "/b"}).status, 2);
+    EXPECT_EQ(mobrix({"open-url"}).status, 2);
+    QProcess process;
+    process.start(MOBRIX_BINARY, {"--service", "https://127.0.0.1:1", "--service-ca",
+                                  QString::fromStdString((environment.root() / "missing.pem").string()),
+                                  "cloud", "info"});
+    process.waitForFinished(30000);
+    EXPECT_EQ(process.exitCode(), 2);
+}

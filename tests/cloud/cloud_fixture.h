@@ -1,0 +1,45 @@
+#pragma once
+// What the cloud tests share: a private home (credentials and link nonce), a
+// temporary device root with the backup store, and the local test service
+// over a temporary account folder, made the client's endpoints.
+
+#include "cloud_test_service.h"
+#include "local_cloud.h"
+#include "temp_device_root.h"
+#include "test_environment.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+class CloudFixture : public ::testing::Test {
+protected:
+    CloudFixture();
+    ~CloudFixture() override;
+
+    testsupport::CloudTestService& service() { return localCloud.service(); }
+
+    // An account the service accepts, stored as a link made earlier would
+    // have stored it; no shared session is left behind.
+    void linkStoredAccount();
+
+    // The store's folders, and every file of the transfer set but the listed
+    // ones, each holding "<name> v<version>"; plus the files that are never sent.
+    void fillStore(const std::vector<std::string>& missing = {}, const std::string& version = "1");
+    // The same files on the account, under "/Mobrix".
+    void fillRemote(const std::vector<std::string>& missing = {}, const std::string& version = "2");
+
+    // Relative paths of the account folder ("Mobrix/", "Mobrix/CydiaSources/cydia.list").
+    std::vector<std::string> remoteTree() const;
+    std::string remoteFile(const std::string& remotePath) const;
+    // "METHOD path" of each request the service received, in order.
+    std::vector<std::string> requestLines();
+
+    static std::string storePath(const std::string& fileName);
+
+    testsupport::TestEnvironment environment;
+    TempDeviceRoot device;
+    std::filesystem::path account;
+    testsupport::LocalCloud localCloud;
+};
