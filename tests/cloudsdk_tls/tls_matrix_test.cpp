@@ -153,7 +153,7 @@ TEST_F(TlsTest, RevokedServerSerialIsRefusedBeforeAnyRequestByte) {
   LogCapture log;
   EXPECT_TRUE(refusedHandshake(fetch(cloud)));
   EXPECT_TRUE(log.contains("[ERROR] CloudSDK: SSL Error. Revoked certificate for the host: 127.0.0.1"));
-  EXPECT_GE(cloud.service().handshakes(), 1);
+  runEventsFor(100);
   EXPECT_TRUE(cloud.service().requests().empty()) << "no request reached the service";
 }
 

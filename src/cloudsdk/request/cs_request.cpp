@@ -25,6 +25,7 @@
 namespace {
 
 constexpr int kMaxRedirects = 5;
+constexpr qint64 kReadBufferSize = 2 * 1024 * 1024;
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -120,7 +121,7 @@ void CSRequest::startReply() {
   if (!sourcePath_.empty()) {
     // The body restarts from the file's start on every send.
     body_ = std::make_unique<QFile>(QString::fromStdString(sourcePath_));
-    if (!body_->open(QIODevice::ReadOnly)) {
+    if (!body_->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
       failWithError(CSError(CSPOSIXErrorDomain, ENOENT, userInfo_));
       return;
     }
@@ -133,6 +134,9 @@ void CSRequest::startReply() {
   } else {
     reply_ = manager->sendCustomRequest(req, verb, QByteArray());
   }
+  // Bounded: when the loop falls behind, Qt stops reading the socket
+  // instead of piling the body up in memory.
+  reply_->setReadBufferSize(kReadBufferSize);
   connectReply();
   touch();
 }
@@ -148,7 +152,11 @@ void CSRequest::connectReply() {
 }
 
 void CSRequest::touch() {
-  if (timeoutSeconds_ > 0) timer_.start(static_cast<int>(timeoutSeconds_ * 1000));
+  if (timeoutSeconds_ <= 0) return;
+  // Restarting a timer per chunk is costly; a tenth of a second of slack is not.
+  if (timer_.isActive() && sinceProgress_.isValid() && sinceProgress_.elapsed() < 100) return;
+  sinceProgress_.start();
+  timer_.start(static_cast<int>(timeoutSeconds_ * 1000));
 }
 
 std::optional<std::string> CSRequest::resultString() const {
@@ -279,7 +287,9 @@ bool CSRequest::createTempFile() {
   fs::path dir = dest.parent_path();
   if (dir.empty()) dir = ".";
   // In the destination's own folder, so the final rename never crosses file systems.
-  std::string pattern = (dir / ("." + dest.filename().string() + ".XXXXXX")).string();
+  std::string leaf = ".";
+  leaf.append(dest.filename().string()).append(".XXXXXX");
+  const std::string pattern = (dir / leaf).string();
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   // O_EXCL, mode 0600: a link planted at the name is never followed.

@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSslCertificate>
+#include <QElapsedTimer>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
@@ -144,6 +145,7 @@ class CSRequest : public QObject {
   QPointer<QNetworkReply> reply_;
   std::unique_ptr<QFile> body_;
   QTimer timer_;
+  QElapsedTimer sinceProgress_;
   double timeoutSeconds_ = kDefaultTimeoutSeconds;
   State state_ = State::pending;
   bool responseSeen_ = false;

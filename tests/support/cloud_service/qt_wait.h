@@ -1,30 +1,34 @@
 #pragma once
-// Runs the event loop until a condition holds or the time is up.
+// Runs the event loop until a condition holds or the time is up. The loop
+// blocks between events (no sleeping), so transfers run at full speed.
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QThread>
+#include <QEventLoop>
+#include <QTimer>
 #include <functional>
 
 namespace testsupport {
 
 inline bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 15000) {
-  QDeadlineTimer deadline(timeoutMs);
-  while (!condition()) {
-    if (deadline.hasExpired()) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    if (!condition()) QThread::msleep(1);
-  }
-  return true;
+  if (condition()) return true;
+  QEventLoop loop;
+  QTimer poll;
+  poll.setInterval(2);
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (condition()) loop.quit();
+  });
+  QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+  poll.start();
+  loop.exec();
+  return condition();
 }
 
 // Lets the loop run for a while (for "nothing else happens" checks).
 inline void runEventsFor(int ms) {
-  QDeadlineTimer deadline(ms);
-  while (!deadline.hasExpired()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QThread::msleep(1);
-  }
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
 }
 
 }  // namespace testsupport

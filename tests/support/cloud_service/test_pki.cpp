@@ -107,8 +107,12 @@ TestCertificate issueCertificate(const TestCertificate* issuer, const Certificat
   addExtension(cert, issuerCert, NID_subject_key_identifier, "hash");
   if (issuer) addExtension(cert, issuerCert, NID_authority_key_identifier, "keyid:always");
   std::string san;
-  for (const auto& dns : options.dnsNames) san += (san.empty() ? "" : ",") + std::string("DNS:") + dns;
-  for (const auto& ip : options.ipAddresses) san += (san.empty() ? "" : ",") + std::string("IP:") + ip;
+  auto addName = [&san](const char* kind, const std::string& value) {
+    if (!san.empty()) san.append(",");
+    san.append(kind).append(value);
+  };
+  for (const auto& dns : options.dnsNames) addName("DNS:", dns);
+  for (const auto& ip : options.ipAddresses) addName("IP:", ip);
   if (!san.empty()) addExtension(cert, issuerCert, NID_subject_alt_name, san);
   EVP_PKEY* signingKey = issuer ? issuer->key.get() : out.key.get();
   if (X509_sign(cert, signingKey, EVP_sha256()) <= 0) throw std::runtime_error("signing failed");
