@@ -91,7 +91,7 @@ void LinkServer::accept() {
             }
         });
         connect(socket, &QLocalSocket::disconnected, this, [this, socket, buffer] {
-            *buffer += socket->readAll();
+            if (socket->isOpen()) *buffer += socket->readAll();
             const bool refused = socket->property("refused").toBool() ||
                                  buffer->size() > link_channel::kMaxMessage;
             const QByteArray message = *buffer;

@@ -1,4 +1,5 @@
 #include "app_scheme.h"
+#include "desktop_link_presenter.h"
 #include "device_root.h"
 #include "gui_arguments.h"
 #include "link_channel.h"
@@ -66,6 +67,7 @@ int main(int argc, char** argv) {
     RestartGuardRunner runner(processes, deviceRoot.isSystem(),
                               RestartGuardRunner::environmentRecorder());
     Shell shell(deviceRoot.root(), runner);
+    platform::LinkPresenter::setShared(std::make_shared<DesktopLinkPresenter>(shell.screen()));
     if (!shell.listenForLinks(socketPath))
         std::fprintf(stderr, "RootMobrix: warning: link answers of later launches cannot reach "
                              "this window\n");
