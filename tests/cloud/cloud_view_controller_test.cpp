@@ -61,11 +61,10 @@ protected:
 
 } // namespace
 
-TEST_F(CloudControllerTest, TheScreenKeepsTheDeviceAwake) { EXPECT_TRUE(screen.idleTimerDisabled); }
-
 TEST_F(CloudControllerTest, AccessorMakesTheSessionAndTheClientOnceAndKeepsThem) {
     linkStoredAccount();
     ASSERT_EQ(CSSession::sharedSession(), nullptr);
+    EXPECT_TRUE(screen.idleTimerDisabled);
     CSRestClient* client = controller.restClient();
     ASSERT_NE(client, nullptr);
     // A fresh start: the shared session was made with the stored account.
