@@ -31,3 +31,12 @@ function(mobrix_add_test)
     DISCOVERY_TIMEOUT 60
     PROPERTIES ${properties})
 endfunction()
+
+# mobrix_add_fuzz_target(NAME name SOURCES ... LIBS ...): a libFuzzer executable
+# fuzz_<name>, run over fuzz/corpus/<name>/ by scripts/fuzz-all.
+function(mobrix_add_fuzz_target)
+  cmake_parse_arguments(F "" "NAME" "SOURCES;LIBS" ${ARGN})
+  add_executable(fuzz_${F_NAME} ${F_SOURCES})
+  target_link_options(fuzz_${F_NAME} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(fuzz_${F_NAME} PRIVATE ${F_LIBS})
+endfunction()
