@@ -282,10 +282,17 @@ CSRestClientDelegate CloudViewController::makeDelegate() {
     delegate.loadProgress = [transfer](CSRestClient*, double fraction, const std::string& local) {
         if (auto* t = transfer()) t->progressed(RequestKind::Download, local, fraction);
     };
+    // A file the cloud never received (metadata.plist, often) keeps its local
+    // copy and is listed; like an upload of a file never safeguarded, it does
+    // not fail the command.
     delegate.loadFileFailedWithError = [transfer](CSRestClient*, const CSError& error) {
-        if (auto* t = transfer())
-            t->failed(RequestKind::Download, error.infoString("destinationPath"),
-                      cloud::describeError(error));
+        auto* t = transfer();
+        if (!t) return;
+        const std::string local = error.infoString("destinationPath");
+        if (cloud::isNotOnCloud(error))
+            t->skipped(RequestKind::Download, local, "not on the cloud");
+        else
+            t->failed(RequestKind::Download, local, cloud::describeError(error));
     };
     delegate.deletedPath = [transfer](CSRestClient*, const std::string& path) {
         if (auto* t = transfer()) t->succeeded(RequestKind::Delete, path);

@@ -219,9 +219,9 @@ TEST_F(CloudCliTest, DownloadReplacesLocalFilesAndKeepsThoseTheCloudLacks) {
     fillStore();
     fillRemote({"metadata.plist"});
     Result downloaded = mobrix({"--yes", "cloud", "download"});
-    EXPECT_EQ(downloaded.status, 1);
+    EXPECT_EQ(downloaded.status, 0);
     EXPECT_EQ(downloaded.out, kDownloadQuestion +
-                                  "Backup Download from Cloud\nFailed !\n"
+                                  "Backup Download from Cloud\nDone !\n"
                                   "metadata.plist: not on the cloud\n");
     EXPECT_EQ(device.read(storePath("Accounts.zip")), "Accounts.zip v2");
     EXPECT_EQ(device.read(storePath("installed-packages.txt")), "installed-packages.txt v2");
