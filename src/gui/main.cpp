@@ -1,11 +1,11 @@
 #include "app_scheme.h"
-#include "desktop_link_presenter.h"
 #include "device_root.h"
 #include "gui_arguments.h"
 #include "link_channel.h"
 #include "process_tool_runner.h"
 #include "restart_guard_runner.h"
 #include "shell.h"
+#include "web_link_presenter.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -32,6 +32,8 @@ int main(int argc, char** argv) {
     const bool root = ::geteuid() == 0;
     if (root) allowWebEngineAsRoot();
     registerAppScheme();
+    // The web engine shares its graphics context with the window's.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("RootMobrix"));
@@ -67,7 +69,11 @@ int main(int argc, char** argv) {
     RestartGuardRunner runner(processes, deviceRoot.isSystem(),
                               RestartGuardRunner::environmentRecorder());
     Shell shell(deviceRoot.root(), runner);
-    platform::LinkPresenter::setShared(std::make_shared<DesktopLinkPresenter>(shell.screen()));
+    platform::LinkPresenter::setShared(std::make_shared<WebLinkPresenter>(
+        &shell.window(), shell.screen(), [&shell](const std::string& url) {
+            shell.openUrl(QString::fromStdString(url));
+            return true;
+        }));
     if (!shell.listenForLinks(socketPath))
         std::fprintf(stderr, "RootMobrix: warning: link answers of later launches cannot reach "
                              "this window\n");

@@ -3,8 +3,6 @@
 #include "cloud_session.h"
 #include "cloud_view_controller.h"
 #include "cs_session.h"
-#include "desktop_link_presenter.h"
-#include "url_opener.h"
 
 // Only questions and local answers here: nothing that sends a request.
 TEST_F(GuiTest, CloudCommandsWithoutALinkSayWhatIsMissing) {
@@ -50,25 +48,3 @@ TEST_F(GuiTest, CloudQuestionsCarryTheirTagsAndCancelSendsNothing) {
     cloud::sharedSession()->unlinkAll();
 }
 
-TEST_F(GuiTest, LinkOpensTheServiceLinkPageInTheBrowser) {
-    auto opener = std::make_shared<platform::FakeUrlOpener>(QStringList{"https"});
-    platform::UrlOpener::setShared(opener);
-    platform::LinkPresenter::setShared(std::make_shared<DesktopLinkPresenter>(shell_->screen()));
-
-    press(Shell::kCloudTab, "LinkCloudAccount");
-    ASSERT_EQ(opener->opened().size(), 1);
-    EXPECT_TRUE(opener->opened()[0].startsWith("https://"));
-    EXPECT_TRUE(opener->opened()[0].contains("/connect_login?k=q7w2k9x4m1z8r5t&"));
-    EXPECT_TRUE(shell_->screen().lastNotice().contains("browser"));
-    EXPECT_EQ(openAlertCount(), 0);
-
-    // Without a browser the address is shown for the user to open.
-    auto none = std::make_shared<platform::FakeUrlOpener>();
-    platform::UrlOpener::setShared(none);
-    press(Shell::kCloudTab, "LinkCloudAccount");
-    ASSERT_NE(topAlert(), nullptr);
-    EXPECT_TRUE(alertMessage(topAlert()).contains("/connect_login?k=q7w2k9x4m1z8r5t&"));
-
-    platform::UrlOpener::setShared(nullptr);
-    platform::LinkPresenter::setShared(nullptr);
-}
