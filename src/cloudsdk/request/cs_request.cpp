@@ -25,7 +25,7 @@
 namespace {
 
 constexpr int kMaxRedirects = 5;
-constexpr qint64 kReadBufferSize = 2 * 1024 * 1024;
+constexpr qint64 kReadBufferSize = 8 * 1024 * 1024;
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
