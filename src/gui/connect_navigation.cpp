@@ -31,6 +31,13 @@ ConnectNavigation::ConnectNavigation(QWidget* presenter) : QDialog(presenter) {
     title_->setObjectName(QStringLiteral("connectTitle"));
     title_->setAlignment(Qt::AlignCenter);
     title_->setStyleSheet(QStringLiteral("font-size: 17px; font-weight: bold;"));
+    // Both sides keep their room when a button is hidden, so the title stays centred.
+    for (QPushButton* button : {back_, cancel_}) {
+        button->setFixedWidth(80);
+        QSizePolicy policy = button->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        button->setSizePolicy(policy);
+    }
     row->addWidget(back_);
     row->addWidget(title_, 1);
     row->addWidget(cancel_);
@@ -74,7 +81,6 @@ void ConnectNavigation::showTop() {
     title_->setText(entry.title);
     setWindowTitle(entry.title);
     back_->setVisible(entries_.size() > 1);
-    // Keeps the title centred when only one side has a button.
     cancel_->setVisible(entry.withCancel);
 }
 

@@ -1,5 +1,6 @@
 #include "cs_connect_controller.h"
 
+#include "activity_spinner.h"
 #include "app_scheme.h"
 #include "connect_navigation.h"
 #include "cs_log.h"
@@ -10,7 +11,6 @@
 #include <QDesktopServices>
 #include <QEasingCurve>
 #include <QGraphicsOpacityEffect>
-#include <QLabel>
 #include <QPropertyAnimation>
 #include <QUrlQuery>
 #include <QWebEngineLoadingInfo>
@@ -117,11 +117,13 @@ void CSConnectController::showEvent(QShowEvent* event) {
 }
 
 void CSConnectController::viewDidLoad() {
-    indicator_ = new QLabel(QStringLiteral("Loading…"), this);
-    indicator_->setObjectName(QStringLiteral("connectIndicator"));
-    indicator_->setStyleSheet(QStringLiteral("color: #808080;"));
-    indicator_->adjustSize();
-    indicator_->show();
+    auto* spinner = new ActivitySpinner(this);
+    spinner->setObjectName(QStringLiteral("connectIndicator"));
+    spinner->setColor(Qt::gray);
+    spinner->resize(ActivitySpinner::kSide, ActivitySpinner::kSide);
+    spinner->startAnimating();
+    spinner->show();
+    indicator_ = spinner;
     placeIndicator();
 
     webView_ = new QWebEngineView(this);
@@ -182,7 +184,10 @@ void CSConnectController::pageFinished(bool ok) {
         webView_->show();
         fade->start();
     }
-    if (indicator_) indicator_->hide();
+    if (indicator_) {
+        indicator_->stopAnimating();
+        indicator_->hide();
+    }
     hasLoaded_ = true;
     CSNetworkRequestStopped();
 }

@@ -12,7 +12,7 @@
 
 class CSSession;
 class ConnectNavigation;
-class QLabel;
+class ActivitySpinner;
 class QWebEngineLoadingInfo;
 
 
@@ -79,7 +79,7 @@ private:
     QUrl url_;
     Context context_;
     QPointer<QWebEngineView> webView_;
-    QLabel* indicator_ = nullptr;
+    ActivitySpinner* indicator_ = nullptr;
     QTimer timeout_;
     bool viewLoaded_ = false;
     bool hasLoaded_ = false;

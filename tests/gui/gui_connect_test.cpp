@@ -3,6 +3,7 @@
 #include "web_link_presenter.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QPushButton>
 #include <QTest>
 #include <QWebEnginePage>
@@ -132,7 +133,11 @@ TEST_F(ConnectTest, LinkPageEndsWithTheAnswerHandedOver) {
     present(pages.url());
     ASSERT_TRUE(waitUntil([&] { return loaded(); }));
     EXPECT_TRUE(top()->webView()->isVisible());
+    EXPECT_FALSE(top()->activityIndicator()->isVisible());
     EXPECT_EQ(navigation()->title(), "Cloud");
+    QTest::qWait(400); // the page fades in
+    QDir().mkpath(MOBRIX_SCREENSHOT_DIR);
+    EXPECT_TRUE(navigation()->grab().save(MOBRIX_SCREENSHOT_DIR "/8-web-authorization.png"));
     EXPECT_TRUE(navigation()->cancelButton()->isVisible());
 
     CSConnectController* first = top();
