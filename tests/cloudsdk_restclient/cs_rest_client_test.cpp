@@ -250,14 +250,6 @@ TEST_F(RestClientTest, AClientOnAnUnlinkedSessionSignsWithoutAToken) {
   EXPECT_EQ(finals()[0].error->code, 401);
 }
 
-TEST_F(RestClientTest, NoSessionNoClient) {
-  std::vector<std::string> lines;
-  CSLogSetSink([&](const std::string& l) { lines.push_back(l); });
-  EXPECT_EQ(CSRestClient::initWithSession(nullptr), nullptr);
-  CSLogSetSink({});
-  EXPECT_EQ(lines, std::vector<std::string>{"[ERROR] CloudSDK: cannot initialize a CSRestClient with a nil session"});
-}
-
 TEST_F(RestClientTest, ThumbnailFormatFollowsTheEnding) {
   writeFile(storage / "a.GiF", "g");
   writeFile(storage / ".png", "p");
@@ -374,11 +366,9 @@ TEST_F(RestClientTest, TokensFetchedDirectly) {
   EXPECT_EQ(finals().back().name, "loadedAccountInfo");
 }
 
-TEST_F(RestClientTest, ClassValues) {
+TEST(RestClientPaths, EscapePathLeavesOnlyLettersDigitsDashDotUnderscoreAndSlash) {
   EXPECT_EQ(CSRestClient::escapePath("/a b/c#d&e:f?g=h,i!j$k'l(m)n*o+p;q[r]s@t~u%v/\xE2\x82\xAC"),
             "/a%20b/c%23d%26e%3Af%3Fg%3Dh%2Ci%21j%24k%27l%28m%29n%2Ao%2Bp%3Bq%5Br%5Ds%40t%7Eu%25v/%E2%82%AC");
-  EXPECT_EQ(CSRestClient::userAgent(), "Mobrix/1.0.0 OfficialCloudSdk/1.0.0");
-  EXPECT_EQ(CSRestClient::bestLanguage(), "en");
 }
 
 }  // namespace
