@@ -15,7 +15,6 @@ namespace {
 
 // The buttons of the eleven categories, then all, sources and packages, each
 // calling the controller's command of that key ("Save" or "Restore" + key).
-template <class Controller>
 struct KeyedButtons {
     std::vector<CommandButton> categories;
     CommandButton all, sources, packages;
@@ -30,8 +29,8 @@ CommandButton keyedButton(Controller& controller, const QString& verb, std::stri
 }
 
 template <class Controller>
-KeyedButtons<Controller> keyedButtons(Controller& controller, const QString& verb) {
-    KeyedButtons<Controller> buttons;
+KeyedButtons keyedButtons(Controller& controller, const QString& verb) {
+    KeyedButtons buttons;
     for (const store::Category& category : store::categoryTable())
         buttons.categories.push_back(keyedButton(
             controller, verb, category.key,
