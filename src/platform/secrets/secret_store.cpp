@@ -69,7 +69,7 @@ std::filesystem::path SecretStore::pathFor(std::string_view service) const {
       name += hex[c & 15];
     }
   }
-  if (name.empty()) name = "%";
+  if (name.empty()) name.push_back('%');
   return folder_ / name;
 }
 
