@@ -25,7 +25,7 @@
 namespace {
 
 constexpr int kMaxRedirects = 5;
-constexpr qint64 kReadBufferSize = 8 * 1024 * 1024;
+constexpr qint64 kReadBufferSize = 2 * 1024 * 1024;
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -276,6 +276,7 @@ void CSRequest::receiveResponse() {
     auto json = JSONValue(std::string_view(*meta));
     if (json && json->isObject()) xCloudMetadataJSON_ = std::move(json);
   }
+  bodySize_ = responseBodySize();
   if (!resultFilename_.empty() && response_.statusCode == 200 && !createTempFile()) {
     writeFailed();
   }
@@ -326,7 +327,7 @@ bool CSRequest::receiveData(const QByteArray& chunk) {
     resultData_.append(chunk.constData(), static_cast<std::size_t>(chunk.size()));
   }
   bytesDownloaded_ += chunk.size();
-  const std::int64_t size = responseBodySize();
+  const std::int64_t size = bodySize_;
   if (size > 0) {
     downloadProgress_ = static_cast<double>(bytesDownloaded_) / static_cast<double>(size);
     if (downloadProgressSelector_) downloadProgressSelector_(this);
@@ -398,6 +399,7 @@ bool CSRequest::followRedirect() {
   }
   responseSeen_ = false;
   response_ = CSHTTPResponse();
+  bodySize_ = 0;
   xCloudMetadataJSON_.reset();
   resultData_.clear();
   bytesDownloaded_ = 0;
@@ -426,7 +428,7 @@ void CSRequest::finishLoading() {
       CSLogError("CSRequest#connectionDidFinishLoading: error getting file attrs: %s", std::strerror(e));
       removeTempFile("CSRequest#connectionDidFinishLoading:");
       setError(CSError(CSPOSIXErrorDomain, e, userInfo_));
-    } else if (const std::int64_t expected = responseBodySize(); expected != 0 && expected != st.st_size) {
+    } else if (const std::int64_t expected = bodySize_; expected != 0 && expected != st.st_size) {
       removeTempFile("CSRequest#connectionDidFinishLoading:");
       setError(CSError(CSErrorDomain, CSErrorGenericError, userInfo_));
     } else if (::rename(tempFilename_.c_str(), resultFilename_.c_str()) != 0) {

@@ -137,6 +137,7 @@ class CSRequest : public QObject {
   CSHTTPResponse response_;
   std::optional<CSJsonValue> xCloudMetadataJSON_;
   std::int64_t bytesDownloaded_ = 0;
+  std::int64_t bodySize_ = 0;  // responseBodySize() of the current answer
   double downloadProgress_ = 0;
   double uploadProgress_ = 0;
   std::string resultData_;
