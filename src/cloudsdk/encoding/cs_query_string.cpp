@@ -2,20 +2,32 @@
 
 #include "cs_escaping.h"
 
-std::map<std::string, std::string> dictionaryWithQueryString(std::string_view query) {
-    std::map<std::string, std::string> dictionary;
+void forEachQueryPiece(
+    std::string_view query,
+    const std::function<void(std::string_view name, std::optional<std::string_view> value)>& visit) {
     size_t start = 0;
     while (start <= query.size()) {
         size_t end = query.find('&', start);
         if (end == std::string_view::npos)
             end = query.size();
         std::string_view piece = query.substr(start, end - start);
-        size_t equals = piece.find('=');
-        if (equals != std::string_view::npos)
-            dictionary[std::string(piece.substr(0, equals))] =
-                stringByRemovingPercentEscapes(piece.substr(equals + 1));
+        if (!piece.empty()) {
+            size_t equals = piece.find('=');
+            if (equals == std::string_view::npos)
+                visit(piece, std::nullopt);
+            else
+                visit(piece.substr(0, equals), piece.substr(equals + 1));
+        }
         start = end + 1;
     }
+}
+
+std::map<std::string, std::string> dictionaryWithQueryString(std::string_view query) {
+    std::map<std::string, std::string> dictionary;
+    forEachQueryPiece(query, [&](std::string_view name, std::optional<std::string_view> value) {
+        if (value)
+            dictionary[std::string(name)] = stringByRemovingPercentEscapes(*value);
+    });
     return dictionary;
 }
 

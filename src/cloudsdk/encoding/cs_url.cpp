@@ -1,6 +1,7 @@
 #include "cs_url.h"
 
 #include "cs_escaping.h"
+#include "cs_query_string.h"
 
 #include <algorithm>
 #include <cctype>
@@ -55,22 +56,10 @@ void appendParameter(std::string& text, std::string_view name, const std::string
 // keeps its name with an empty value.
 std::string reencodedQuery(std::string_view query) {
     std::string text;
-    size_t start = 0;
-    while (start <= query.size()) {
-        size_t end = query.find('&', start);
-        if (end == std::string_view::npos)
-            end = query.size();
-        std::string_view piece = query.substr(start, end - start);
-        if (!piece.empty()) {
-            size_t equals = piece.find('=');
-            std::string name = stringByRemovingPercentEscapes(piece.substr(0, equals));
-            std::string value = equals == std::string_view::npos
-                                    ? std::string()
-                                    : stringByRemovingPercentEscapes(piece.substr(equals + 1));
-            appendParameter(text, name, equals == std::string_view::npos ? nullptr : &value);
-        }
-        start = end + 1;
-    }
+    forEachQueryPiece(query, [&](std::string_view name, std::optional<std::string_view> value) {
+        std::string decoded = value ? stringByRemovingPercentEscapes(*value) : std::string();
+        appendParameter(text, stringByRemovingPercentEscapes(name), value ? &decoded : nullptr);
+    });
     return text;
 }
 

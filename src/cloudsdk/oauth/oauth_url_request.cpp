@@ -1,6 +1,7 @@
 #include "oauth_url_request.h"
 
 #include "cs_escaping.h"
+#include "cs_query_string.h"
 #include "oauth_exception.h"
 #include "oauth_signature_parameter.h"
 
@@ -12,18 +13,11 @@ namespace {
 // that encoding them for the wire does not escape them twice.
 URLRequestParameters parametersOfQuery(std::string_view query) {
     URLRequestParameters parameters;
-    size_t start = 0;
-    while (start <= query.size()) {
-        size_t end = query.find('&', start);
-        if (end == std::string_view::npos)
-            end = query.size();
-        std::string_view piece = query.substr(start, end - start);
-        size_t equals = piece.find('=');
-        if (equals != std::string_view::npos)
-            parameters.emplace_back(stringByRemovingPercentEscapes(piece.substr(0, equals)),
-                                    stringByRemovingPercentEscapes(piece.substr(equals + 1)));
-        start = end + 1;
-    }
+    forEachQueryPiece(query, [&](std::string_view name, std::optional<std::string_view> value) {
+        if (value)
+            parameters.emplace_back(stringByRemovingPercentEscapes(name),
+                                    stringByRemovingPercentEscapes(*value));
+    });
     return parameters;
 }
 

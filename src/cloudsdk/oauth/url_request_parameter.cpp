@@ -1,26 +1,7 @@
 #include "url_request_parameter.h"
 
 #include "cs_escaping.h"
-
-namespace {
-
-// Calls `visit(name, value)` for every piece of "a=b&c=d" that has an "=".
-template <typename Visit> void forEachPair(std::string_view text, Visit visit) {
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find('&', start);
-        if (end == std::string_view::npos)
-            end = text.size();
-        std::string_view piece = text.substr(start, end - start);
-        size_t equals = piece.find('=');
-        if (equals != std::string_view::npos)
-            visit(std::string(piece.substr(0, equals)),
-                  stringByRemovingPercentEscapes(piece.substr(equals + 1)));
-        start = end + 1;
-    }
-}
-
-} // namespace
+#include "cs_query_string.h"
 
 std::string URLRequestParameter::URLEncodedParameterString() const {
     std::string text = stringByAddingURIPercentEscapesUsingEncoding(name_);
@@ -66,17 +47,14 @@ std::string URLRequestParameter::parameterStringForDictionary(const URLParameter
 
 URLRequestParameters URLRequestParameter::parametersFromString(std::string_view text) {
     URLRequestParameters parameters;
-    forEachPair(text, [&](std::string name, std::string value) {
-        parameters.emplace_back(std::move(name), std::move(value));
+    forEachQueryPiece(text, [&](std::string_view name, std::optional<std::string_view> value) {
+        if (value)
+            parameters.emplace_back(std::string(name), stringByRemovingPercentEscapes(*value));
     });
     return parameters;
 }
 
 std::map<std::string, std::string>
 URLRequestParameter::parameterDictionaryFromString(std::string_view text) {
-    std::map<std::string, std::string> dictionary;
-    forEachPair(text, [&](std::string name, std::string value) {
-        dictionary[std::move(name)] = std::move(value);
-    });
-    return dictionary;
+    return dictionaryWithQueryString(text);
 }

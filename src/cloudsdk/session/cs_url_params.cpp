@@ -2,21 +2,11 @@
 
 #include <cstdio>
 
-#include "cs_escaping.h"
+#include "cs_query_string.h"
 #include "cs_session.h"
 
 std::map<std::string, std::string> CSSession::parseURLParams(std::string_view query) {
-  std::map<std::string, std::string> params;
-  while (!query.empty()) {
-    const auto amp = query.find('&');
-    const std::string_view piece = query.substr(0, amp);
-    if (const auto eq = piece.find('='); eq != std::string_view::npos) {
-      params[std::string(piece.substr(0, eq))] = stringByRemovingPercentEscapes(piece.substr(eq + 1));
-    }
-    if (amp == std::string_view::npos) break;
-    query.remove_prefix(amp + 1);
-  }
-  return params;
+  return dictionaryWithQueryString(query);
 }
 
 std::string CSSession::secretFingerprint(std::string_view appSecret) {
