@@ -126,7 +126,12 @@ int link(CloudViewController& controller, AppDelegate& delegate) {
     return reportLink(delegate.handleOpenURL(trimmed(answer)));
 }
 
-int info() {
+// One client operation for the linked account, waited for. `callbacks` fills
+// the delegate's success and failure operations, which call answer(succeeded).
+using Answer = std::function<void(bool succeeded)>;
+int askService(const std::string& subject,
+               const std::function<void(CSRestClientDelegate&, const Answer&)>& callbacks,
+               const std::function<void(CSRestClient&)>& start) {
     auto session = cloud::sharedSession();
     if (!session->isLinked()) {
         printNotLinked();
@@ -136,45 +141,48 @@ int info() {
     bool answered = false;
     int status = kFailed;
     CSRestClientDelegate delegate;
-    delegate.loadedAccountInfo = [&](CSRestClient*, const CSAccountInfo& account) {
-        std::fputs(cloud::formatAccountInfo(account).c_str(), stdout);
-        status = kSucceeded;
+    callbacks(delegate, [&](bool succeeded) {
+        status = succeeded ? kSucceeded : kFailed;
         answered = true;
-    };
-    delegate.loadAccountInfoFailedWithError = [&](CSRestClient*, const CSError& error) {
-        std::fprintf(stderr, "mobrix: cloud info: %s\n", cloud::describeError(error).c_str());
-        answered = true;
-    };
+    });
     client->setDelegate(std::move(delegate));
-    client->loadAccountInfo();
-    if (!waitForAnswer(answered)) std::fprintf(stderr, "mobrix: cloud info: no answer from the service\n");
+    start(*client);
+    if (!waitForAnswer(answered))
+        std::fprintf(stderr, "mobrix: %s: no answer from the service\n", subject.c_str());
     return status;
+}
+
+int info() {
+    return askService(
+        "cloud info",
+        [](CSRestClientDelegate& delegate, const Answer& answer) {
+            delegate.loadedAccountInfo = [answer](CSRestClient*, const CSAccountInfo& account) {
+                std::fputs(cloud::formatAccountInfo(account).c_str(), stdout);
+                answer(true);
+            };
+            delegate.loadAccountInfoFailedWithError = [answer](CSRestClient*, const CSError& error) {
+                std::fprintf(stderr, "mobrix: cloud info: %s\n", cloud::describeError(error).c_str());
+                answer(false);
+            };
+        },
+        [](CSRestClient& client) { client.loadAccountInfo(); });
 }
 
 int list(std::string path) {
     if (!path.starts_with("/")) path.insert(0, "/");
-    auto session = cloud::sharedSession();
-    if (!session->isLinked()) {
-        printNotLinked();
-        return kFailed;
-    }
-    auto client = CSRestClient::initWithSession(session);
-    bool answered = false;
-    int status = kFailed;
-    CSRestClientDelegate delegate;
-    delegate.loadedMetadata = [&](CSRestClient*, const CSMetadata& metadata) {
-        std::fputs(cloud::formatListing(metadata).c_str(), stdout);
-        status = kSucceeded;
-        answered = true;
-    };
-    delegate.loadMetadataFailedWithError = [&](CSRestClient*, const CSError& error) {
-        std::fprintf(stderr, "mobrix: %s: %s\n", path.c_str(), cloud::describeError(error).c_str());
-        answered = true;
-    };
-    client->setDelegate(std::move(delegate));
-    client->loadMetadata(path);
-    if (!waitForAnswer(answered)) std::fprintf(stderr, "mobrix: %s: no answer from the service\n", path.c_str());
-    return status;
+    return askService(
+        path,
+        [path](CSRestClientDelegate& delegate, const Answer& answer) {
+            delegate.loadedMetadata = [answer](CSRestClient*, const CSMetadata& metadata) {
+                std::fputs(cloud::formatListing(metadata).c_str(), stdout);
+                answer(true);
+            };
+            delegate.loadMetadataFailedWithError = [path, answer](CSRestClient*, const CSError& error) {
+                std::fprintf(stderr, "mobrix: %s: %s\n", path.c_str(), cloud::describeError(error).c_str());
+                answer(false);
+            };
+        },
+        [path](CSRestClient& client) { client.loadMetadata(path); });
 }
 
 } // namespace
