@@ -1,4 +1,5 @@
 #include "cli_session.h"
+#include "secret_store_keychain.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -14,6 +15,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "mobrix: warning: not running as root; commands may fail for want of rights\n");
 
     QCoreApplication application(argc, argv);
+    // Credential items of the OAuth component live in the per-user secret store.
+    OAuthKeychain::setDefaultKeychain(std::make_shared<platform::SecretStoreKeychain>());
     std::vector<std::string> words(argv + 1, argv + argc);
     ParsedArguments parsed = parseArguments(words);
     if (!parsed.arguments) {

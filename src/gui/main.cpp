@@ -4,6 +4,7 @@
 #include "link_channel.h"
 #include "process_tool_runner.h"
 #include "restart_guard_runner.h"
+#include "secret_store_keychain.h"
 #include "shell.h"
 #include "web_link_presenter.h"
 
@@ -36,6 +37,8 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 
     QApplication application(argc, argv);
+    // Credential items of the OAuth component live in the per-user secret store.
+    OAuthKeychain::setDefaultKeychain(std::make_shared<platform::SecretStoreKeychain>());
     QApplication::setApplicationName(QStringLiteral("RootMobrix"));
     QApplication::setApplicationDisplayName(QStringLiteral("Mobrix"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
