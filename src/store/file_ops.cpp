@@ -109,10 +109,4 @@ std::string copyFileAtomically(const std::string& from, const std::string& to) {
     return writeAndRename(to, *content);
 }
 
-std::optional<std::pair<uid_t, gid_t>> ownerOf(const std::string& path) {
-    auto status = linkStatus(path);
-    if (!status) return std::nullopt;
-    return std::make_pair(status->st_uid, status->st_gid);
-}
-
 } // namespace file_ops

@@ -2,7 +2,6 @@
 
 #include <optional>
 #include <string>
-#include <sys/types.h>
 
 // File-manager calls of the commands. Each reports failure as a message
 // (empty on success) instead of throwing.
@@ -23,9 +22,6 @@ std::optional<std::string> readFile(const std::string& path);
 std::string writeFileAtomically(const std::string& path, const std::string& content);
 // Copies a file's bytes beside the destination, then renames it over.
 std::string copyFileAtomically(const std::string& from, const std::string& to);
-
-// Owner and group of a path (links not followed).
-std::optional<std::pair<uid_t, gid_t>> ownerOf(const std::string& path);
 
 std::string errnoText(int error);
 

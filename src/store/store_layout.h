@@ -6,7 +6,6 @@
 // the device. DeviceRoot maps them under another root.
 namespace store {
 
-inline constexpr std::string_view kPreferencesFolder = "/var/mobile/Library/Preferences";
 inline constexpr std::string_view kApplicationFolder = "/var/mobile/Library/Preferences/Mobrix";
 inline constexpr std::string_view kLibraryFolder =
     "/var/mobile/Library/Preferences/Mobrix/MobrixLibrary";
@@ -22,10 +21,6 @@ inline constexpr std::string_view kRecordedSourcesList =
     "/var/mobile/Library/Preferences/Mobrix/CydiaSources/sources.list";
 inline constexpr std::string_view kRecordedDefaultList =
     "/var/mobile/Library/Preferences/Mobrix/CydiaSources/cydia.list";
-inline constexpr std::string_view kRecordedMetadata =
-    "/var/mobile/Library/Preferences/Mobrix/CydiaSources/metadata.plist";
-inline constexpr std::string_view kInstalledPackagesRecord =
-    "/var/mobile/Library/Preferences/Mobrix/CydiaPackages/installed-packages.txt";
 
 // The package manager's own files.
 inline constexpr std::string_view kCacheSourcesList =
@@ -34,7 +29,6 @@ inline constexpr std::string_view kDefaultSourcesList = "/etc/apt/sources.list.d
 inline constexpr std::string_view kAddedSourcesList = "/etc/apt/sources.list.d/MOXSources.list";
 
 // The application bundle and its two scripts.
-inline constexpr std::string_view kBundleFolder = "/Applications/Mobrix.app";
 inline constexpr std::string_view kShippedSelectionsScript =
     "/Applications/Mobrix.app/DpkgGetSelections.sh";
 inline constexpr std::string_view kSelectionsScript =
