@@ -1,5 +1,6 @@
 // The request engine against the local service: downloads through a
 // temporary file, error shapes, faults, cancel, timeout, body restart.
+#include "log_capture.h"
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -45,20 +46,6 @@ std::vector<std::string> strayFiles(const fs::path& dir, const std::set<std::str
   return out;
 }
 
-class LogCapture {
- public:
-  LogCapture() {
-    CSLogSetSink([this](const std::string& line) { lines.push_back(line); });
-  }
-  ~LogCapture() { CSLogSetSink({}); }
-  bool contains(const std::string& part) const {
-    for (const auto& l : lines) {
-      if (l.find(part) != std::string::npos) return true;
-    }
-    return false;
-  }
-  std::vector<std::string> lines;
-};
 
 class CountingObserver : public CSNetworkRequestDelegate {
  public:

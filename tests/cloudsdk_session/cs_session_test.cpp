@@ -1,5 +1,6 @@
 // The session: stored credentials and their older forms, user order, link
 // start and link answers, against a private home.
+#include "log_capture.h"
 #include <gtest/gtest.h>
 #include <openssl/sha.h>
 #include <sys/stat.h>
@@ -41,20 +42,6 @@ class RecordingPresenter : public platform::LinkPresenter {
   std::vector<CSSession*> sessions;
 };
 
-class LogCapture {
- public:
-  LogCapture() {
-    CSLogSetSink([this](const std::string& line) { lines.push_back(line); });
-  }
-  ~LogCapture() { CSLogSetSink({}); }
-  bool contains(const std::string& part) const {
-    for (const auto& l : lines) {
-      if (l.find(part) != std::string::npos) return true;
-    }
-    return false;
-  }
-  std::vector<std::string> lines;
-};
 
 class SessionTest : public ::testing::Test {
  protected:

@@ -1,6 +1,7 @@
 // Real handshakes on loopback: only the endpoints' anchors are trusted, the
 // host name is checked, and a revoked server certificate is refused before
 // any request byte reaches the server.
+#include "log_capture.h"
 #include <gtest/gtest.h>
 
 #include <QNetworkAccessManager>
@@ -19,20 +20,6 @@ using namespace testsupport;
 
 namespace {
 
-class LogCapture {
- public:
-  LogCapture() {
-    CSLogSetSink([this](const std::string& line) { lines.push_back(line); });
-  }
-  ~LogCapture() { CSLogSetSink({}); }
-  bool contains(const std::string& part) const {
-    for (const auto& l : lines) {
-      if (l.find(part) != std::string::npos) return true;
-    }
-    return false;
-  }
-  std::vector<std::string> lines;
-};
 
 struct Outcome {
   std::optional<CSError> error;

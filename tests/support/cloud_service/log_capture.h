@@ -1,0 +1,29 @@
+#pragma once
+// Collects the client log's lines for the life of the object.
+
+#include <string>
+#include <vector>
+
+#include "cs_log.h"
+
+namespace testsupport {
+
+class LogCapture {
+ public:
+  LogCapture() {
+    CSLogSetSink([this](const std::string& line) { lines.push_back(line); });
+  }
+  ~LogCapture() { CSLogSetSink({}); }
+  LogCapture(const LogCapture&) = delete;
+  LogCapture& operator=(const LogCapture&) = delete;
+
+  bool contains(const std::string& part) const {
+    for (const auto& l : lines) {
+      if (l.find(part) != std::string::npos) return true;
+    }
+    return false;
+  }
+  std::vector<std::string> lines;
+};
+
+}  // namespace testsupport
