@@ -169,7 +169,7 @@ int info() {
 }
 
 int list(std::string path) {
-    if (!path.starts_with("/")) path.insert(0, "/");
+    if (!path.starts_with('/')) path.insert(path.begin(), '/');
     return askService(
         path,
         [path](CSRestClientDelegate& delegate, const Answer& answer) {

@@ -31,9 +31,14 @@ void TerminalScreen::setOverlayProgress(double fraction, const std::string& deta
     if (!terminal_ || !overlayShown_) return;
     fraction = fraction < 0 ? 0 : fraction > 1 ? 1 : fraction;
     int filled = static_cast<int>(fraction * kBarWidth + 0.5);
-    progressLine_ = "[" + std::string(static_cast<size_t>(filled), '#') +
-                    std::string(static_cast<size_t>(kBarWidth - filled), ' ') + "] " +
-                    std::to_string(static_cast<int>(fraction * 100 + 0.5)) + "% " + details;
+    std::string line(1, '[');
+    line.append(static_cast<size_t>(filled), '#');
+    line.append(static_cast<size_t>(kBarWidth - filled), ' ');
+    line += "] ";
+    line += std::to_string(static_cast<int>(fraction * 100 + 0.5));
+    line += "% ";
+    line += details;
+    progressLine_ = std::move(line);
     drawSpinner();
 }
 

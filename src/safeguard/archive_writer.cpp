@@ -7,21 +7,11 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
-
-namespace {
-
-std::string partialPath(const std::string& archive) {
-    std::filesystem::path path(archive);
-    return (path.parent_path() / ("." + path.filename().string() + ".partial")).string();
-}
-
-} // namespace
 
 bool writeArchive(CommandContext& context, std::string_view subject,
                   std::string_view archiveDevicePath, std::string_view zipInputDevicePath) {
     const std::string archive = context.path(archiveDevicePath);
-    const std::string partial = partialPath(archive);
+    const std::string partial = file_ops::partialPath(archive);
     if (!context.check(subject, file_ops::remove(partial))) return false;
 
     const DeviceRoot& root = context.root();

@@ -22,13 +22,8 @@ std::optional<struct stat> linkStatus(const std::string& path) {
     return status;
 }
 
-std::string besidePath(const std::string& path) {
-    fs::path target(path);
-    return (target.parent_path() / ("." + target.filename().string() + ".partial")).string();
-}
-
 std::string writeAndRename(const std::string& path, const std::string& content) {
-    const std::string temporary = besidePath(path);
+    const std::string temporary = partialPath(path);
     ::unlink(temporary.c_str());
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) return "cannot write " + path + ": " + errnoText(errno);
@@ -62,6 +57,14 @@ std::string writeAndRename(const std::string& path, const std::string& content) 
 } // namespace
 
 std::string errnoText(int error) { return std::strerror(error); }
+
+std::string partialPath(const std::string& path) {
+    fs::path target(path);
+    std::string name = ".";
+    name += target.filename().string();
+    name += ".partial";
+    return (target.parent_path() / name).string();
+}
 
 bool exists(const std::string& path) { return linkStatus(path).has_value(); }
 
