@@ -1,24 +1,14 @@
 #include <QApplication>
-#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-// Settings, caches and sockets go to a private temporary home, and the
-// session bus address leads nowhere, so no test reaches the desktop's own.
+#include "private_home.h"
+
+// Every test runs in a private temporary home.
 int main(int argc, char** argv) {
     QTemporaryDir home;
     if (!home.isValid()) return 1;
-    const QString base = home.path();
-    for (const char* name : {"config", "data", "cache", "runtime"}) QDir(base).mkpath(name);
-    ::chmod(QFile::encodeName(base + "/runtime").constData(), 0700);
-    qputenv("HOME", base.toUtf8());
-    qputenv("XDG_CONFIG_HOME", (base + "/config").toUtf8());
-    qputenv("XDG_DATA_HOME", (base + "/data").toUtf8());
-    qputenv("XDG_CACHE_HOME", (base + "/cache").toUtf8());
-    qputenv("XDG_RUNTIME_DIR", (base + "/runtime").toUtf8());
-    qputenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + base + "/no-bus").toUtf8());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    usePrivateHome(home.path());
 
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
