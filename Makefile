@@ -7,7 +7,7 @@ JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -G Ninja
 SAMPLE     := $(BUILD)/sample-device
 
-.PHONY: all bootstrap configure build run test test-unit test-sanitize fuzz fuzz-regression bench gui package install clean
+.PHONY: all bootstrap configure build run test test-unit test-sanitize fuzz fuzz-regression bench gui package install clean format format-check
 
 all: build
 
@@ -64,6 +64,13 @@ package: build
 
 install: build
 	@cmake --install $(BUILD)
+
+# Every C++ file in the house style of .clang-format.
+format-check: bootstrap
+	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+format: bootstrap
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
 	@rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(BENCH_BUILD)

@@ -8,12 +8,13 @@
 
 #include "cs_date.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     const std::optional<CSDate> date = CSParseMetadataDate(text);
-    if (!date) return 0;
+    if (!date)
+        return 0;
     const std::string formatted = CSFormatMetadataDate(*date);
-    if (formatted.size() == 31 && formatted[12] != '-' && CSParseMetadataDate(formatted) != date) std::abort();
+    if (formatted.size() == 31 && formatted[12] != '-' && CSParseMetadataDate(formatted) != date)
+        std::abort();
     return 0;
 }

@@ -36,7 +36,8 @@ bool exists(const CommandContext& context, std::string_view devicePath) {
 std::string storeFolderProblem(const CommandContext& context, std::string_view folder,
                                bool missingIsProblem) {
     for (std::string_view path : {store::kApplicationFolder, folder}) {
-        if (!missingIsProblem && !exists(context, path)) return {};
+        if (!missingIsProblem && !exists(context, path))
+            return {};
         if (std::string reason = store_checks::unsafeFolderReason(context, path); !reason.empty())
             return reason;
     }
@@ -54,7 +55,9 @@ CloudViewController::CloudViewController(CommandEnvironment& environment, Screen
 // Destroying the client cancels its requests, without callbacks.
 CloudViewController::~CloudViewController() = default;
 
-void CloudViewController::viewDidLoad() { screen_.setIdleTimerDisabled(true); }
+void CloudViewController::viewDidLoad() {
+    screen_.setIdleTimerDisabled(true);
+}
 
 CSRestClient* CloudViewController::restClient() {
     auto session = cloud::sharedSession();
@@ -63,12 +66,15 @@ CSRestClient* CloudViewController::restClient() {
         const auto users = session->userIds();
         const bool otherSession = restClient_->session() != session;
         const bool userless = !userId && session->isLinked();
-        const bool userGone = userId && std::find(users.begin(), users.end(), *userId) == users.end();
-        if (otherSession || userless || userGone) restClient_.reset();
+        const bool userGone =
+            userId && std::find(users.begin(), users.end(), *userId) == users.end();
+        if (otherSession || userless || userGone)
+            restClient_.reset();
     }
     if (!restClient_) {
         restClient_ = CSRestClient::initWithSession(session);
-        if (restClient_) restClient_->setDelegate(makeDelegate());
+        if (restClient_)
+            restClient_->setDelegate(makeDelegate());
     }
     return restClient_.get();
 }
@@ -83,26 +89,31 @@ void CloudViewController::LinkCloudAccount() {
 
 void CloudViewController::UploadBackupToCloud() {
     whenIdle(environment_, screen_, [this] {
-        if (!requireLinkedAccount(kUploadTitle)) return;
+        if (!requireLinkedAccount(kUploadTitle))
+            return;
         CSRestClient* client = restClient();
-        if (!client) return;
+        if (!client)
+            return;
         // Asked for before the question, whatever its answer.
         for (std::string_view folder : cloud::kRemoteFolders) {
-            folderRequests_.expect(RequestKind::CreateFolder, std::string(folder), std::string(folder));
+            folderRequests_.expect(RequestKind::CreateFolder, std::string(folder),
+                                   std::string(folder));
             client->createFolder(std::string(folder));
         }
-        screen_.showAlert(confirmationAlert(kUploadTitle,
-                                            "The upload process will begin if you press Upload now "
-                                            "button. Only SMS, Photo and Springboard safeguard will "
-                                            "not be uploaded due to the size",
-                                            kCancel, {"Upload now"}, kUploadTag),
-                          this);
+        screen_.showAlert(
+            confirmationAlert(kUploadTitle,
+                              "The upload process will begin if you press Upload now "
+                              "button. Only SMS, Photo and Springboard safeguard will "
+                              "not be uploaded due to the size",
+                              kCancel, {"Upload now"}, kUploadTag),
+            this);
     });
 }
 
 void CloudViewController::DownloadBackupFromCloud() {
     whenIdle(environment_, screen_, [this] {
-        if (!requireLinkedAccount(kDownloadTitle)) return;
+        if (!requireLinkedAccount(kDownloadTitle))
+            return;
         screen_.showAlert(confirmationAlert(kDownloadTitle,
                                             "The download process will begin if you press the "
                                             "Download now button. Continue ?",
@@ -113,7 +124,8 @@ void CloudViewController::DownloadBackupFromCloud() {
 
 void CloudViewController::DeleteBackupOnCloud() {
     whenIdle(environment_, screen_, [this] {
-        if (!requireLinkedAccount(kDeleteTitle)) return;
+        if (!requireLinkedAccount(kDeleteTitle))
+            return;
         screen_.showAlert(confirmationAlert(kDeleteTitle,
                                             "This will delete backup that has been saved on Cloud "
                                             "previously, continue ?",
@@ -123,7 +135,8 @@ void CloudViewController::DeleteBackupOnCloud() {
 }
 
 void CloudViewController::alertView(const Alert& alert, int clickedButtonAtIndex) {
-    if (clickedButtonAtIndex != 1) return;
+    if (clickedButtonAtIndex != 1)
+        return;
     switch (alert.tag) {
     case kDeleteTag:
         deleteBackup();
@@ -143,17 +156,22 @@ bool CloudViewController::hasRequestsInFlight() const {
     return folderRequests_.inFlight() > 0 || (transfer_ && transfer_->inFlight() > 0);
 }
 
-std::uint64_t CloudViewController::activity() const { return activity_; }
+std::uint64_t CloudViewController::activity() const {
+    return activity_;
+}
 
 void CloudViewController::abandonRequests(const std::string& reason) {
-    if (restClient_) restClient_->cancelAllRequests();
+    if (restClient_)
+        restClient_->cancelAllRequests();
     folderRequests_.abandon(reason);
-    if (transfer_) transfer_->abandon(reason);
+    if (transfer_)
+        transfer_->abandon(reason);
 }
 
 // With no stored account nothing is requested and nothing local is touched.
 bool CloudViewController::requireLinkedAccount(const std::string& title) {
-    if (cloud::sharedSession()->isLinked()) return true;
+    if (cloud::sharedSession()->isLinked())
+        return true;
     screen_.showAlert(
         closingAlert(title, std::string("Failed !\n") + kNotLinked, AlertOutcome::Failed), this);
     return false;
@@ -176,9 +194,9 @@ bool CloudViewController::beginTransfer(const std::string& label, const std::str
 
 void CloudViewController::finishTransfer() {
     screen_.hideOverlay();
-    Alert alert = closingAlert(title_, transfer_->closingMessage(),
-                               transfer_->hasFailures() ? AlertOutcome::Failed
-                                                        : AlertOutcome::Succeeded);
+    Alert alert =
+        closingAlert(title_, transfer_->closingMessage(),
+                     transfer_->hasFailures() ? AlertOutcome::Failed : AlertOutcome::Succeeded);
     environment_.endCommand();
     screen_.showAlert(alert, this);
 }
@@ -188,7 +206,8 @@ std::string CloudViewController::hostPath(std::string_view devicePath) const {
 }
 
 void CloudViewController::upload() {
-    if (!requireLinkedAccount(kUploadTitle) || !beginTransfer("Uploading...", kUploadTitle)) return;
+    if (!requireLinkedAccount(kUploadTitle) || !beginTransfer("Uploading...", kUploadTitle))
+        return;
     CSRestClient* client = restClient();
     CommandContext context(environment_, screen_);
     for (const auto& file : cloud::transferSet()) {
@@ -199,13 +218,14 @@ void CloudViewController::upload() {
         }
         const std::string local = hostPath(file.localPath);
         std::int64_t bytes = -1;
-        if (struct stat status {}; ::lstat(local.c_str(), &status) == 0) {
+        if (struct stat status{}; ::lstat(local.c_str(), &status) == 0) {
             // Running as root, a link could send any file of the device away.
             if (S_ISLNK(status.st_mode)) {
                 transfer_->refuse(subject, "is a link, not a file: not uploaded");
                 continue;
             }
-            if (S_ISREG(status.st_mode)) bytes = status.st_size;
+            if (S_ISREG(status.st_mode))
+                bytes = status.st_size;
         }
         transfer_->expect(RequestKind::Upload, std::string(file.remotePath), subject, bytes);
         // A missing file is turned away by the client itself (code 1001).
@@ -235,7 +255,8 @@ void CloudViewController::download() {
 }
 
 void CloudViewController::deleteBackup() {
-    if (!requireLinkedAccount(kDeleteTitle) || !beginTransfer("Deleting...", kDeleteTitle)) return;
+    if (!requireLinkedAccount(kDeleteTitle) || !beginTransfer("Deleting...", kDeleteTitle))
+        return;
     const std::string folder(cloud::kRemoteBackupFolder);
     transfer_->expect(RequestKind::Delete, folder, folder);
     restClient()->deletePath(folder);
@@ -261,15 +282,18 @@ CSRestClientDelegate CloudViewController::makeDelegate() {
     };
     delegate.uploadedFileFromMetadata = [transfer](CSRestClient*, const std::string& destination,
                                                    const std::string&, const CSMetadata&) {
-        if (auto* t = transfer()) t->succeeded(RequestKind::Upload, destination);
+        if (auto* t = transfer())
+            t->succeeded(RequestKind::Upload, destination);
     };
     delegate.uploadProgress = [transfer](CSRestClient*, double fraction,
                                          const std::string& destination, const std::string&) {
-        if (auto* t = transfer()) t->progressed(RequestKind::Upload, destination, fraction);
+        if (auto* t = transfer())
+            t->progressed(RequestKind::Upload, destination, fraction);
     };
     delegate.uploadFileFailedWithError = [transfer](CSRestClient*, const CSError& error) {
         auto* t = transfer();
-        if (!t) return;
+        if (!t)
+            return;
         const std::string destination = error.infoString("destinationPath");
         if (cloud::isMissingSource(error))
             t->skipped(RequestKind::Upload, destination, kNotSafeguarded);
@@ -277,17 +301,20 @@ CSRestClientDelegate CloudViewController::makeDelegate() {
             t->failed(RequestKind::Upload, destination, cloud::describeError(error));
     };
     delegate.loadedFile = [transfer](CSRestClient*, const std::string& local) {
-        if (auto* t = transfer()) t->succeeded(RequestKind::Download, local);
+        if (auto* t = transfer())
+            t->succeeded(RequestKind::Download, local);
     };
     delegate.loadProgress = [transfer](CSRestClient*, double fraction, const std::string& local) {
-        if (auto* t = transfer()) t->progressed(RequestKind::Download, local, fraction);
+        if (auto* t = transfer())
+            t->progressed(RequestKind::Download, local, fraction);
     };
     // A file the cloud never received (metadata.plist, often) keeps its local
     // copy and is listed; like an upload of a file never safeguarded, it does
     // not fail the command.
     delegate.loadFileFailedWithError = [transfer](CSRestClient*, const CSError& error) {
         auto* t = transfer();
-        if (!t) return;
+        if (!t)
+            return;
         const std::string local = error.infoString("destinationPath");
         if (cloud::isNotOnCloud(error))
             t->skipped(RequestKind::Download, local, "not on the cloud");
@@ -295,12 +322,14 @@ CSRestClientDelegate CloudViewController::makeDelegate() {
             t->failed(RequestKind::Download, local, cloud::describeError(error));
     };
     delegate.deletedPath = [transfer](CSRestClient*, const std::string& path) {
-        if (auto* t = transfer()) t->succeeded(RequestKind::Delete, path);
+        if (auto* t = transfer())
+            t->succeeded(RequestKind::Delete, path);
     };
     // Nothing there is what a delete asks for.
     delegate.deletePathFailedWithError = [transfer](CSRestClient*, const CSError& error) {
         auto* t = transfer();
-        if (!t) return;
+        if (!t)
+            return;
         const std::string path = error.infoString("path");
         if (cloud::isNotOnCloud(error))
             t->skipped(RequestKind::Delete, path, "not on the cloud: nothing to delete");

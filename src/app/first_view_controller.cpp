@@ -10,8 +10,10 @@
 namespace {
 
 CommandFrame safeguardFrame(std::string_view title) {
-    return {std::string(store::kSafeguardLabel), std::string(title),
-            std::string(store::kSafeguardDone), {}};
+    return {std::string(store::kSafeguardLabel),
+            std::string(title),
+            std::string(store::kSafeguardDone),
+            {}};
 }
 
 } // namespace
@@ -23,21 +25,44 @@ void FirstViewController::viewDidLoad() {
 
 void FirstViewController::saveCategory(std::string_view key) {
     const store::Category* category = store::findCategory(key);
-    runCommandFrame(environment_, screen_, this, safeguardFrame(category->safeguardTitle),
-                    [category](CommandContext& context) { safeguard::saveCategory(context, *category); });
+    runCommandFrame(
+        environment_, screen_, this, safeguardFrame(category->safeguardTitle),
+        [category](CommandContext& context) { safeguard::saveCategory(context, *category); });
 }
 
-void FirstViewController::SaveTweaksPref() { saveCategory("TweaksPref"); }
-void FirstViewController::SaveAccounts() { saveCategory("Accounts"); }
-void FirstViewController::SaveAddressBook() { saveCategory("AddressBook"); }
-void FirstViewController::SaveCalendar() { saveCategory("Calendar"); }
-void FirstViewController::SaveNotes() { saveCategory("Notes"); }
-void FirstViewController::SaveSafari() { saveCategory("Safari"); }
-void FirstViewController::SaveSMS() { saveCategory("SMS"); }
-void FirstViewController::SaveVoicemail() { saveCategory("Voicemail"); }
-void FirstViewController::SaveCallHistory() { saveCategory("CallHistory"); }
-void FirstViewController::SaveSpringBoard() { saveCategory("SpringBoard"); }
-void FirstViewController::SaveDCIM() { saveCategory("DCIM"); }
+void FirstViewController::SaveTweaksPref() {
+    saveCategory("TweaksPref");
+}
+void FirstViewController::SaveAccounts() {
+    saveCategory("Accounts");
+}
+void FirstViewController::SaveAddressBook() {
+    saveCategory("AddressBook");
+}
+void FirstViewController::SaveCalendar() {
+    saveCategory("Calendar");
+}
+void FirstViewController::SaveNotes() {
+    saveCategory("Notes");
+}
+void FirstViewController::SaveSafari() {
+    saveCategory("Safari");
+}
+void FirstViewController::SaveSMS() {
+    saveCategory("SMS");
+}
+void FirstViewController::SaveVoicemail() {
+    saveCategory("Voicemail");
+}
+void FirstViewController::SaveCallHistory() {
+    saveCategory("CallHistory");
+}
+void FirstViewController::SaveSpringBoard() {
+    saveCategory("SpringBoard");
+}
+void FirstViewController::SaveDCIM() {
+    saveCategory("DCIM");
+}
 
 void FirstViewController::SaveCydiaSources() {
     runCommandFrame(environment_, screen_, this, safeguardFrame(store::kSourcesSafeguardTitle),
@@ -72,6 +97,7 @@ FirstViewController::Command FirstViewController::commandForKey(std::string_view
         {"CydiaPackages", &FirstViewController::SaveCydiaPackages},
     };
     for (const auto& [name, command] : commands)
-        if (name == key) return command;
+        if (name == key)
+            return command;
     return nullptr;
 }

@@ -17,13 +17,16 @@ constexpr const char* kRemoveAddedSourcesTitle = "Remove MOXSources";
 
 std::vector<std::string> folderChoices() {
     std::vector<std::string> choices;
-    for (const auto& folder : maintenance::storeFolders()) choices.emplace_back(folder.choice);
+    for (const auto& folder : maintenance::storeFolders())
+        choices.emplace_back(folder.choice);
     return choices;
 }
 
 } // namespace
 
-void OptionsViewController::viewDidLoad() { screen_.setIdleTimerDisabled(true); }
+void OptionsViewController::viewDidLoad() {
+    screen_.setIdleTimerDisabled(true);
+}
 
 void OptionsViewController::createApplicationFolders() {
     screen_.showAlert(
@@ -68,10 +71,12 @@ void OptionsViewController::removeMOXSources() {
 }
 
 void OptionsViewController::alertView(const Alert& alert, int clickedButtonAtIndex) {
-    if (clickedButtonAtIndex < 1) return;
+    if (clickedButtonAtIndex < 1)
+        return;
     switch (alert.tag) {
     case kCreateFoldersTag:
-        if (clickedButtonAtIndex == 1) createFolders(kCreateFoldersTitle, true, 0);
+        if (clickedButtonAtIndex == 1)
+            createFolders(kCreateFoldersTitle, true, 0);
         if (clickedButtonAtIndex == 2)
             whenIdle(environment_, screen_, [this] {
                 screen_.showAlert(confirmationAlert(kCreateFoldersTitle,
@@ -87,16 +92,20 @@ void OptionsViewController::alertView(const Alert& alert, int clickedButtonAtInd
         }
         break;
     case kRemoveSafeguardTag:
-        if (clickedButtonAtIndex == 1) emptyLibrary();
+        if (clickedButtonAtIndex == 1)
+            emptyLibrary();
         break;
     case kRespringTag:
-        if (clickedButtonAtIndex == 1) runRestart(environment_, screen_, this, "Respring", restart::respring);
+        if (clickedButtonAtIndex == 1)
+            runRestart(environment_, screen_, this, "Respring", restart::respring);
         break;
     case kRebootTag:
-        if (clickedButtonAtIndex == 1) runRestart(environment_, screen_, this, "Reboot", restart::reboot);
+        if (clickedButtonAtIndex == 1)
+            runRestart(environment_, screen_, this, "Reboot", restart::reboot);
         break;
     case kRemoveAddedSourcesTag:
-        if (clickedButtonAtIndex == 1) deleteAddedSources();
+        if (clickedButtonAtIndex == 1)
+            deleteAddedSources();
         break;
     default:
         break;

@@ -9,9 +9,10 @@ void runRestart(CommandEnvironment& environment, Screen& screen, AlertDelegate* 
                 const std::function<bool(CommandContext&)>& restartOperation) {
     whenIdle(environment, screen, [&] {
         CommandContext context(environment, screen);
-        if (restartOperation(context)) return;
-        screen.showAlert(closingAlert(title, context.closingMessage("Successful !"),
-                                      AlertOutcome::Failed),
-                         delegate);
+        if (restartOperation(context))
+            return;
+        screen.showAlert(
+            closingAlert(title, context.closingMessage("Successful !"), AlertOutcome::Failed),
+            delegate);
     });
 }

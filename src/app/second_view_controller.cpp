@@ -11,8 +11,10 @@
 namespace {
 
 CommandFrame restorationFrame(std::string_view title) {
-    return {std::string(store::kRestorationLabel), std::string(title),
-            std::string(store::kRestorationDone), {}};
+    return {std::string(store::kRestorationLabel),
+            std::string(title),
+            std::string(store::kRestorationDone),
+            {}};
 }
 
 // A closing alert that also offers a restart.
@@ -40,25 +42,50 @@ bool SecondViewController::RemoveTmpFolder(CommandContext& context) {
     return restore::removeTmpFolder(context);
 }
 
-void SecondViewController::viewDidLoad() { screen_.setIdleTimerDisabled(true); }
+void SecondViewController::viewDidLoad() {
+    screen_.setIdleTimerDisabled(true);
+}
 
 void SecondViewController::restoreCategory(std::string_view key) {
     const store::Category* category = store::findCategory(key);
-    runCommandFrame(environment_, screen_, this, restorationFrame(category->restorationTitle),
-                    [category](CommandContext& context) { restore::restoreCategory(context, *category); });
+    runCommandFrame(
+        environment_, screen_, this, restorationFrame(category->restorationTitle),
+        [category](CommandContext& context) { restore::restoreCategory(context, *category); });
 }
 
-void SecondViewController::RestoreTweaksPrefMethod() { restoreCategory("TweaksPref"); }
-void SecondViewController::RestoreAccountsMethod() { restoreCategory("Accounts"); }
-void SecondViewController::RestoreAddressBookMethod() { restoreCategory("AddressBook"); }
-void SecondViewController::RestoreCalendarMethod() { restoreCategory("Calendar"); }
-void SecondViewController::RestoreNotesMethod() { restoreCategory("Notes"); }
-void SecondViewController::RestoreSafariMethod() { restoreCategory("Safari"); }
-void SecondViewController::RestoreSMSMethod() { restoreCategory("SMS"); }
-void SecondViewController::RestoreVoicemailMethod() { restoreCategory("Voicemail"); }
-void SecondViewController::RestoreCallHistoryMethod() { restoreCategory("CallHistory"); }
-void SecondViewController::RestoreSpringBoardMethod() { restoreCategory("SpringBoard"); }
-void SecondViewController::RestoreDCIMMethod() { restoreCategory("DCIM"); }
+void SecondViewController::RestoreTweaksPrefMethod() {
+    restoreCategory("TweaksPref");
+}
+void SecondViewController::RestoreAccountsMethod() {
+    restoreCategory("Accounts");
+}
+void SecondViewController::RestoreAddressBookMethod() {
+    restoreCategory("AddressBook");
+}
+void SecondViewController::RestoreCalendarMethod() {
+    restoreCategory("Calendar");
+}
+void SecondViewController::RestoreNotesMethod() {
+    restoreCategory("Notes");
+}
+void SecondViewController::RestoreSafariMethod() {
+    restoreCategory("Safari");
+}
+void SecondViewController::RestoreSMSMethod() {
+    restoreCategory("SMS");
+}
+void SecondViewController::RestoreVoicemailMethod() {
+    restoreCategory("Voicemail");
+}
+void SecondViewController::RestoreCallHistoryMethod() {
+    restoreCategory("CallHistory");
+}
+void SecondViewController::RestoreSpringBoardMethod() {
+    restoreCategory("SpringBoard");
+}
+void SecondViewController::RestoreDCIMMethod() {
+    restoreCategory("DCIM");
+}
 
 void SecondViewController::RestoreCydiaSources() {
     runCommandFrame(environment_, screen_, this, restorationFrame(store::kSourcesRestorationTitle),
@@ -82,9 +109,12 @@ void SecondViewController::RestoreAllPref() {
 }
 
 void SecondViewController::alertView(const Alert& alert, int clickedButtonAtIndex) {
-    if (clickedButtonAtIndex != 1) return;
-    if (alert.tag == kRespringOfferTag) runRestart(environment_, screen_, this, "Respring", restart::respring);
-    if (alert.tag == kRebootOfferTag) runRestart(environment_, screen_, this, "Reboot", restart::reboot);
+    if (clickedButtonAtIndex != 1)
+        return;
+    if (alert.tag == kRespringOfferTag)
+        runRestart(environment_, screen_, this, "Respring", restart::respring);
+    if (alert.tag == kRebootOfferTag)
+        runRestart(environment_, screen_, this, "Reboot", restart::reboot);
 }
 
 SecondViewController::Command SecondViewController::commandForKey(std::string_view key) {
@@ -105,6 +135,7 @@ SecondViewController::Command SecondViewController::commandForKey(std::string_vi
         {"CydiaPackages", &SecondViewController::RestoreCydiaPackages},
     };
     for (const auto& [name, command] : commands)
-        if (name == key) return command;
+        if (name == key)
+            return command;
     return nullptr;
 }

@@ -13,7 +13,8 @@ public:
 
     // The platform loads a screen's view once, when it is first needed.
     void loadViewIfNeeded() {
-        if (loaded_) return;
+        if (loaded_)
+            return;
         loaded_ = true;
         viewDidLoad();
     }

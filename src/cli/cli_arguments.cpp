@@ -1,20 +1,24 @@
 #include "cli_arguments.h"
 
 const char* const kUsageText =
-    "usage: mobrix [--root DIR] [--yes] [--answer BUTTON]... [--service URL --service-ca FILE] COMMAND\n"
+    "usage: mobrix [--root DIR] [--yes] [--answer BUTTON]... [--service URL --service-ca FILE] "
+    "COMMAND\n"
     "  save    CATEGORY      Safeguard screen\n"
     "  restore CATEGORY      Restoration screen\n"
-    "  create-folders | remove-safeguard | respring | reboot | remove-added-sources     Options screen\n"
+    "  create-folders | remove-safeguard | respring | reboot | remove-added-sources     Options "
+    "screen\n"
     "  cloud link | upload | download | delete | info | ls [PATH]     Cloud screen\n"
     "  open-url URL          hand a link answer (cs-q7w2k9x4m1z8r5t://...) to the program\n"
     "  help | --help | --version\n"
-    "CATEGORY: tweaks accounts contacts calendar notes safari sms voicemail call-history springboard "
+    "CATEGORY: tweaks accounts contacts calendar notes safari sms voicemail call-history "
+    "springboard "
     "photos all sources packages\n"
     "  (or the command key: TweaksPref Accounts AddressBook Calendar Notes Safari SMS Voicemail\n"
     "   CallHistory SpringBoard DCIM AllPref CydiaSources CydiaPackages, any letter case)\n"
     "\n"
     "  --root DIR       the device root (default /)\n"
-    "  --yes            answer confirmations with their first further button (never a restart offer)\n"
+    "  --yes            answer confirmations with their first further button (never a restart "
+    "offer)\n"
     "  --answer BUTTON  answer the next alert that asks with this button title (repeatable)\n"
     "  --service URL --service-ca FILE\n"
     "                   talk to the cloud service at URL (https://HOST[:PORT]) trusting only the\n"
@@ -32,7 +36,8 @@ bool takeValue(const std::vector<std::string>& argv, size_t& i, const std::strin
         value = word.substr(name.size() + 1);
         return true;
     }
-    if (word != name) return false;
+    if (word != name)
+        return false;
     if (i + 1 >= argv.size()) {
         error = name + " needs a value";
         return true;
@@ -64,9 +69,11 @@ ParsedArguments parseArguments(const std::vector<std::string>& argv) {
             arguments.words.push_back(word);
         }
     }
-    if (error.empty() && arguments.words.empty()) error = "no command given";
+    if (error.empty() && arguments.words.empty())
+        error = "no command given";
     if (error.empty() && arguments.serviceUrl.empty() != arguments.serviceCa.empty())
         error = "--service and --service-ca go together";
-    if (!error.empty()) return {std::nullopt, error};
+    if (!error.empty())
+        return {std::nullopt, error};
     return {std::move(arguments), {}};
 }

@@ -36,7 +36,8 @@ constexpr int kPollMilliseconds = 20;
 
 // Runs the loop until `done` holds; false when `stalled` said to give up first.
 bool runLoopUntil(const std::function<bool()>& done, const std::function<bool()>& stalled) {
-    if (done()) return true;
+    if (done())
+        return true;
     QEventLoop loop;
     QTimer poll;
     bool gaveUp = false;
@@ -58,7 +59,8 @@ bool runLoopUntil(const std::function<bool()>& done, const std::function<bool()>
 bool waitForAnswer(const bool& answered) {
     QElapsedTimer since;
     since.start();
-    return runLoopUntil([&] { return answered; }, [&] { return since.elapsed() > kStallMilliseconds; });
+    return runLoopUntil([&] { return answered; },
+                        [&] { return since.elapsed() > kStallMilliseconds; });
 }
 
 void printNotLinked() {
@@ -114,8 +116,9 @@ int link(CloudViewController& controller, AppDelegate& delegate) {
                   "through mobrix open-url.");
         return kSucceeded;
     }
-    std::fprintf(stderr, "When the browser has been sent to an address beginning with %s://, "
-                         "paste that address here: ",
+    std::fprintf(stderr,
+                 "When the browser has been sent to an address beginning with %s://, "
+                 "paste that address here: ",
                  CSSession::sharedSession()->appScheme().c_str());
     std::fflush(stderr);
     std::string answer;
@@ -160,8 +163,10 @@ int info() {
                 std::fputs(cloud::formatAccountInfo(account).c_str(), stdout);
                 answer(true);
             };
-            delegate.loadAccountInfoFailedWithError = [answer](CSRestClient*, const CSError& error) {
-                std::fprintf(stderr, "mobrix: cloud info: %s\n", cloud::describeError(error).c_str());
+            delegate.loadAccountInfoFailedWithError = [answer](CSRestClient*,
+                                                               const CSError& error) {
+                std::fprintf(stderr, "mobrix: cloud info: %s\n",
+                             cloud::describeError(error).c_str());
                 answer(false);
             };
         },
@@ -169,7 +174,8 @@ int info() {
 }
 
 int list(std::string path) {
-    if (!path.starts_with('/')) path.insert(path.begin(), '/');
+    if (!path.starts_with('/'))
+        path.insert(path.begin(), '/');
     return askService(
         path,
         [path](CSRestClientDelegate& delegate, const Answer& answer) {
@@ -177,8 +183,10 @@ int list(std::string path) {
                 std::fputs(cloud::formatListing(metadata).c_str(), stdout);
                 answer(true);
             };
-            delegate.loadMetadataFailedWithError = [path, answer](CSRestClient*, const CSError& error) {
-                std::fprintf(stderr, "mobrix: %s: %s\n", path.c_str(), cloud::describeError(error).c_str());
+            delegate.loadMetadataFailedWithError = [path, answer](CSRestClient*,
+                                                                  const CSError& error) {
+                std::fprintf(stderr, "mobrix: %s: %s\n", path.c_str(),
+                             cloud::describeError(error).c_str());
                 answer(false);
             };
         },
@@ -188,16 +196,21 @@ int list(std::string path) {
 } // namespace
 
 bool applyServiceOptions(const CliArguments& arguments, std::string& error) {
-    if (arguments.serviceUrl.empty()) return true;
-    auto endpoints = CSServiceEndpoints::forService(arguments.serviceUrl, arguments.serviceCa, &error);
-    if (!endpoints) return false;
+    if (arguments.serviceUrl.empty())
+        return true;
+    auto endpoints =
+        CSServiceEndpoints::forService(arguments.serviceUrl, arguments.serviceCa, &error);
+    if (!endpoints)
+        return false;
     CSServiceEndpoints::setCurrent(std::move(*endpoints));
     return true;
 }
 
 bool isAccountCommand(const std::vector<std::string>& words) {
-    if (words[0] == "open-url") return true;
-    if (words[0] != "cloud" || words.size() < 2) return false;
+    if (words[0] == "open-url")
+        return true;
+    if (words[0] != "cloud" || words.size() < 2)
+        return false;
     return words[1] == "link" || words[1] == "info" || words[1] == "ls";
 }
 
@@ -206,22 +219,28 @@ int runAccountCommand(const CliArguments& arguments) {
     const std::string& verb = words[0] == "cloud" ? words[1] : words[0];
     const size_t operands = words.size() - (words[0] == "cloud" ? 2 : 1);
     std::string usage;
-    if (verb == "open-url" && operands != 1) usage = "open-url takes one URL";
-    if ((verb == "link" || verb == "info") && operands != 0) usage = "cloud " + verb + " takes no operand";
-    if (verb == "ls" && operands > 1) usage = "cloud ls takes at most one PATH";
+    if (verb == "open-url" && operands != 1)
+        usage = "open-url takes one URL";
+    if ((verb == "link" || verb == "info") && operands != 0)
+        usage = "cloud " + verb + " takes no operand";
+    if (verb == "ls" && operands > 1)
+        usage = "cloud ls takes at most one PATH";
     if (!usage.empty()) {
         std::fprintf(stderr, "mobrix: %s\n%s", usage.c_str(), kUsageText);
         return kUsage;
     }
-    if (verb == "info") return info();
-    if (verb == "ls") return list(operands ? words[2] : "/Mobrix");
+    if (verb == "info")
+        return info();
+    if (verb == "ls")
+        return list(operands ? words[2] : "/Mobrix");
 
     // Linking touches no device folder; the screens only need their surroundings.
     ProcessToolRunner runner;
     CommandEnvironment environment(DeviceRoot(arguments.root), runner);
     TerminalScreen screen;
     AppDelegate delegate(environment, screen);
-    if (verb == "open-url") return reportLink(delegate.handleOpenURL(words[1]));
+    if (verb == "open-url")
+        return reportLink(delegate.handleOpenURL(words[1]));
     CloudViewController controller(environment, screen);
     return link(controller, delegate);
 }
@@ -230,16 +249,17 @@ void waitForRequests(CloudViewController& controller, TerminalScreen& screen) {
     QElapsedTimer quiet;
     quiet.start();
     std::uint64_t seen = controller.activity();
-    const bool finished = runLoopUntil(
-        [&] { return screen.hasPendingAlert() || !controller.hasRequestsInFlight(); },
-        [&] {
-            if (controller.activity() != seen) {
-                seen = controller.activity();
-                quiet.restart();
-            }
-            return quiet.elapsed() > kStallMilliseconds;
-        });
-    if (!finished) controller.abandonRequests("no answer from the service");
+    const bool finished =
+        runLoopUntil([&] { return screen.hasPendingAlert() || !controller.hasRequestsInFlight(); },
+                     [&] {
+                         if (controller.activity() != seen) {
+                             seen = controller.activity();
+                             quiet.restart();
+                         }
+                         return quiet.elapsed() > kStallMilliseconds;
+                     });
+    if (!finished)
+        controller.abandonRequests("no answer from the service");
 }
 
 } // namespace cli_cloud

@@ -35,7 +35,8 @@ std::optional<std::string> commandKey(const std::string& word) {
         if (wanted == category.cliWord || wanted == lowercase(std::string(category.key)))
             return std::string(category.key);
     for (const auto& [cliWord, key] : extras)
-        if (wanted == cliWord || wanted == lowercase(std::string(key))) return std::string(key);
+        if (wanted == cliWord || wanted == lowercase(std::string(key)))
+            return std::string(key);
     return std::nullopt;
 }
 
@@ -69,7 +70,8 @@ std::optional<Action> resolve(const std::vector<std::string>& words, std::string
             error = "unknown category " + words[1];
             return std::nullopt;
         }
-        if (verb == "save") return loadAndRun(&Screens::safeguard, FirstViewController::commandForKey(*key));
+        if (verb == "save")
+            return loadAndRun(&Screens::safeguard, FirstViewController::commandForKey(*key));
         return loadAndRun(&Screens::restoration, SecondViewController::commandForKey(*key));
     }
     static const std::pair<std::string_view, void (OptionsViewController::*)()> options[] = {
@@ -90,7 +92,8 @@ std::optional<Action> resolve(const std::vector<std::string>& words, std::string
             return std::nullopt;
         }
         for (const auto& [name, command] : cloud) {
-            if (words[1] != name) continue;
+            if (words[1] != name)
+                continue;
             if (words.size() != 2) {
                 error = "cloud " + words[1] + " takes no operand";
                 return std::nullopt;
@@ -101,7 +104,8 @@ std::optional<Action> resolve(const std::vector<std::string>& words, std::string
         return std::nullopt;
     }
     for (const auto& [name, command] : options) {
-        if (verb != name) continue;
+        if (verb != name)
+            continue;
         if (words.size() != 1) {
             error = verb + " takes no operand";
             return std::nullopt;
@@ -121,7 +125,8 @@ std::string buttonList(const Alert& alert) {
 
 std::optional<int> buttonIndex(const Alert& alert, const std::string& title) {
     for (int i = 0; i < alert.buttonCount(); ++i)
-        if (lowercase(alert.buttonTitle(i)) == lowercase(title)) return i;
+        if (lowercase(alert.buttonTitle(i)) == lowercase(title))
+            return i;
     return std::nullopt;
 }
 
@@ -132,11 +137,14 @@ int prompt(const Alert& alert) {
         std::fprintf(stderr, "Choose a button: ");
         std::fflush(stderr);
         std::string line;
-        if (!std::getline(std::cin, line)) return 0;
-        if (auto index = buttonIndex(alert, line)) return *index;
+        if (!std::getline(std::cin, line))
+            return 0;
+        if (auto index = buttonIndex(alert, line))
+            return *index;
         if (!line.empty() && std::all_of(line.begin(), line.end(), ::isdigit)) {
             int index = std::stoi(line);
-            if (index < alert.buttonCount()) return index;
+            if (index < alert.buttonCount())
+                return index;
         }
     }
 }
@@ -160,27 +168,31 @@ int CliSession::run() {
         std::fprintf(stderr, "mobrix: %s\n", error.c_str());
         return kUsage;
     }
-    if (cli_cloud::isAccountCommand(arguments_.words)) return cli_cloud::runAccountCommand(arguments_);
+    if (cli_cloud::isAccountCommand(arguments_.words))
+        return cli_cloud::runAccountCommand(arguments_);
     auto action = resolve(arguments_.words, error);
     if (!action) {
         std::fprintf(stderr, "mobrix: %s\n%s", error.c_str(), kUsageText);
         return kUsage;
     }
     if (::access(arguments_.root.c_str(), F_OK) != 0) {
-        std::fprintf(stderr, "mobrix: the device root %s does not exist\n", arguments_.root.c_str());
+        std::fprintf(stderr, "mobrix: the device root %s does not exist\n",
+                     arguments_.root.c_str());
         return kUsage;
     }
 
     ProcessToolRunner processes;
     const DeviceRoot root(arguments_.root);
-    RestartGuardRunner runner(processes, root.isSystem(), RestartGuardRunner::environmentRecorder());
+    RestartGuardRunner runner(processes, root.isSystem(),
+                              RestartGuardRunner::environmentRecorder());
     CommandEnvironment environment(root, runner);
     if (!environment.lockForProcess()) {
         std::fprintf(stderr, "mobrix: %s\n", environment.lockError().c_str());
         return kBusy;
     }
     TerminalScreen screen;
-    Screens screens{{environment, screen}, {environment, screen}, {environment, screen}, {environment, screen}};
+    Screens screens{
+        {environment, screen}, {environment, screen}, {environment, screen}, {environment, screen}};
     (*action)(screens);
 
     bool failed = false;
@@ -212,7 +224,8 @@ int CliSession::run() {
         }
         failed = failed || alert.outcome == AlertOutcome::Failed;
         cancelled = cancelled || (alert.kind == AlertKind::Confirmation && index == 0);
-        if (delegate) delegate->alertView(alert, index);
+        if (delegate)
+            delegate->alertView(alert, index);
     }
     return failed ? kFailed : cancelled ? kCancelled : kSucceeded;
 }

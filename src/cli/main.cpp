@@ -12,7 +12,8 @@ int main(int argc, char** argv) {
     (void)::setuid(0);
     (void)::setgid(0);
     if (::geteuid() != 0)
-        std::fprintf(stderr, "mobrix: warning: not running as root; commands may fail for want of rights\n");
+        std::fprintf(
+            stderr, "mobrix: warning: not running as root; commands may fail for want of rights\n");
 
     QCoreApplication application(argc, argv);
     // Credential items of the OAuth component live in the per-user secret store.

@@ -28,7 +28,8 @@ void TerminalScreen::showOverlay(const std::string& label) {
 }
 
 void TerminalScreen::setOverlayProgress(double fraction, const std::string& details) {
-    if (!terminal_ || !overlayShown_) return;
+    if (!terminal_ || !overlayShown_)
+        return;
     fraction = fraction < 0 ? 0 : fraction > 1 ? 1 : fraction;
     int filled = static_cast<int>(fraction * kBarWidth + 0.5);
     std::string line(1, '[');
@@ -43,7 +44,8 @@ void TerminalScreen::setOverlayProgress(double fraction, const std::string& deta
 }
 
 void TerminalScreen::drawSpinner() {
-    if (!terminal_) return;
+    if (!terminal_)
+        return;
     frame_ = (frame_ + 1) % 4;
     std::fprintf(stderr, "\r\033[K%s %s%s%s", kFrames[frame_], label_.c_str(),
                  progressLine_.empty() ? "" : " ", progressLine_.c_str());
@@ -51,7 +53,8 @@ void TerminalScreen::drawSpinner() {
 }
 
 void TerminalScreen::clearLine() {
-    if (!terminal_) return;
+    if (!terminal_)
+        return;
     std::fprintf(stderr, "\r\033[K");
     std::fflush(stderr);
 }

@@ -10,7 +10,8 @@ namespace {
 
 std::string serviceReason(const CSError& error) {
     std::string text = "HTTP " + std::to_string(error.code);
-    if (std::string said = error.infoString("error"); !said.empty()) text += ": " + said;
+    if (std::string said = error.infoString("error"); !said.empty())
+        text += ": " + said;
     return text;
 }
 
@@ -52,19 +53,28 @@ std::string networkReason(long code) {
 
 } // namespace
 
-bool isNotOnCloud(const CSError& error) { return error.is(CSErrorDomain, 404); }
+bool isNotOnCloud(const CSError& error) {
+    return error.is(CSErrorDomain, 404);
+}
 
-bool isMissingSource(const CSError& error) { return error.is(CSErrorDomain, CSErrorFileNotFound); }
+bool isMissingSource(const CSError& error) {
+    return error.is(CSErrorDomain, CSErrorFileNotFound);
+}
 
 std::string describeError(const CSError& error) {
     if (error.domain == CSErrorDomain) {
-        if (error.code == 404) return "not on the cloud";
-        if (error.code == 401) return "not authorized (HTTP 401): link the account again";
-        if (error.code == 507) return "the cloud account is full (HTTP 507)";
-        if (error.code >= 1000 && error.code < 1100) return clientReason(error.code);
+        if (error.code == 404)
+            return "not on the cloud";
+        if (error.code == 401)
+            return "not authorized (HTTP 401): link the account again";
+        if (error.code == 507)
+            return "the cloud account is full (HTTP 507)";
+        if (error.code >= 1000 && error.code < 1100)
+            return clientReason(error.code);
         return "refused by the service (" + serviceReason(error) + ")";
     }
-    if (error.domain == CSNetworkErrorDomain) return networkReason(error.code);
+    if (error.domain == CSNetworkErrorDomain)
+        return networkReason(error.code);
     if (error.domain == CSPOSIXErrorDomain)
         return std::string("file error: ") + std::strerror(static_cast<int>(error.code));
     return error.domain + " error " + std::to_string(error.code);

@@ -16,10 +16,12 @@ std::string orUnknown(const std::optional<std::string>& text) {
 }
 
 std::string formatDate(const std::optional<CSDate>& date) {
-    if (!date) return "-";
+    if (!date)
+        return "-";
     const std::time_t seconds = static_cast<std::time_t>(date->secondsSince1970);
     std::tm parts{};
-    if (!::gmtime_r(&seconds, &parts)) return "-";
+    if (!::gmtime_r(&seconds, &parts))
+        return "-";
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts);
     return text;
@@ -62,7 +64,8 @@ std::string formatListing(const CSMetadata& metadata) {
         rows.push_back(rowFor(metadata));
     } else if (const auto* contents = metadata.contents()) {
         for (const auto& entry : *contents)
-            if (!entry.isDeleted()) rows.push_back(rowFor(entry));
+            if (!entry.isDeleted())
+                rows.push_back(rowFor(entry));
     }
     size_t nameWidth = 0;
     size_t sizeWidth = 0;

@@ -11,7 +11,8 @@ std::shared_ptr<CSSession> makeSession() {
 }
 
 std::shared_ptr<CSSession> sharedSession() {
-    if (auto session = CSSession::sharedSession()) return session;
+    if (auto session = CSSession::sharedSession())
+        return session;
     CSSession::setSharedSession(makeSession());
     return CSSession::sharedSession();
 }

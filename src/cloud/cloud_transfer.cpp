@@ -6,7 +6,8 @@
 namespace cloud {
 
 std::string formatBytes(std::int64_t bytes) {
-    if (bytes < 1024) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+    if (bytes < 1024)
+        return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
     static const char* const units[] = {"KB", "MB", "GB", "TB"};
     double value = static_cast<double>(bytes) / 1024;
     int unit = 0;
@@ -21,7 +22,8 @@ std::string formatBytes(std::int64_t bytes) {
 
 std::string TransferProgress::details() const {
     std::string text = std::to_string(filesDone) + " of " + std::to_string(filesTotal) + " files";
-    if (bytesTotal > 0) text += ", " + formatBytes(bytesDone) + " of " + formatBytes(bytesTotal);
+    if (bytesTotal > 0)
+        text += ", " + formatBytes(bytesDone) + " of " + formatBytes(bytesTotal);
     return text;
 }
 
@@ -46,9 +48,12 @@ CloudTransfer::Entry* CloudTransfer::find(RequestKind kind, const std::string& k
     ++activity_;
     Entry* fallback = nullptr;
     for (auto& entry : entries_) {
-        if (entry.outcome != Outcome::Running || entry.kind != kind) continue;
-        if (entry.key == key) return &entry;
-        if (!fallback) fallback = &entry;
+        if (entry.outcome != Outcome::Running || entry.kind != kind)
+            continue;
+        if (entry.key == key)
+            return &entry;
+        if (!fallback)
+            fallback = &entry;
     }
     return fallback;
 }
@@ -62,27 +67,32 @@ void CloudTransfer::complete(Entry& entry, Outcome outcome, std::string reason) 
 }
 
 void CloudTransfer::succeeded(RequestKind kind, const std::string& key) {
-    if (Entry* entry = find(kind, key)) complete(*entry, Outcome::Succeeded);
+    if (Entry* entry = find(kind, key))
+        complete(*entry, Outcome::Succeeded);
 }
 
 void CloudTransfer::failed(RequestKind kind, const std::string& key, std::string reason) {
-    if (Entry* entry = find(kind, key)) complete(*entry, Outcome::Failed, std::move(reason));
+    if (Entry* entry = find(kind, key))
+        complete(*entry, Outcome::Failed, std::move(reason));
 }
 
 void CloudTransfer::skipped(RequestKind kind, const std::string& key, std::string reason) {
-    if (Entry* entry = find(kind, key)) complete(*entry, Outcome::Skipped, std::move(reason));
+    if (Entry* entry = find(kind, key))
+        complete(*entry, Outcome::Skipped, std::move(reason));
 }
 
 void CloudTransfer::progressed(RequestKind kind, const std::string& key, double fraction) {
     Entry* entry = find(kind, key);
-    if (!entry) return;
+    if (!entry)
+        return;
     entry->fraction = std::clamp(fraction, 0.0, 1.0);
     reportProgress();
 }
 
 void CloudTransfer::abandon(const std::string& reason) {
     for (auto& entry : entries_) {
-        if (entry.outcome != Outcome::Running) continue;
+        if (entry.outcome != Outcome::Running)
+            continue;
         entry.outcome = Outcome::Failed;
         entry.reason = reason;
     }
@@ -106,20 +116,24 @@ bool CloudTransfer::hasFailures() const {
 }
 
 void CloudTransfer::finishIfDone() {
-    if (!sealed_ || finishedCalled_ || inFlight() > 0) return;
+    if (!sealed_ || finishedCalled_ || inFlight() > 0)
+        return;
     finishedCalled_ = true;
-    if (finished_) finished_();
+    if (finished_)
+        finished_();
 }
 
 std::string CloudTransfer::lines(Outcome outcome) const {
     std::string text;
     for (const auto& entry : entries_)
-        if (entry.outcome == outcome) text += "\n" + entry.subject + ": " + entry.reason;
+        if (entry.outcome == outcome)
+            text += "\n" + entry.subject + ": " + entry.reason;
     return text;
 }
 
 std::string CloudTransfer::closingMessage() const {
-    return (hasFailures() ? "Failed !" : "Done !") + lines(Outcome::Failed) + lines(Outcome::Skipped);
+    return (hasFailures() ? "Failed !" : "Done !") + lines(Outcome::Failed) +
+           lines(Outcome::Skipped);
 }
 
 TransferProgress CloudTransfer::progress() const {
@@ -130,7 +144,8 @@ TransferProgress CloudTransfer::progress() const {
     std::int64_t bytesDone = 0;
     std::int64_t bytesTotal = 0;
     for (const auto& entry : entries_) {
-        if (entry.outcome != Outcome::Running) ++progress.filesDone;
+        if (entry.outcome != Outcome::Running)
+            ++progress.filesDone;
         fractions += entry.fraction;
         if (entry.bytes < 0) {
             sizesKnown = false;
@@ -150,7 +165,8 @@ TransferProgress CloudTransfer::progress() const {
 }
 
 void CloudTransfer::reportProgress() {
-    if (progress_) progress_(progress());
+    if (progress_)
+        progress_(progress());
 }
 
 } // namespace cloud

@@ -33,6 +33,8 @@ constexpr TransferFile kTransferSet[] = {
 
 } // namespace
 
-std::span<const TransferFile> transferSet() { return kTransferSet; }
+std::span<const TransferFile> transferSet() {
+    return kTransferSet;
+}
 
 } // namespace cloud

@@ -35,7 +35,8 @@ AlertDialog::AlertDialog(Alert alert, AlertDelegate* delegate, QWidget* parent)
     bold.setPointSizeF(bold.pointSizeF() * 1.15);
     title->setFont(bold);
     layout->addWidget(title);
-    if (!alert_.message.empty()) layout->addWidget(textLabel(alert_.message, "alertMessage"));
+    if (!alert_.message.empty())
+        layout->addWidget(textLabel(alert_.message, "alertMessage"));
     layout->addSpacing(6);
 
     QBoxLayout* row = alert_.buttonCount() <= kSideBySideButtons
@@ -63,4 +64,6 @@ QPushButton* AlertDialog::button(int index) const {
     return index >= 0 && index < buttons_.size() ? buttons_[index] : nullptr;
 }
 
-void AlertDialog::reject() { emit clicked(0); }
+void AlertDialog::reject() {
+    emit clicked(0);
+}

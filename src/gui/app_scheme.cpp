@@ -10,7 +10,8 @@ void registerAppScheme() {
 
 QString redactedUrl(const QString& url) {
     const QUrl parsed(url);
-    if (!parsed.isValid() || parsed.scheme().isEmpty()) return QStringLiteral("(not a URL)");
+    if (!parsed.isValid() || parsed.scheme().isEmpty())
+        return QStringLiteral("(not a URL)");
     return parsed.adjusted(QUrl::RemoveUserInfo | QUrl::RemoveQuery | QUrl::RemoveFragment)
         .toString();
 }

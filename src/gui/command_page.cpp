@@ -88,6 +88,10 @@ void CommandPage::addSection(const QString& captionText, const std::vector<Comma
     }
 }
 
-void CommandPage::addContent(QWidget* content) { content_->addWidget(content, 1); }
+void CommandPage::addContent(QWidget* content) {
+    content_->addWidget(content, 1);
+}
 
-void CommandPage::finish() { content_->addStretch(1); }
+void CommandPage::finish() {
+    content_->addStretch(1);
+}

@@ -26,8 +26,8 @@ public:
     // A prominent full-width button.
     void addPrimary(const CommandButton& button);
     // A captioned group of buttons in the given number of columns.
-    void addSection(const QString& caption, const std::vector<CommandButton>& buttons,
-                    int columns, const QString& note = {});
+    void addSection(const QString& caption, const std::vector<CommandButton>& buttons, int columns,
+                    const QString& note = {});
     // Free content below the title bar (the help text, placeholders).
     void addContent(QWidget* content);
     void finish();

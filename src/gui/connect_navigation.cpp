@@ -18,9 +18,10 @@ ConnectNavigation::ConnectNavigation(QWidget* presenter) : QDialog(presenter) {
     layout->setSpacing(0);
     auto* bar = new QWidget;
     bar->setObjectName(QStringLiteral("connectBar"));
-    bar->setStyleSheet(QStringLiteral("QWidget#connectBar { background: #f9f9f9; border-bottom: 1px "
-                                      "solid #d0d0d5; } QPushButton { border: none; color: #0a60d0;"
-                                      " font-size: 15px; padding: 6px 10px; }"));
+    bar->setStyleSheet(
+        QStringLiteral("QWidget#connectBar { background: #f9f9f9; border-bottom: 1px "
+                       "solid #d0d0d5; } QPushButton { border: none; color: #0a60d0;"
+                       " font-size: 15px; padding: 6px 10px; }"));
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(4, 4, 4, 4);
     back_ = new QPushButton(QStringLiteral("‹ Back"));
@@ -47,7 +48,8 @@ ConnectNavigation::ConnectNavigation(QWidget* presenter) : QDialog(presenter) {
 
     connect(back_, &QPushButton::clicked, this, &ConnectNavigation::pop);
     connect(cancel_, &QPushButton::clicked, this, [this] {
-        if (!entries_.isEmpty()) entries_.front().controller->cancel();
+        if (!entries_.isEmpty())
+            entries_.front().controller->cancel();
     });
 }
 
@@ -59,23 +61,29 @@ void ConnectNavigation::push(CSConnectController* controller, const QString& tit
 }
 
 void ConnectNavigation::pop() {
-    if (entries_.size() < 2) return;
+    if (entries_.size() < 2)
+        return;
     Entry entry = entries_.takeLast();
     stack_->removeWidget(entry.controller);
     entry.controller->deleteLater();
     showTop();
 }
 
-int ConnectNavigation::depth() const { return static_cast<int>(entries_.size()); }
+int ConnectNavigation::depth() const {
+    return static_cast<int>(entries_.size());
+}
 
 CSConnectController* ConnectNavigation::top() const {
     return entries_.isEmpty() ? nullptr : entries_.back().controller;
 }
 
-QString ConnectNavigation::title() const { return title_->text(); }
+QString ConnectNavigation::title() const {
+    return title_->text();
+}
 
 void ConnectNavigation::showTop() {
-    if (entries_.isEmpty()) return;
+    if (entries_.isEmpty())
+        return;
     const Entry& entry = entries_.back();
     stack_->setCurrentWidget(entry.controller);
     title_->setText(entry.title);
@@ -85,9 +93,12 @@ void ConnectNavigation::showTop() {
 }
 
 // Closes without a close event, which would count as the cancel button.
-void ConnectNavigation::dismissAnimated(bool) { done(QDialog::Rejected); }
+void ConnectNavigation::dismissAnimated(bool) {
+    done(QDialog::Rejected);
+}
 
 // Escape and the window's close button are the cancel button.
 void ConnectNavigation::reject() {
-    if (!entries_.isEmpty()) entries_.front().controller->cancel();
+    if (!entries_.isEmpty())
+        entries_.front().controller->cancel();
 }

@@ -47,15 +47,20 @@ enum UrlError {
 
 int urlErrorOf(int netError) {
     switch (netError) {
-    case kAborted: return kUrlCancelled;
+    case kAborted:
+        return kUrlCancelled;
     case kTimedOut:
-    case kConnectionTimedOut: return kUrlTimedOut;
+    case kConnectionTimedOut:
+        return kUrlTimedOut;
     case kConnectionRefused:
     case kConnectionFailed:
     case kNameNotResolved:
-    case kAddressUnreachable: return kUrlCannotConnect;
-    case kInternetDisconnected: return kUrlNotConnected;
-    default: return kUrlUnknown;
+    case kAddressUnreachable:
+        return kUrlCannotConnect;
+    case kInternetDisconnected:
+        return kUrlNotConnected;
+    default:
+        return kUrlUnknown;
     }
 }
 
@@ -67,7 +72,8 @@ public:
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
-        if (!isMainFrame) return true;
+        if (!isMainFrame)
+            return true;
         return controller_->shouldStartLoad(url, type == NavigationTypeLinkClicked);
     }
 
@@ -91,22 +97,27 @@ CSConnectController::CSConnectController(const QUrl& url, Context context)
     timeout_.setSingleShot(true);
     timeout_.setInterval(kRequestTimeoutMs);
     connect(&timeout_, &QTimer::timeout, this, [this] {
-        if (webView_) webView_->stop();
+        if (webView_)
+            webView_->stop();
         loadFailed(kUrlTimedOut, QStringLiteral("The request timed out."));
     });
 }
 
 CSConnectController::~CSConnectController() {
-    if (webView_) webView_->stop();
+    if (webView_)
+        webView_->stop();
 }
 
 ConnectNavigation* CSConnectController::navigation() const {
     QWidget* up = parentWidget();
-    while (up && !dynamic_cast<ConnectNavigation*>(up)) up = up->parentWidget();
+    while (up && !dynamic_cast<ConnectNavigation*>(up))
+        up = up->parentWidget();
     return static_cast<ConnectNavigation*>(up);
 }
 
-QWidget* CSConnectController::activityIndicator() const { return indicator_; }
+QWidget* CSConnectController::activityIndicator() const {
+    return indicator_;
+}
 
 void CSConnectController::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
@@ -140,18 +151,21 @@ void CSConnectController::viewDidLoad() {
 
 void CSConnectController::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (webView_) webView_->setGeometry(rect());
+    if (webView_)
+        webView_->setGeometry(rect());
     placeIndicator();
 }
 
 void CSConnectController::placeIndicator() {
-    if (!indicator_) return;
+    if (!indicator_)
+        return;
     indicator_->move((width() - indicator_->width()) / 2,
                      height() / 2 - kIndicatorRise - indicator_->height() / 2);
 }
 
 void CSConnectController::loadRequest() {
-    if (!webView_) return;
+    if (!webView_)
+        return;
     failureReported_ = false;
     webView_->load(url_);
 }
@@ -165,7 +179,8 @@ void CSConnectController::pageStarted() {
 
 void CSConnectController::pageFinished(bool ok) {
     timeout_.stop();
-    if (!ok) return; // failures are told by loadingChanged
+    if (!ok)
+        return; // failures are told by loadingChanged
     webView_->page()->runJavaScript(
         QStringLiteral("document.documentElement.style.webkitTouchCallout='none';"));
     webView_->page()->runJavaScript(
@@ -193,7 +208,8 @@ void CSConnectController::pageFinished(bool ok) {
 }
 
 void CSConnectController::loadingChanged(const QWebEngineLoadingInfo& info) {
-    if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus) return;
+    if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus)
+        return;
     timeout_.stop();
     // A navigation this screen refused ends as a failed load: no error.
     if (refusedNavigation_) {
@@ -209,10 +225,12 @@ void CSConnectController::loadingChanged(const QWebEngineLoadingInfo& info) {
 }
 
 void CSConnectController::loadFailed(int code, const QString& description) {
-    if (failureReported_) return;
+    if (failureReported_)
+        return;
     failureReported_ = true;
     CSNetworkRequestStopped();
-    if (code == kUrlCancelled) return;
+    if (code == kUrlCancelled)
+        return;
     CSLogWarning("CloudSDK: error loading CSConnectController - %s (%d)",
                  qPrintable(description.left(80)), code);
 
@@ -236,7 +254,8 @@ void CSConnectController::loadFailed(int code, const QString& description) {
         alertView_.kind = AlertKind::Confirmation;
     }
     alertShown_ = true;
-    if (context_.screen) context_.screen->showAlert(alertView_, hasLoaded_ ? nullptr : this);
+    if (context_.screen)
+        context_.screen->showAlert(alertView_, hasLoaded_ ? nullptr : this);
 }
 
 void CSConnectController::alertView(const Alert&, int clickedButtonAtIndex) {
@@ -271,13 +290,15 @@ bool CSConnectController::shouldStartLoad(const QUrl& url, bool userClicked) {
         cancelAnimated(false);
         return false;
     }
-    if (pathComponents(url) == pathComponents(url_)) return true;
+    if (pathComponents(url) == pathComponents(url_))
+        return true;
 
     // Another path: a screen of its own, pushed.
     ConnectNavigation* stack = navigation();
-    if (!stack) return false;
-    const QString embedTitle = QUrlQuery(url).queryItemValue(QStringLiteral("embed_title"),
-                                                             QUrl::FullyDecoded);
+    if (!stack)
+        return false;
+    const QString embedTitle =
+        QUrlQuery(url).queryItemValue(QStringLiteral("embed_title"), QUrl::FullyDecoded);
     auto* pushed = new CSConnectController(url, context_);
     stack->push(pushed, embedTitle.isEmpty() ? stack->title() : embedTitle, false);
     refusedNavigation_ = true;
@@ -313,14 +334,18 @@ void CSConnectController::cancelAnimated(bool animated) {
 
 void CSConnectController::dismissAnimated(bool animated) {
     timeout_.stop();
-    if (webView_) webView_->stop();
-    if (ConnectNavigation* stack = navigation()) stack->dismissAnimated(animated);
+    if (webView_)
+        webView_->stop();
+    if (ConnectNavigation* stack = navigation())
+        stack->dismissAnimated(animated);
 }
 
 QStringList CSConnectController::pathComponents(const QUrl& url) {
     QStringList components;
     const QString path = url.path();
-    if (path.startsWith(QLatin1Char('/'))) components << QStringLiteral("/");
-    for (const QString& part : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) components << part;
+    if (path.startsWith(QLatin1Char('/')))
+        components << QStringLiteral("/");
+    for (const QString& part : path.split(QLatin1Char('/'), Qt::SkipEmptyParts))
+        components << part;
     return components;
 }

@@ -15,7 +15,6 @@ class ConnectNavigation;
 class ActivitySpinner;
 class QWebEngineLoadingInfo;
 
-
 // The web authorization screen: the service's link page in an embedded web
 // view, shown in a navigation screen presented over the program. Pages of
 // this screen's path load in place, pages of another path open as pushed

@@ -26,6 +26,7 @@ GuiArguments parseGuiArguments(const QStringList& words) {
             return parsed;
         }
     }
-    if (parsed.root.isEmpty()) parsed.error = QStringLiteral("--root needs a folder");
+    if (parsed.root.isEmpty())
+        parsed.error = QStringLiteral("--root needs a folder");
     return parsed;
 }

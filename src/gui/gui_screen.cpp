@@ -12,7 +12,8 @@
 GuiScreen::GuiScreen(CommandEnvironment& environment) : environment_(environment) {}
 
 GuiScreen::~GuiScreen() {
-    for (const auto& dialog : alerts_) delete dialog.data();
+    for (const auto& dialog : alerts_)
+        delete dialog.data();
 }
 
 void GuiScreen::attach(QWidget* window, std::function<QWidget*()> activeRoot) {
@@ -23,22 +24,26 @@ void GuiScreen::attach(QWidget* window, std::function<QWidget*()> activeRoot) {
 
 void GuiScreen::showOverlay(const std::string& label) {
     QWidget* host = activeRoot_ ? activeRoot_() : window_.data();
-    if (!host) return;
-    if (overlay_) overlay_->hide(false);
+    if (!host)
+        return;
+    if (overlay_)
+        overlay_->hide(false);
     overlay_ = LumProgressHUD::showHUDAddedTo(host, true);
     overlay_->setMode(LumProgressHUD::ModeSpinner);
     overlay_->setLabelText(QString::fromStdString(label));
 }
 
 void GuiScreen::setOverlayProgress(double fraction, const std::string& details) {
-    if (!overlay_) return;
+    if (!overlay_)
+        return;
     overlay_->setMode(LumProgressHUD::ModeRing);
     overlay_->setProgress(static_cast<float>(std::clamp(fraction, 0.0, 1.0)));
     overlay_->setDetailsLabelText(QString::fromStdString(details));
 }
 
 void GuiScreen::hideOverlay() {
-    if (!overlay_) return;
+    if (!overlay_)
+        return;
     // The overlay leaves its host and deletes itself once it has faded out.
     overlay_->hide(true);
     overlay_ = nullptr;
@@ -46,7 +51,8 @@ void GuiScreen::hideOverlay() {
 
 void GuiScreen::showAlert(const Alert& alert, AlertDelegate* delegate) {
     auto* dialog = new AlertDialog(alert, delegate, window_);
-    connect(dialog, &AlertDialog::clicked, this, [this, dialog](int index) { answer(dialog, index); });
+    connect(dialog, &AlertDialog::clicked, this,
+            [this, dialog](int index) { answer(dialog, index); });
     alerts_.removeAll(nullptr);
     alerts_ << dialog;
     dialog->open();
@@ -55,7 +61,8 @@ void GuiScreen::showAlert(const Alert& alert, AlertDelegate* delegate) {
 QList<AlertDialog*> GuiScreen::openAlerts() const {
     QList<AlertDialog*> open;
     for (const auto& dialog : alerts_)
-        if (dialog && dialog->isVisible()) open << dialog;
+        if (dialog && dialog->isVisible())
+            open << dialog;
     return open;
 }
 
@@ -72,10 +79,12 @@ void GuiScreen::answer(AlertDialog* dialog, int index) {
     alerts_.removeAll(dialog);
     dialog->done(index);
     dialog->deleteLater();
-    if (delegate) delegate->alertView(alert, index);
+    if (delegate)
+        delegate->alertView(alert, index);
 }
 
 void GuiScreen::showNotice(const std::string& text) {
     lastNotice_ = QString::fromStdString(text);
-    if (notice_) notice_->showText(lastNotice_);
+    if (notice_)
+        notice_->showText(lastNotice_);
 }

@@ -9,12 +9,15 @@ InputBlocker::~InputBlocker() {
 }
 
 void InputBlocker::begin() {
-    if (depth_++ == 0) QCoreApplication::instance()->installEventFilter(this);
+    if (depth_++ == 0)
+        QCoreApplication::instance()->installEventFilter(this);
 }
 
 void InputBlocker::end() {
-    if (depth_ == 0) return;
-    if (--depth_ == 0) QCoreApplication::instance()->removeEventFilter(this);
+    if (depth_ == 0)
+        return;
+    if (--depth_ == 0)
+        QCoreApplication::instance()->removeEventFilter(this);
 }
 
 bool InputBlocker::isInputEvent(int type) {
@@ -45,4 +48,6 @@ bool InputBlocker::isInputEvent(int type) {
     }
 }
 
-bool InputBlocker::eventFilter(QObject*, QEvent* event) { return isInputEvent(event->type()); }
+bool InputBlocker::eventFilter(QObject*, QEvent* event) {
+    return isInputEvent(event->type());
+}

@@ -16,8 +16,10 @@ bool privateFolder(const QString& folder) {
     const QByteArray native = QFile::encodeName(folder);
     struct stat info {};
     if (::lstat(native.constData(), &info) != 0) {
-        if (::mkdir(native.constData(), 0700) != 0) return false;
-        if (::lstat(native.constData(), &info) != 0) return false;
+        if (::mkdir(native.constData(), 0700) != 0)
+            return false;
+        if (::lstat(native.constData(), &info) != 0)
+            return false;
     }
     return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0;
 }
@@ -28,26 +30,33 @@ namespace link_channel {
 
 QString socketPath() {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && privateFolder(runtime)) return runtime + QLatin1Char('/') + kSocketName;
+    if (!runtime.isEmpty() && privateFolder(runtime))
+        return runtime + QLatin1Char('/') + kSocketName;
     const QString fallback = QDir::tempPath() + QStringLiteral("/RootMobrix-%1").arg(::geteuid());
-    if (privateFolder(fallback)) return fallback + QLatin1Char('/') + kSocketName;
+    if (privateFolder(fallback))
+        return fallback + QLatin1Char('/') + kSocketName;
     return {};
 }
 
 bool forward(const QString& path, const QStringList& urls, int timeoutMs) {
-    if (path.isEmpty()) return false;
+    if (path.isEmpty())
+        return false;
     QLocalSocket socket;
     socket.connectToServer(path);
-    if (!socket.waitForConnected(timeoutMs)) return false;
+    if (!socket.waitForConnected(timeoutMs))
+        return false;
     QByteArray message;
-    for (const QString& url : urls) message += url.toUtf8() + '\n';
+    for (const QString& url : urls)
+        message += url.toUtf8() + '\n';
     if (!message.isEmpty()) {
         socket.write(message);
         while (socket.bytesToWrite() > 0)
-            if (!socket.waitForBytesWritten(timeoutMs)) return false;
+            if (!socket.waitForBytesWritten(timeoutMs))
+                return false;
     }
     socket.disconnectFromServer();
-    if (socket.state() != QLocalSocket::UnconnectedState) socket.waitForDisconnected(timeoutMs);
+    if (socket.state() != QLocalSocket::UnconnectedState)
+        socket.waitForDisconnected(timeoutMs);
     return true;
 }
 
@@ -59,10 +68,13 @@ LinkServer::LinkServer(QObject* parent) : QObject(parent), server_(new QLocalSer
     connect(server_, &QLocalServer::newConnection, this, &LinkServer::accept);
 }
 
-LinkServer::~LinkServer() { server_->close(); }
+LinkServer::~LinkServer() {
+    server_->close();
+}
 
 bool LinkServer::listen(const QString& path) {
-    if (path.isEmpty()) return false;
+    if (path.isEmpty())
+        return false;
     // Another window answers there: never take its place.
     QLocalSocket probe;
     probe.connectToServer(path);
@@ -70,14 +82,18 @@ bool LinkServer::listen(const QString& path) {
         probe.disconnectFromServer();
         return false;
     }
-    if (server_->listen(path)) return true;
-    if (server_->serverError() != QAbstractSocket::AddressInUseError) return false;
+    if (server_->listen(path))
+        return true;
+    if (server_->serverError() != QAbstractSocket::AddressInUseError)
+        return false;
     // Left behind by a window that ended without closing it.
     QLocalServer::removeServer(path);
     return server_->listen(path);
 }
 
-QString LinkServer::errorString() const { return server_->errorString(); }
+QString LinkServer::errorString() const {
+    return server_->errorString();
+}
 
 void LinkServer::accept() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
@@ -91,22 +107,26 @@ void LinkServer::accept() {
             }
         });
         connect(socket, &QLocalSocket::disconnected, this, [this, socket, buffer] {
-            if (socket->isOpen()) *buffer += socket->readAll();
-            const bool refused = socket->property("refused").toBool() ||
-                                 buffer->size() > link_channel::kMaxMessage;
+            if (socket->isOpen())
+                *buffer += socket->readAll();
+            const bool refused =
+                socket->property("refused").toBool() || buffer->size() > link_channel::kMaxMessage;
             const QByteArray message = *buffer;
             delete buffer;
             socket->deleteLater();
-            if (refused) return;
+            if (refused)
+                return;
             const QList<QByteArray> lines = message.split('\n');
             bool any = false;
             for (const QByteArray& line : lines) {
                 const QString url = QString::fromUtf8(line).trimmed();
-                if (url.isEmpty()) continue;
+                if (url.isEmpty())
+                    continue;
                 any = true;
                 emit urlReceived(url);
             }
-            if (!any) emit activationRequested();
+            if (!any)
+                emit activationRequested();
         });
     }
 }

@@ -19,7 +19,8 @@ namespace {
 // The web engine will not start as root with its sandbox on.
 void allowWebEngineAsRoot() {
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    if (flags.contains("--no-sandbox")) return;
+    if (flags.contains("--no-sandbox"))
+        return;
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", (flags + " --no-sandbox").trimmed());
 }
 
@@ -31,7 +32,8 @@ int main(int argc, char** argv) {
     (void)::setuid(0);
     (void)::setgid(0);
     const bool root = ::geteuid() == 0;
-    if (root) allowWebEngineAsRoot();
+    if (root)
+        allowWebEngineAsRoot();
     registerAppScheme();
     // The web engine shares its graphics context with the window's.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -60,7 +62,8 @@ int main(int argc, char** argv) {
 
     // A window already runs: it takes the link answers, and this launch ends.
     const QString socketPath = link_channel::socketPath();
-    if (link_channel::forward(socketPath, arguments.urls)) return 0;
+    if (link_channel::forward(socketPath, arguments.urls))
+        return 0;
 
     if (!QFileInfo(arguments.root).isDir()) {
         std::fprintf(stderr, "RootMobrix: the device root %s does not exist\n",
@@ -84,7 +87,9 @@ int main(int argc, char** argv) {
                      &Shell::applicationStateChanged);
 
     shell.window().show();
-    for (const QString& url : arguments.urls) shell.openUrl(url);
-    if (!root) QTimer::singleShot(0, &shell, [&shell] { shell.showNotRootAlert(); });
+    for (const QString& url : arguments.urls)
+        shell.openUrl(url);
+    if (!root)
+        QTimer::singleShot(0, &shell, [&shell] { shell.showNotRootAlert(); });
     return application.exec();
 }

@@ -50,20 +50,30 @@ void MainWindow::addTab(const QString& title, const QIcon& icon, QWidget* page,
 }
 
 void MainWindow::showTab(int index) {
-    if (index < 0 || index >= count()) return;
+    if (index < 0 || index >= count())
+        return;
     stack_->setCurrentIndex(index);
     Tab& tab = tabs_[static_cast<size_t>(index)];
     tab.button->setChecked(true);
     if (!tab.shown) {
         tab.shown = true;
-        if (tab.onFirstShow) tab.onFirstShow();
+        if (tab.onFirstShow)
+            tab.onFirstShow();
     }
 }
 
-int MainWindow::currentIndex() const { return stack_->currentIndex(); }
-QWidget* MainWindow::currentPage() const { return stack_->currentWidget(); }
-QWidget* MainWindow::page(int index) const { return stack_->widget(index); }
-int MainWindow::count() const { return static_cast<int>(tabs_.size()); }
+int MainWindow::currentIndex() const {
+    return stack_->currentIndex();
+}
+QWidget* MainWindow::currentPage() const {
+    return stack_->currentWidget();
+}
+QWidget* MainWindow::page(int index) const {
+    return stack_->widget(index);
+}
+int MainWindow::count() const {
+    return static_cast<int>(tabs_.size());
+}
 
 QToolButton* MainWindow::tabButton(int index) const {
     return index >= 0 && index < count() ? tabs_[static_cast<size_t>(index)].button : nullptr;

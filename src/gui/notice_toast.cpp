@@ -30,7 +30,8 @@ void NoticeToast::showText(const QString& text) {
 }
 
 bool NoticeToast::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == parentWidget() && event->type() == QEvent::Resize && isVisible()) place();
+    if (watched == parentWidget() && event->type() == QEvent::Resize && isVisible())
+        place();
     return false;
 }
 

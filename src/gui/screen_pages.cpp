@@ -28,14 +28,13 @@ CommandButton keyedButton(Controller& controller, const QString& verb, std::stri
             [&controller, command] { (controller.*command)(); }};
 }
 
-template <class Controller>
-KeyedButtons keyedButtons(Controller& controller, const QString& verb) {
+template <class Controller> KeyedButtons keyedButtons(Controller& controller, const QString& verb) {
     KeyedButtons buttons;
     for (const store::Category& category : store::categoryTable())
-        buttons.categories.push_back(keyedButton(
-            controller, verb, category.key,
-            QString::fromUtf8(category.displayName.data(),
-                              static_cast<qsizetype>(category.displayName.size()))));
+        buttons.categories.push_back(
+            keyedButton(controller, verb, category.key,
+                        QString::fromUtf8(category.displayName.data(),
+                                          static_cast<qsizetype>(category.displayName.size()))));
     buttons.all = keyedButton(controller, verb, "AllPref", QStringLiteral("All Preferences"));
     buttons.sources =
         keyedButton(controller, verb, "CydiaSources", QStringLiteral("Package Sources"));
@@ -87,13 +86,13 @@ CommandPage* options(OptionsViewController& controller, CommandPage::Gate gate) 
         QStringLiteral("Options"),
         QStringLiteral("Look after the store and the device. Every command asks before it acts."),
         std::move(gate));
-    page->addSection(QStringLiteral("Store"),
-                     {{QStringLiteral("Create Application Folders"),
-                       QStringLiteral("createApplicationFolders"),
-                       call(&OptionsViewController::createApplicationFolders)},
-                      {QStringLiteral("Remove Safeguard"), QStringLiteral("removeSafeguard"),
-                       call(&OptionsViewController::removeSafeguard)}},
-                     1);
+    page->addSection(
+        QStringLiteral("Store"),
+        {{QStringLiteral("Create Application Folders"), QStringLiteral("createApplicationFolders"),
+          call(&OptionsViewController::createApplicationFolders)},
+         {QStringLiteral("Remove Safeguard"), QStringLiteral("removeSafeguard"),
+          call(&OptionsViewController::removeSafeguard)}},
+        1);
     page->addSection(QStringLiteral("Device"),
                      {{QStringLiteral("Respring"), QStringLiteral("Respring"),
                        call(&OptionsViewController::Respring)},

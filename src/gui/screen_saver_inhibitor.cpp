@@ -15,21 +15,26 @@ const QString kInterface = QStringLiteral("org.freedesktop.ScreenSaver");
 
 ScreenSaverInhibitor::ScreenSaverInhibitor(QDBusConnection bus) : bus_(std::move(bus)) {}
 
-ScreenSaverInhibitor::~ScreenSaverInhibitor() { release(); }
+ScreenSaverInhibitor::~ScreenSaverInhibitor() {
+    release();
+}
 
 void ScreenSaverInhibitor::setInhibited(bool inhibited) {
-    if (inhibited == requested_) return;
+    if (inhibited == requested_)
+        return;
     requested_ = inhibited;
     if (!inhibited) {
         release();
         return;
     }
-    if (pending_ || cookie_ || !bus_.isConnected()) return;
+    if (pending_ || cookie_ || !bus_.isConnected())
+        return;
     QDBusConnectionInterface* daemon = bus_.interface();
-    if (!daemon || !daemon->isServiceRegistered(kService).value()) return;
+    if (!daemon || !daemon->isServiceRegistered(kService).value())
+        return;
 
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface,
-                                                       QStringLiteral("Inhibit"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Inhibit"));
     call << QStringLiteral("RootMobrix")
          << QStringLiteral("A safeguard or restoration may be running");
     pending_ = true;
@@ -39,17 +44,20 @@ void ScreenSaverInhibitor::setInhibited(bool inhibited) {
                 finished->deleteLater();
                 pending_ = false;
                 QDBusPendingReply<uint> reply = *finished;
-                if (reply.isError()) return;
+                if (reply.isError())
+                    return;
                 cookie_ = reply.value();
                 // Given up while the answer was on its way.
-                if (!requested_) release();
+                if (!requested_)
+                    release();
             });
 }
 
 void ScreenSaverInhibitor::release() {
-    if (!cookie_) return;
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface,
-                                                       QStringLiteral("UnInhibit"));
+    if (!cookie_)
+        return;
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("UnInhibit"));
     call << *cookie_;
     cookie_.reset();
     bus_.send(call);

@@ -9,19 +9,16 @@
 #include <cstdio>
 
 Shell::Shell(const std::string& deviceRoot, ToolRunner& runner)
-    : environment_(DeviceRoot(deviceRoot), runner),
-      screen_(environment_),
-      safeguard_(environment_, screen_),
-      restoration_(environment_, screen_),
-      options_(environment_, screen_),
-      cloud_(environment_, screen_),
-      help_(environment_, screen_),
+    : environment_(DeviceRoot(deviceRoot), runner), screen_(environment_),
+      safeguard_(environment_, screen_), restoration_(environment_, screen_),
+      options_(environment_, screen_), cloud_(environment_, screen_), help_(environment_, screen_),
       delegate_(environment_, screen_) {
     screen_.attach(&window_, [this] { return window_.currentPage(); });
     buildTabs();
     // Closing the window in the middle of a command would cut its steps off.
     window_.setCloseGuard([this] {
-        if (!environment_.busy()) return true;
+        if (!environment_.busy())
+            return true;
         screen_.showNotice(kBusyNotice);
         return false;
     });
@@ -37,7 +34,9 @@ Shell::~Shell() = default;
 
 // Every button goes through the busy rule: while a command runs, a press
 // only shows the notice.
-void Shell::guarded(const std::function<void()>& action) { whenIdle(environment_, screen_, action); }
+void Shell::guarded(const std::function<void()>& action) {
+    whenIdle(environment_, screen_, action);
+}
 
 void Shell::buildTabs() {
     auto gate = [this](const std::function<void()>& action) { guarded(action); };
@@ -73,7 +72,8 @@ void Shell::applicationStateChanged(Qt::ApplicationState state) {
 }
 
 void Shell::openUrl(const QString& url) {
-    if (openUrlHandler_) openUrlHandler_(url);
+    if (openUrlHandler_)
+        openUrlHandler_(url);
 }
 
 void Shell::setOpenUrlHandler(std::function<void(const QString&)> handler) {

@@ -8,7 +8,8 @@ WebLinkPresenter::WebLinkPresenter(QWidget* window, Screen& screen,
 
 void WebLinkPresenter::presentLink(const QUrl& url, QObject*, CSSession* session) {
     // A new link replaces a screen still showing an older one.
-    if (presented_) presented_->dismissAnimated(false);
+    if (presented_)
+        presented_->dismissAnimated(false);
     auto* navigation = new ConnectNavigation(window_);
     auto* controller = new CSConnectController(
         url, CSConnectController::Context{session, window_, &screen_, openUrlHandler_});

@@ -25,7 +25,9 @@ void requireSafe(CommandContext& context, std::string_view devicePath) {
 
 } // namespace
 
-std::span<const StoreFolder> storeFolders() { return kFolders; }
+std::span<const StoreFolder> storeFolders() {
+    return kFolders;
+}
 
 void createFolders(CommandContext& context, std::span<const StoreFolder> folders) {
     // mkdir -p would follow a link standing at the application folder.
@@ -38,14 +40,17 @@ void createFolders(CommandContext& context, std::span<const StoreFolder> folders
         if (context.run(folder.choice, store::kMakeFolderTool,
                         {"-p", context.path(folder.devicePath)}, Wait::InputBlocked))
             made.push_back(folder.devicePath);
-    if (made.empty()) return;
+    if (made.empty())
+        return;
     requireSafe(context, store::kApplicationFolder);
     for (auto devicePath : made)
-        if (devicePath != store::kApplicationFolder) requireSafe(context, devicePath);
+        if (devicePath != store::kApplicationFolder)
+            requireSafe(context, devicePath);
 }
 
 void emptyLibrary(CommandContext& context) {
-    if (!store_checks::requireStoreFolders(context, "", {})) return;
+    if (!store_checks::requireStoreFolders(context, "", {}))
+        return;
     const std::string library = context.path(store::kLibraryFolder);
     if (context.run("Library folder", store::kRemoveTool, {"-rf", library}, Wait::InputBlocked))
         context.run("Library folder", store::kMakeFolderTool, {"-p", library}, Wait::InputBlocked);
@@ -53,7 +58,8 @@ void emptyLibrary(CommandContext& context) {
 
 bool removeAddedSources(CommandContext& context) {
     const std::string added = context.path(store::kAddedSourcesList);
-    if (!file_ops::exists(added)) return false;
+    if (!file_ops::exists(added))
+        return false;
     context.check("", file_ops::remove(added));
     return true;
 }

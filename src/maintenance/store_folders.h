@@ -9,7 +9,7 @@ class CommandContext;
 namespace maintenance {
 
 struct StoreFolder {
-    std::string_view choice;       // button of the folder-choice alert
+    std::string_view choice; // button of the folder-choice alert
     std::string_view devicePath;
     std::string_view closingTitle; // closing alert when only this one is made
 };

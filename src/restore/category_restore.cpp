@@ -12,13 +12,15 @@ namespace restore {
 namespace {
 
 std::string withoutTrailingSlash(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
     return path;
 }
 
 bool extractChecked(CommandContext& context, std::string_view subject, const std::string& archive) {
     auto listing = context.runForOutput(subject, store::kUnzipTool, {"-Z1", archive});
-    if (!listing) return false;
+    if (!listing)
+        return false;
     if (auto unsafe = archive_listing::unsafeEntry(*listing)) {
         context.fail(subject, "the archive holds an unsafe entry name: " + *unsafe);
         return false;
@@ -31,11 +33,13 @@ bool extractChecked(CommandContext& context, std::string_view subject, const std
 bool stagedFolderIsSafe(CommandContext& context, std::string_view subject,
                         const std::string& staged, const std::string& live) {
     if (!file_ops::isFolder(staged)) {
-        context.fail(subject, "the archive holds no " + live.substr(live.rfind('/') + 1) + " folder");
+        context.fail(subject,
+                     "the archive holds no " + live.substr(live.rfind('/') + 1) + " folder");
         return false;
     }
     if (auto irregular = staged_tree::irregularEntry(staged)) {
-        context.fail(subject, "the archive holds " + *irregular + ", which is neither a file nor a folder");
+        context.fail(subject,
+                     "the archive holds " + *irregular + ", which is neither a file nor a folder");
         return false;
     }
     if (auto link = staged_tree::linkOnWritePath(staged, live)) {
@@ -49,13 +53,14 @@ bool stagedFolderIsSafe(CommandContext& context, std::string_view subject,
 void restorePart(CommandContext& context, const store::Category& category,
                  const store::CategoryPart& part) {
     const std::string_view subject = category.displayName;
-    if (!extractChecked(context, subject, context.path(part.archivePath()))) return;
+    if (!extractChecked(context, subject, context.path(part.archivePath())))
+        return;
 
     const std::string copySource = context.path(part.stagedFolder(category.form));
     const std::string staged = withoutTrailingSlash(copySource);
-    const std::string live =
-        context.path(std::string(category.restoreTarget) + part.folderName());
-    if (!stagedFolderIsSafe(context, subject, staged, live)) return;
+    const std::string live = context.path(std::string(category.restoreTarget) + part.folderName());
+    if (!stagedFolderIsSafe(context, subject, staged, live))
+        return;
 
     auto owners = staged_tree::plannedOwners(staged, live);
     context.run(subject, store::kCopyTool, {"-R", copySource, context.path(category.restoreTarget)},
@@ -80,7 +85,8 @@ void restoreCategory(CommandContext& context, const store::Category& category,
                      bool passedOverQuietly) {
     std::vector<const store::CategoryPart*> present;
     for (const auto& part : category.parts)
-        if (file_ops::exists(context.path(part.archivePath()))) present.push_back(&part);
+        if (file_ops::exists(context.path(part.archivePath())))
+            present.push_back(&part);
     if (present.empty()) {
         std::string line = "No safeguard of " + std::string(category.displayName) + " to restore";
         if (passedOverQuietly)
@@ -92,12 +98,14 @@ void restoreCategory(CommandContext& context, const store::Category& category,
     if (!store_checks::requireStoreFolders(context, category.displayName, {}) ||
         !createTmpFolder(context))
         return;
-    for (const auto* part : present) restorePart(context, category, *part);
+    for (const auto* part : present)
+        restorePart(context, category, *part);
     removeTmpFolder(context);
 }
 
 void restoreAllCategories(CommandContext& context) {
-    for (const auto& category : store::categoryTable()) restoreCategory(context, category, true);
+    for (const auto& category : store::categoryTable())
+        restoreCategory(context, category, true);
 }
 
 } // namespace restore

@@ -16,9 +16,11 @@ constexpr std::string_view kSubject = "Cydia Sources";
 
 std::optional<std::vector<std::string>> recordedLines(CommandContext& context) {
     for (auto record : {store::kRecordedSourcesList, store::kRecordedDefaultList}) {
-        if (!file_ops::exists(context.path(record))) continue;
+        if (!file_ops::exists(context.path(record)))
+            continue;
         auto lines = line_list::read(context.path(record));
-        if (!lines) context.fail(kSubject, "cannot read " + std::string(record));
+        if (!lines)
+            context.fail(kSubject, "cannot read " + std::string(record));
         return lines;
     }
     context.fail(kSubject, "no recorded sources to restore");
@@ -32,7 +34,8 @@ void writeAddedSources(CommandContext& context) {
         return;
     }
     auto recorded = recordedLines(context);
-    if (!recorded) return;
+    if (!recorded)
+        return;
     context.check(kSubject,
                   file_ops::writeFileAtomically(context.path(store::kAddedSourcesList),
                                                 line_list::join(linesToAdd(*recorded, *live))));
@@ -46,8 +49,8 @@ void replaceDefaultList(CommandContext& context) {
                                    "; the default source list is left as it is");
         return;
     }
-    context.check(kSubject, file_ops::copyFileAtomically(
-                                recorded, context.path(store::kDefaultSourcesList)));
+    context.check(kSubject,
+                  file_ops::copyFileAtomically(recorded, context.path(store::kDefaultSourcesList)));
 }
 
 } // namespace
@@ -57,12 +60,14 @@ std::vector<std::string> linesToAdd(const std::vector<std::string>& recorded,
     std::unordered_set<std::string> liveSet(live.begin(), live.end());
     std::vector<std::string> added;
     for (const auto& line : recorded)
-        if (!liveSet.contains(line)) added.push_back(line);
+        if (!liveSet.contains(line))
+            added.push_back(line);
     return added;
 }
 
 void restoreSources(CommandContext& context) {
-    if (!store_checks::requireStoreFolders(context, kSubject, {store::kSourcesFolder})) return;
+    if (!store_checks::requireStoreFolders(context, kSubject, {store::kSourcesFolder}))
+        return;
     if (file_ops::exists(context.path(store::kCacheSourcesList)))
         writeAddedSources(context);
     else

@@ -25,7 +25,8 @@ std::vector<fs::path> stagedEntries(const std::string& stagedFolder) {
 
 std::optional<struct stat> linkStatus(const fs::path& path) {
     struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0) return std::nullopt;
+    if (::lstat(path.c_str(), &status) != 0)
+        return std::nullopt;
     return status;
 }
 
@@ -49,7 +50,8 @@ std::optional<std::string> linkOnWritePath(const std::string& stagedFolder,
     for (const auto& relative : stagedEntries(stagedFolder)) {
         fs::path live = join(liveFolder, relative);
         auto status = linkStatus(live);
-        if (status && S_ISLNK(status->st_mode)) return live.string();
+        if (status && S_ISLNK(status->st_mode))
+            return live.string();
     }
     return std::nullopt;
 }
@@ -60,7 +62,8 @@ std::vector<PlannedOwner> plannedOwners(const std::string& stagedFolder,
     std::map<fs::path, std::pair<uid_t, gid_t>> created;
     for (const auto& relative : stagedEntries(stagedFolder)) {
         fs::path live = join(liveFolder, relative);
-        if (linkStatus(live)) continue;
+        if (linkStatus(live))
+            continue;
         fs::path parent = live.parent_path();
         std::pair<uid_t, gid_t> owner{0, 0};
         if (auto known = created.find(parent); known != created.end()) {
@@ -77,7 +80,8 @@ std::vector<PlannedOwner> plannedOwners(const std::string& stagedFolder,
 std::string applyOwners(const std::vector<PlannedOwner>& owners) {
     std::string firstError;
     for (const auto& planned : owners) {
-        if (!linkStatus(planned.path)) continue; // the copy did not get that far
+        if (!linkStatus(planned.path))
+            continue; // the copy did not get that far
         if (::lchown(planned.path.c_str(), planned.owner, planned.group) != 0 && firstError.empty())
             firstError = "cannot set the owner of " + planned.path + ": " + std::strerror(errno);
     }

@@ -12,13 +12,13 @@ bool writeArchive(CommandContext& context, std::string_view subject,
                   std::string_view archiveDevicePath, std::string_view zipInputDevicePath) {
     const std::string archive = context.path(archiveDevicePath);
     const std::string partial = file_ops::partialPath(archive);
-    if (!context.check(subject, file_ops::remove(partial))) return false;
+    if (!context.check(subject, file_ops::remove(partial)))
+        return false;
 
     const DeviceRoot& root = context.root();
-    bool zipped = context.run(subject, store::kZipTool,
-                              {"-r", partial,
-                               root.zipInput(zipInputDevicePath)},
-                              Wait::InputBlocked, 0, root.zipWorkingFolder());
+    bool zipped =
+        context.run(subject, store::kZipTool, {"-r", partial, root.zipInput(zipInputDevicePath)},
+                    Wait::InputBlocked, 0, root.zipWorkingFolder());
     if (!zipped) {
         file_ops::remove(partial);
         return false;

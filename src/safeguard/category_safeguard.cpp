@@ -18,7 +18,8 @@ namespace {
 
 bool requireLiveFolder(CommandContext& context, std::string_view subject,
                        std::string_view liveFolder) {
-    if (file_ops::isFolder(context.path(liveFolder))) return true;
+    if (file_ops::isFolder(context.path(liveFolder)))
+        return true;
     context.fail(subject, std::string(liveFolder) + " does not exist");
     return false;
 }
@@ -28,10 +29,13 @@ bool requireLiveFolder(CommandContext& context, std::string_view subject,
 void saveThroughCopy(CommandContext& context, const store::Category& category,
                      const store::CategoryPart& part) {
     const std::string_view subject = category.displayName;
-    if (!requireLiveFolder(context, subject, part.liveFolder)) return;
-    const std::string copy = context.path(std::string(store::kLibraryFolder) + "/" + part.folderName());
+    if (!requireLiveFolder(context, subject, part.liveFolder))
+        return;
+    const std::string copy =
+        context.path(std::string(store::kLibraryFolder) + "/" + part.folderName());
     // A copy left by an interrupted run would merge into the new one.
-    if (!context.check(subject, file_ops::remove(copy))) return;
+    if (!context.check(subject, file_ops::remove(copy)))
+        return;
     if (context.run(subject, store::kCopyTool,
                     {"-R", context.path(part.liveFolder),
                      context.path(std::string(store::kLibraryFolder) + "/")},
@@ -44,7 +48,8 @@ void saveThroughCopy(CommandContext& context, const store::Category& category,
 
 void saveInPlace(CommandContext& context, const store::Category& category,
                  const store::CategoryPart& part) {
-    if (!requireLiveFolder(context, category.displayName, part.liveFolder)) return;
+    if (!requireLiveFolder(context, category.displayName, part.liveFolder))
+        return;
     writeArchive(context, category.displayName, part.archivePath(), part.zipInput);
 }
 
@@ -61,8 +66,10 @@ std::vector<std::string> preferenceEntries(const std::string& preferences) {
 
 // A fresh scratch folder, private to root: whatever stood there before (a
 // link included, never followed) is removed first.
-bool makeScratchFolder(CommandContext& context, std::string_view subject, const std::string& scratch) {
-    if (!context.check(subject, file_ops::remove(scratch))) return false;
+bool makeScratchFolder(CommandContext& context, std::string_view subject,
+                       const std::string& scratch) {
+    if (!context.check(subject, file_ops::remove(scratch)))
+        return false;
     if (::mkdir(scratch.c_str(), 0700) != 0 || ::chmod(scratch.c_str(), 0700) != 0) {
         context.fail(subject, "cannot create " + std::string(store::kScratchFolder) + ": " +
                                   file_ops::errnoText(errno));
@@ -76,10 +83,12 @@ bool makeScratchFolder(CommandContext& context, std::string_view subject, const 
 void saveTweakPreferences(CommandContext& context, const store::Category& category,
                           const store::CategoryPart& part) {
     const std::string_view subject = category.displayName;
-    if (!requireLiveFolder(context, subject, part.liveFolder)) return;
+    if (!requireLiveFolder(context, subject, part.liveFolder))
+        return;
     const std::string scratch = context.path(store::kScratchFolder);
     const std::string preferences = context.path(part.liveFolder);
-    if (!makeScratchFolder(context, subject, scratch)) return;
+    if (!makeScratchFolder(context, subject, scratch))
+        return;
 
     std::vector<std::string> arguments = preferenceEntries(preferences);
     bool copied = true;
@@ -119,8 +128,10 @@ void saveCategory(CommandContext& context, const store::Category& category) {
 }
 
 void saveAllCategories(CommandContext& context) {
-    if (!store_checks::requireStoreFolders(context, "", {store::kLibraryFolder})) return;
-    for (const auto& category : store::categoryTable()) saveParts(context, category);
+    if (!store_checks::requireStoreFolders(context, "", {store::kLibraryFolder}))
+        return;
+    for (const auto& category : store::categoryTable())
+        saveParts(context, category);
 }
 
 } // namespace safeguard

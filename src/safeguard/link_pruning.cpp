@@ -7,7 +7,8 @@ namespace fs = std::filesystem;
 namespace {
 
 bool isWithin(const fs::path& path, const fs::path& folder) {
-    auto [folderEnd, pathAt] = std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
+    auto [folderEnd, pathAt] =
+        std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
     return folderEnd == folder.end();
 }
 
@@ -16,7 +17,8 @@ bool isWithin(const fs::path& path, const fs::path& folder) {
 bool staysInside(const fs::path& live, const fs::path& liveFolder, const fs::path& excluded) {
     std::error_code error;
     fs::path target = fs::canonical(live, error);
-    if (error) return false;
+    if (error)
+        return false;
     return isWithin(target, liveFolder) && (excluded.empty() || !isWithin(target, excluded));
 }
 
@@ -28,18 +30,22 @@ std::vector<std::string> pruneOutsideLinks(const std::string& copyFolder,
     std::vector<std::string> dropped;
     std::error_code error;
     const fs::path liveCanonical = fs::canonical(liveFolder, error);
-    if (error) return dropped;
+    if (error)
+        return dropped;
     fs::path excluded;
-    if (!excludedFolder.empty()) excluded = fs::weakly_canonical(excludedFolder, error);
+    if (!excludedFolder.empty())
+        excluded = fs::weakly_canonical(excludedFolder, error);
 
     std::vector<fs::path> links;
     for (auto it = fs::recursive_directory_iterator(copyFolder, error);
          !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-        if (it->is_symlink(error)) links.push_back(it->path());
+        if (it->is_symlink(error))
+            links.push_back(it->path());
     }
     for (const auto& link : links) {
         fs::path live = liveCanonical / link.lexically_relative(copyFolder);
-        if (staysInside(live, liveCanonical, excluded)) continue;
+        if (staysInside(live, liveCanonical, excluded))
+            continue;
         fs::remove(link, error);
         dropped.push_back(link.string());
     }

@@ -23,8 +23,9 @@ void recordCacheList(CommandContext& context) {
     auto addedLines = line_list::read(added);
     auto cacheLines = line_list::read(cache);
     if (!addedLines || !cacheLines) {
-        context.fail(kSubject, "cannot read " + std::string(!cacheLines ? store::kCacheSourcesList
-                                                                        : store::kAddedSourcesList));
+        context.fail(kSubject,
+                     "cannot read " + std::string(!cacheLines ? store::kCacheSourcesList
+                                                              : store::kAddedSourcesList));
         return;
     }
     cacheLines->insert(cacheLines->end(), addedLines->begin(), addedLines->end());
@@ -44,7 +45,8 @@ void recordDefaultList(CommandContext& context) {
 } // namespace
 
 void saveSources(CommandContext& context) {
-    if (!store_checks::requireStoreFolders(context, kSubject, {store::kSourcesFolder})) return;
+    if (!store_checks::requireStoreFolders(context, kSubject, {store::kSourcesFolder}))
+        return;
     if (file_ops::exists(context.path(store::kCacheSourcesList)))
         recordCacheList(context);
     else

@@ -7,13 +7,15 @@
 namespace {
 
 std::string rootHome() {
-    if (const passwd* entry = ::getpwuid(0); entry && entry->pw_dir) return entry->pw_dir;
+    if (const passwd* entry = ::getpwuid(0); entry && entry->pw_dir)
+        return entry->pw_dir;
     return "/root";
 }
 
 std::string joinLines(const std::vector<std::string>& lines) {
     std::string text;
-    for (const auto& line : lines) text += "\n" + line;
+    for (const auto& line : lines)
+        text += "\n" + line;
     return text;
 }
 
@@ -21,15 +23,19 @@ std::string joinLines(const std::vector<std::string>& lines) {
 
 std::string failedText(std::string_view successText) {
     std::string text(successText);
-    if (auto at = text.find("done"); at != std::string::npos) return text.replace(at, 4, "failed");
-    if (text == "Successful !") return "Failed !";
+    if (auto at = text.find("done"); at != std::string::npos)
+        return text.replace(at, 4, "failed");
+    if (text == "Successful !")
+        return "Failed !";
     return text;
 }
 
 CommandContext::CommandContext(CommandEnvironment& environment, Screen& screen)
     : environment_(environment), screen_(screen) {}
 
-const DeviceRoot& CommandContext::root() const { return environment_.root(); }
+const DeviceRoot& CommandContext::root() const {
+    return environment_.root();
+}
 
 std::string CommandContext::path(std::string_view devicePath) const {
     return environment_.root().path(devicePath);
@@ -47,9 +53,11 @@ ToolOutcome CommandContext::launch(std::string_view tool, std::vector<std::strin
                        {"MOBRIX_ROOT", environment_.root().root()}};
     // Input is ignored only once the tool has started; the runner starts it
     // at once, so beginning just before the wait is the same moment.
-    if (wait == Wait::InputBlocked) screen_.beginIgnoringInteractionEvents();
+    if (wait == Wait::InputBlocked)
+        screen_.beginIgnoringInteractionEvents();
     ToolOutcome outcome = environment_.runner().run(run);
-    if (wait == Wait::InputBlocked) screen_.endIgnoringInteractionEvents();
+    if (wait == Wait::InputBlocked)
+        screen_.endIgnoringInteractionEvents();
     return outcome;
 }
 
@@ -57,7 +65,8 @@ bool CommandContext::run(std::string_view subject, std::string_view tool,
                          std::vector<std::string> arguments, Wait wait, int highestSuccessCode,
                          std::string workingFolder) {
     ToolOutcome outcome = launch(tool, std::move(arguments), std::move(workingFolder), false, wait);
-    if (outcome.succeeded(highestSuccessCode)) return true;
+    if (outcome.succeeded(highestSuccessCode))
+        return true;
     fail(subject, std::string(tool) + " " + outcome.describe());
     return false;
 }
@@ -66,7 +75,8 @@ std::optional<std::string> CommandContext::runForOutput(std::string_view subject
                                                         std::string_view tool,
                                                         std::vector<std::string> arguments) {
     ToolOutcome outcome = launch(tool, std::move(arguments), "/", true, Wait::Plain);
-    if (outcome.succeeded()) return std::move(outcome.output);
+    if (outcome.succeeded())
+        return std::move(outcome.output);
     fail(subject, std::string(tool) + " " + outcome.describe());
     return std::nullopt;
 }
@@ -76,10 +86,13 @@ void CommandContext::fail(std::string_view subject, std::string_view reason) {
                                         : std::string(subject) + ": " + std::string(reason));
 }
 
-void CommandContext::note(std::string line) { notes_.push_back(std::move(line)); }
+void CommandContext::note(std::string line) {
+    notes_.push_back(std::move(line));
+}
 
 bool CommandContext::check(std::string_view subject, const std::string& errorMessage) {
-    if (errorMessage.empty()) return true;
+    if (errorMessage.empty())
+        return true;
     fail(subject, errorMessage);
     return false;
 }

@@ -46,7 +46,9 @@ public:
 
     bool failed() const { return !failures_.empty(); }
     const std::vector<std::string>& failures() const { return failures_; }
-    AlertOutcome outcome() const { return failed() ? AlertOutcome::Failed : AlertOutcome::Succeeded; }
+    AlertOutcome outcome() const {
+        return failed() ? AlertOutcome::Failed : AlertOutcome::Succeeded;
+    }
 
     // The command's own text when all went well; otherwise the same text with
     // "done" turned into "failed" ("Successful !" into "Failed !"), then one

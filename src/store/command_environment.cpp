@@ -9,13 +9,16 @@ bool CommandEnvironment::lockForProcess() {
 }
 
 bool CommandEnvironment::tryBeginCommand() {
-    if (busy_) return false;
-    if (!lockedForProcess_ && !lock_.tryAcquire(root_.root())) return false;
+    if (busy_)
+        return false;
+    if (!lockedForProcess_ && !lock_.tryAcquire(root_.root()))
+        return false;
     busy_ = true;
     return true;
 }
 
 void CommandEnvironment::endCommand() {
     busy_ = false;
-    if (!lockedForProcess_) lock_.release();
+    if (!lockedForProcess_)
+        lock_.release();
 }

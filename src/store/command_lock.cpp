@@ -6,7 +6,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-CommandLock::~CommandLock() { release(); }
+CommandLock::~CommandLock() {
+    release();
+}
 
 bool CommandLock::tryAcquire(const std::string& folder) {
     release();
@@ -27,7 +29,8 @@ bool CommandLock::tryAcquire(const std::string& folder) {
 }
 
 void CommandLock::release() {
-    if (fd_ < 0) return;
+    if (fd_ < 0)
+        return;
     ::flock(fd_, LOCK_UN);
     ::close(fd_);
     fd_ = -1;

@@ -18,7 +18,8 @@ namespace {
 
 std::optional<struct stat> linkStatus(const std::string& path) {
     struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0) return std::nullopt;
+    if (::lstat(path.c_str(), &status) != 0)
+        return std::nullopt;
     return status;
 }
 
@@ -26,12 +27,14 @@ std::string writeAndRename(const std::string& path, const std::string& content) 
     const std::string temporary = partialPath(path);
     ::unlink(temporary.c_str());
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) return "cannot write " + path + ": " + errnoText(errno);
+    if (fd < 0)
+        return "cannot write " + path + ": " + errnoText(errno);
     const char* data = content.data();
     size_t left = content.size();
     while (left > 0) {
         ssize_t written = ::write(fd, data, left);
-        if (written < 0 && errno == EINTR) continue;
+        if (written < 0 && errno == EINTR)
+            continue;
         if (written <= 0) {
             int error = errno;
             ::close(fd);
@@ -56,7 +59,9 @@ std::string writeAndRename(const std::string& path, const std::string& content) 
 
 } // namespace
 
-std::string errnoText(int error) { return std::strerror(error); }
+std::string errnoText(int error) {
+    return std::strerror(error);
+}
 
 std::string partialPath(const std::string& path) {
     fs::path target(path);
@@ -66,7 +71,9 @@ std::string partialPath(const std::string& path) {
     return (target.parent_path() / name).string();
 }
 
-bool exists(const std::string& path) { return linkStatus(path).has_value(); }
+bool exists(const std::string& path) {
+    return linkStatus(path).has_value();
+}
 
 bool isFolder(const std::string& path) {
     auto status = linkStatus(path);
@@ -87,7 +94,8 @@ std::string remove(const std::string& path) {
 }
 
 std::string moveNoReplace(const std::string& from, const std::string& to) {
-    if (exists(to)) return "cannot move " + from + ": " + to + " exists";
+    if (exists(to))
+        return "cannot move " + from + ": " + to + " exists";
     if (::rename(from.c_str(), to.c_str()) != 0)
         return "cannot move " + from + ": " + errnoText(errno);
     return {};
@@ -95,10 +103,12 @@ std::string moveNoReplace(const std::string& from, const std::string& to) {
 
 std::optional<std::string> readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
+    if (!in)
+        return std::nullopt;
     std::ostringstream content;
     content << in.rdbuf();
-    if (in.bad()) return std::nullopt;
+    if (in.bad())
+        return std::nullopt;
     return content.str();
 }
 
@@ -108,7 +118,8 @@ std::string writeFileAtomically(const std::string& path, const std::string& cont
 
 std::string copyFileAtomically(const std::string& from, const std::string& to) {
     auto content = readFile(from);
-    if (!content) return "cannot read " + from;
+    if (!content)
+        return "cannot read " + from;
     return writeAndRename(to, *content);
 }
 

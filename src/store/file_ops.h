@@ -7,8 +7,8 @@
 // (empty on success) instead of throwing.
 namespace file_ops {
 
-bool exists(const std::string& path);    // anything, links included, never followed
-bool isFolder(const std::string& path);  // a real folder, not a link to one
+bool exists(const std::string& path);   // anything, links included, never followed
+bool isFolder(const std::string& path); // a real folder, not a link to one
 bool isLink(const std::string& path);
 
 // Removes a file or folder tree; a link is removed, never followed. A path

@@ -9,11 +9,13 @@ namespace {
 // Length of the line break at the start of text, 0 when there is none.
 size_t breakLength(std::string_view text) {
     unsigned char first = static_cast<unsigned char>(text[0]);
-    if (first >= 0x0A && first <= 0x0D) return 1;
+    if (first >= 0x0A && first <= 0x0D)
+        return 1;
     if (first == 0xC2 && text.size() >= 2 && static_cast<unsigned char>(text[1]) == 0x85)
         return 2;
     if (first == 0xE2 && text.size() >= 3 && static_cast<unsigned char>(text[1]) == 0x80 &&
-        (static_cast<unsigned char>(text[2]) == 0xA8 || static_cast<unsigned char>(text[2]) == 0xA9))
+        (static_cast<unsigned char>(text[2]) == 0xA8 ||
+         static_cast<unsigned char>(text[2]) == 0xA9))
         return 3;
     return 0;
 }
@@ -23,14 +25,21 @@ bool isValidUtf8(std::string_view text) {
     while (i < text.size()) {
         unsigned char c = static_cast<unsigned char>(text[i]);
         size_t extra = 0;
-        if (c < 0x80) extra = 0;
-        else if (c >= 0xC2 && c <= 0xDF) extra = 1;
-        else if (c >= 0xE0 && c <= 0xEF) extra = 2;
-        else if (c >= 0xF0 && c <= 0xF4) extra = 3;
-        else return false;
-        if (text.size() - i <= extra) return false;
+        if (c < 0x80)
+            extra = 0;
+        else if (c >= 0xC2 && c <= 0xDF)
+            extra = 1;
+        else if (c >= 0xE0 && c <= 0xEF)
+            extra = 2;
+        else if (c >= 0xF0 && c <= 0xF4)
+            extra = 3;
+        else
+            return false;
+        if (text.size() - i <= extra)
+            return false;
         for (size_t k = 1; k <= extra; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
         i += extra + 1;
     }
     return true;
@@ -72,7 +81,8 @@ std::vector<std::string> split(std::string_view text) {
 std::string join(const std::vector<std::string>& lines) {
     std::string text;
     for (size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0) text += '\n';
+        if (i > 0)
+            text += '\n';
         text += lines[i];
     }
     return text;
@@ -80,10 +90,13 @@ std::string join(const std::vector<std::string>& lines) {
 
 std::optional<std::vector<std::string>> read(const std::string& path) {
     auto bytes = file_ops::readFile(path);
-    if (!bytes) return std::nullopt;
+    if (!bytes)
+        return std::nullopt;
     std::string_view text = *bytes;
-    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-    if (isValidUtf8(text)) return split(text);
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+    if (isValidUtf8(text))
+        return split(text);
     return split(latin1ToUtf8(text));
 }
 

@@ -13,8 +13,10 @@ std::string unsafeFolderReason(const CommandContext& context, std::string_view d
     struct stat status {};
     if (::lstat(path.c_str(), &status) != 0)
         return std::string(devicePath) + " does not exist (create the application folders first)";
-    if (S_ISLNK(status.st_mode)) return std::string(devicePath) + " is a link, not a folder";
-    if (!S_ISDIR(status.st_mode)) return std::string(devicePath) + " is not a folder";
+    if (S_ISLNK(status.st_mode))
+        return std::string(devicePath) + " is a link, not a folder";
+    if (!S_ISDIR(status.st_mode))
+        return std::string(devicePath) + " is not a folder";
     if (status.st_uid != ::geteuid())
         return std::string(devicePath) + " is owned by another user (uid " +
                std::to_string(status.st_uid) + ")";
@@ -28,7 +30,8 @@ bool requireStoreFolders(CommandContext& context, std::string_view subject,
     std::string reason = unsafeFolderReason(context, store::kApplicationFolder);
     for (auto it = devicePaths.begin(); reason.empty() && it != devicePaths.end(); ++it)
         reason = unsafeFolderReason(context, *it);
-    if (reason.empty()) return true;
+    if (reason.empty())
+        return true;
     context.fail(subject, reason);
     return false;
 }

@@ -23,7 +23,8 @@ protected:
     Result mobrix(const QStringList& arguments) {
         QProcess process;
         auto environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("MOBRIX_RECORD_TOOLS", QString::fromStdString(device.path("/restarts.log")));
+        environment.insert("MOBRIX_RECORD_TOOLS",
+                           QString::fromStdString(device.path("/restarts.log")));
         process.setProcessEnvironment(environment);
         process.setStandardInputFile(QProcess::nullDevice());
         QStringList all{"--root", QString::fromStdString(device.root())};
@@ -33,7 +34,9 @@ protected:
                 process.readAllStandardError().toStdString()};
     }
 
-    std::string restarts() const { return device.exists("/restarts.log") ? device.read("/restarts.log") : ""; }
+    std::string restarts() const {
+        return device.exists("/restarts.log") ? device.read("/restarts.log") : "";
+    }
 
     TempDeviceRoot device;
 };
@@ -59,14 +62,16 @@ TEST_F(CliTest, CategoryWordsAndCommandKeysAnyCase) {
     EXPECT_EQ(saved.out, "Contacts Safeguard\nSafeguard done !\n");
     EXPECT_EQ(mobrix({"save", "ADDRESSBOOK"}).out, "Contacts Safeguard\nSafeguard done !\n");
     EXPECT_EQ(mobrix({"save", "call-history"}).out, "Call History Safeguard\nSafeguard done !\n");
-    EXPECT_EQ(mobrix({"restore", "CallHistory"}).out, "Call History Restoration\nRestoration done !\n");
+    EXPECT_EQ(mobrix({"restore", "CallHistory"}).out,
+              "Call History Restoration\nRestoration done !\n");
     EXPECT_NE(saved.err.find("Safeguard in progress..."), std::string::npos);
 }
 
 TEST_F(CliTest, AReportedFailureExitsWithOne) {
     Result result = mobrix({"restore", "notes"});
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "Notes Restoration\nRestoration failed !\nNo safeguard of Notes to restore\n");
+    EXPECT_EQ(result.out,
+              "Notes Restoration\nRestoration failed !\nNo safeguard of Notes to restore\n");
 }
 
 TEST_F(CliTest, ConfirmationsTakeAnswersYesOrAreCancelled) {
@@ -75,9 +80,11 @@ TEST_F(CliTest, ConfirmationsTakeAnswersYesOrAreCancelled) {
     EXPECT_EQ(cancelled.status, 3);
     EXPECT_FALSE(device.exists("/var/mobile/Library/Preferences/Mobrix"));
 
-    Result partial = mobrix({"--answer", "partially", "--answer", "CYDIAPACKAGES", "create-folders"});
+    Result partial =
+        mobrix({"--answer", "partially", "--answer", "CYDIAPACKAGES", "create-folders"});
     EXPECT_EQ(partial.status, 0) << partial.err;
-    EXPECT_EQ(device.tree("/var/mobile/Library/Preferences/Mobrix"), (std::vector<std::string>{"CydiaPackages/"}));
+    EXPECT_EQ(device.tree("/var/mobile/Library/Preferences/Mobrix"),
+              (std::vector<std::string>{"CydiaPackages/"}));
     EXPECT_NE(partial.out.find("Create Cydia Packages Folder\nSuccessful !\n"), std::string::npos);
 
     EXPECT_EQ(mobrix({"--answer", "Partially", "create-folders"}).status, 3);
@@ -90,7 +97,10 @@ TEST_F(CliTest, YesNeverAnswersARestartOffer) {
     ASSERT_EQ(mobrix({"save", "notes"}).status, 0);
     Result declined = mobrix({"--yes", "restore", "all"});
     EXPECT_EQ(declined.status, 0) << declined.err;
-    EXPECT_EQ(declined.out.rfind("All Preferences Restoration\nRestoration done ! Do you want to reboot now ? \n", 0), 0u);
+    EXPECT_EQ(
+        declined.out.rfind(
+            "All Preferences Restoration\nRestoration done ! Do you want to reboot now ? \n", 0),
+        0u);
     EXPECT_EQ(restarts(), "");
 
     Result accepted = mobrix({"--answer", "reboot now", "restore", "all"});

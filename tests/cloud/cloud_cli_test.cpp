@@ -41,9 +41,9 @@ protected:
     }
 
     QStringList common() {
-        return {"--root", QString::fromStdString(device.root()), "--service",
-                QString::fromStdString(service().baseUrl()), "--service-ca",
-                QString::fromStdString(caFile)};
+        return {"--root",       QString::fromStdString(device.root()),
+                "--service",    QString::fromStdString(service().baseUrl()),
+                "--service-ca", QString::fromStdString(caFile)};
     }
 
     void start(QProcess& process, const QStringList& arguments) {
@@ -73,7 +73,8 @@ protected:
             out += process.readAllStandardOutput().toStdString();
         }
         auto begin = out.find("https://");
-        if (begin == std::string::npos) return {};
+        if (begin == std::string::npos)
+            return {};
         return out.substr(begin, out.find('\n', begin) - begin);
     }
 
@@ -84,8 +85,10 @@ protected:
         client.enable_server_certificate_verification(false);
         client.set_connection_timeout(10);
         client.set_read_timeout(10);
-        auto response = client.Get(address.substr(address.find('/', std::string("https://").size())).c_str());
-        if (!response || response->status != 302) return {};
+        auto response =
+            client.Get(address.substr(address.find('/', std::string("https://").size())).c_str());
+        if (!response || response->status != 302)
+            return {};
         return response->get_header_value("Location");
     }
 
@@ -157,9 +160,8 @@ TEST_F(CloudCliTest, UploadSendsTheTransferSetAndNothingElse) {
     fillStore({"metadata.plist"});
     Result uploaded = mobrix({"--yes", "cloud", "upload"});
     EXPECT_EQ(uploaded.status, 0) << uploaded.err;
-    EXPECT_EQ(uploaded.out, kUploadQuestion +
-                                "Backup Upload to Cloud\nDone !\n"
-                                "metadata.plist: skipped: not safeguarded yet\n");
+    EXPECT_EQ(uploaded.out, kUploadQuestion + "Backup Upload to Cloud\nDone !\n"
+                                              "metadata.plist: skipped: not safeguarded yet\n");
     EXPECT_TRUE(contains(uploaded.err, "Uploading..."));
     EXPECT_EQ(remoteTree(), (std::vector<std::string>{
                                 "Mobrix/",
@@ -181,10 +183,14 @@ TEST_F(CloudCliTest, UploadSendsTheTransferSetAndNothingElse) {
     auto lines = requestLines();
     EXPECT_EQ(lines.size(), 14u);
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& l) { return l.starts_with("POST /1/fileops/create_folder"); }),
+                            [](const std::string& l) {
+                                return l.starts_with("POST /1/fileops/create_folder");
+                            }),
               4);
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& l) { return l.starts_with("POST /1/files_put/cloud/Mobrix/"); }),
+                            [](const std::string& l) {
+                                return l.starts_with("POST /1/files_put/cloud/Mobrix/");
+                            }),
               10);
 
     Result listed = mobrix({"cloud", "ls"});
@@ -220,14 +226,14 @@ TEST_F(CloudCliTest, DownloadReplacesLocalFilesAndKeepsThoseTheCloudLacks) {
     fillRemote({"metadata.plist"});
     Result downloaded = mobrix({"--yes", "cloud", "download"});
     EXPECT_EQ(downloaded.status, 0);
-    EXPECT_EQ(downloaded.out, kDownloadQuestion +
-                                  "Backup Download from Cloud\nDone !\n"
-                                  "metadata.plist: not on the cloud\n");
+    EXPECT_EQ(downloaded.out, kDownloadQuestion + "Backup Download from Cloud\nDone !\n"
+                                                  "metadata.plist: not on the cloud\n");
     EXPECT_EQ(device.read(storePath("Accounts.zip")), "Accounts.zip v2");
     EXPECT_EQ(device.read(storePath("installed-packages.txt")), "installed-packages.txt v2");
     EXPECT_EQ(device.read(storePath("metadata.plist")), "metadata.plist v1");
     EXPECT_EQ(device.read(storePath("SMS.zip")), "sms");
-    for (const auto& line : requestLines()) EXPECT_TRUE(line.starts_with("GET /1/files/cloud/Mobrix/")) << line;
+    for (const auto& line : requestLines())
+        EXPECT_TRUE(line.starts_with("GET /1/files/cloud/Mobrix/")) << line;
 }
 
 TEST_F(CloudCliTest, ACutTransferLeavesTheLocalFileAsItWas) {
@@ -240,7 +246,8 @@ TEST_F(CloudCliTest, ACutTransferLeavesTheLocalFileAsItWas) {
     service().injectFault(testsupport::ServiceFault::CutConnection, "Notes.zip");
     Result downloaded = mobrix({"--yes", "cloud", "download"});
     EXPECT_EQ(downloaded.status, 1);
-    EXPECT_TRUE(contains(downloaded.out, "Backup Download from Cloud\nFailed !\n")) << downloaded.out;
+    EXPECT_TRUE(contains(downloaded.out, "Backup Download from Cloud\nFailed !\n"))
+        << downloaded.out;
     EXPECT_TRUE(contains(downloaded.out, "\nNotes.zip: ")) << downloaded.out;
     EXPECT_EQ(device.read(storePath("Notes.zip")), "Notes.zip v1");
     // Every other file is either replaced or listed as failed with its old copy kept.
@@ -254,9 +261,9 @@ TEST_F(CloudCliTest, ACutTransferLeavesTheLocalFileAsItWas) {
     }
     // No partial or temporary file is left beside the archives.
     EXPECT_EQ(device.tree(kLibrary),
-              (std::vector<std::string>{"Accounts.zip", "AddressBook.zip", "Calendar.zip", "CallHistory.zip",
-                                        "DCIM.zip", "Notes.zip", "Preferences.zip", "SMS.zip", "Safari.zip",
-                                        "Voicemail.zip"}));
+              (std::vector<std::string>{
+                  "Accounts.zip", "AddressBook.zip", "Calendar.zip", "CallHistory.zip", "DCIM.zip",
+                  "Notes.zip", "Preferences.zip", "SMS.zip", "Safari.zip", "Voicemail.zip"}));
 }
 
 TEST_F(CloudCliTest, DeleteRemovesTheWholeRemoteBackupFolder) {
@@ -279,7 +286,9 @@ TEST_F(CloudCliTest, ARefusedTokenIsAFailureAndTouchesNothingLocal) {
     service().revokeTokens();
     Result downloaded = mobrix({"--yes", "cloud", "download"});
     EXPECT_EQ(downloaded.status, 1);
-    EXPECT_TRUE(contains(downloaded.out, "Failed !\nAccounts.zip: not authorized (HTTP 401): link the account again\n"))
+    EXPECT_TRUE(
+        contains(downloaded.out,
+                 "Failed !\nAccounts.zip: not authorized (HTTP 401): link the account again\n"))
         << downloaded.out;
     EXPECT_EQ(device.read(storePath("Accounts.zip")), "Accounts.zip v1");
     Result uploaded = mobrix({"--yes", "cloud", "upload"});
@@ -306,12 +315,15 @@ TEST_F(CloudCliTest, WithoutALinkedAccountNothingIsRequested) {
 }
 
 TEST_F(CloudCliTest, CloudUsageErrors) {
-    for (const QStringList& words : {QStringList{"cloud"}, {"cloud", "sync"}, {"cloud", "upload", "now"},
-                                     {"cloud", "ls", "/a", "/b"}, {"open-url"}})
+    for (const QStringList& words : {QStringList{"cloud"},
+                                     {"cloud", "sync"},
+                                     {"cloud", "upload", "now"},
+                                     {"cloud", "ls", "/a", "/b"},
+                                     {"open-url"}})
         EXPECT_EQ(mobrix(words).status, 2) << words.join(' ').toStdString();
     QProcess process;
-    process.start(MOBRIX_BINARY, {"--service", "https://127.0.0.1:1", "--service-ca", "/nonexistent.pem",
-                                  "cloud", "info"});
+    process.start(MOBRIX_BINARY, {"--service", "https://127.0.0.1:1", "--service-ca",
+                                  "/nonexistent.pem", "cloud", "info"});
     process.waitForFinished(30000);
     EXPECT_EQ(process.exitCode(), 2);
 }

@@ -10,12 +10,13 @@
 
 namespace fs = std::filesystem;
 
-CloudFixture::CloudFixture()
-    : account(environment.makeFolder("account")), localCloud(account) {
+CloudFixture::CloudFixture() : account(environment.makeFolder("account")), localCloud(account) {
     CSSession::setSharedSession(nullptr);
 }
 
-CloudFixture::~CloudFixture() { CSSession::setSharedSession(nullptr); }
+CloudFixture::~CloudFixture() {
+    CSSession::setSharedSession(nullptr);
+}
 
 void CloudFixture::linkStoredAccount() {
     auto token = service().issueAccessToken("1001");
@@ -26,7 +27,8 @@ void CloudFixture::linkStoredAccount() {
 
 std::string CloudFixture::storePath(const std::string& fileName) {
     for (const auto& file : cloud::transferSet())
-        if (file.fileName == fileName) return std::string(file.localPath);
+        if (file.fileName == fileName)
+            return std::string(file.localPath);
     return "/var/mobile/Library/Preferences/Mobrix/MobrixLibrary/" + fileName;
 }
 
@@ -45,7 +47,8 @@ void CloudFixture::fillStore(const std::vector<std::string>& missing, const std:
 void CloudFixture::fillRemote(const std::vector<std::string>& missing, const std::string& version) {
     for (const auto& file : cloud::transferSet()) {
         const std::string name(file.fileName);
-        if (std::find(missing.begin(), missing.end(), name) != missing.end()) continue;
+        if (std::find(missing.begin(), missing.end(), name) != missing.end())
+            continue;
         fs::path path = service().localPath(std::string(file.remotePath));
         fs::create_directories(path.parent_path());
         std::ofstream(path, std::ios::binary) << name << " v" << version;
@@ -54,10 +57,11 @@ void CloudFixture::fillRemote(const std::vector<std::string>& missing, const std
 
 std::vector<std::string> CloudFixture::remoteTree() const {
     std::vector<std::string> tree;
-    for (auto it = fs::recursive_directory_iterator(account); it != fs::recursive_directory_iterator();
-         ++it) {
+    for (auto it = fs::recursive_directory_iterator(account);
+         it != fs::recursive_directory_iterator(); ++it) {
         std::string relative = fs::relative(it->path(), account).string();
-        if (relative.starts_with(".uploads")) continue;
+        if (relative.starts_with(".uploads"))
+            continue;
         tree.push_back(relative + (it->is_directory() ? "/" : ""));
     }
     std::sort(tree.begin(), tree.end());
@@ -75,7 +79,8 @@ std::vector<std::string> CloudFixture::requestLines() {
     std::vector<std::string> lines;
     for (const auto& request : service().requests()) {
         std::string line = request.method + " " + request.path;
-        if (request.hasParam("path")) line += " " + request.param("path");
+        if (request.hasParam("path"))
+            line += " " + request.param("path");
         lines.push_back(line);
     }
     return lines;

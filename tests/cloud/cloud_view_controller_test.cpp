@@ -49,7 +49,8 @@ protected:
 
     bool hasEvent(const std::string& prefix) const {
         for (const auto& event : screen.events)
-            if (event.starts_with(prefix)) return true;
+            if (event.starts_with(prefix))
+                return true;
         return false;
     }
 
@@ -104,10 +105,12 @@ TEST_F(CloudControllerTest, DispatcherActsOnlyOnTheFurtherButtonOfItsThreeTags) 
     linkStoredAccount();
     fillStore();
     fillRemote();
-    controller.alertView(closingAlert("Delete Backup on Cloud", "Done !", AlertOutcome::Succeeded), 0);
+    controller.alertView(closingAlert("Delete Backup on Cloud", "Done !", AlertOutcome::Succeeded),
+                         0);
     press(0, 1);
     press(4, 1);
-    for (int tag : {1, 2, 3}) press(tag, 0);
+    for (int tag : {1, 2, 3})
+        press(tag, 0);
     testsupport::runEventsFor(200);
     EXPECT_TRUE(screen.events.empty());
     EXPECT_TRUE(service().requests().empty());
@@ -168,15 +171,19 @@ TEST_F(CloudControllerTest, LinkedFilesAndUnsafeFoldersAreNeverUsed) {
     fillRemote();
     device.write("/outside/secret", "not for the cloud");
     std::filesystem::remove(device.path(storePath("Accounts.zip")));
-    std::filesystem::create_symlink(device.path("/outside/secret"), device.path(storePath("Accounts.zip")));
+    std::filesystem::create_symlink(device.path("/outside/secret"),
+                                    device.path(storePath("Accounts.zip")));
     std::filesystem::permissions(device.path("/var/mobile/Library/Preferences/Mobrix/CydiaSources"),
                                  std::filesystem::perms(0777));
 
     press(CloudViewController::kUploadTag);
     ASSERT_TRUE(testsupport::waitUntil([&] { return !screen.alerts.empty(); }));
-    const std::string unsafe = "/var/mobile/Library/Preferences/Mobrix/CydiaSources is writable by other users";
-    EXPECT_EQ(screen.lastAlert().message, "Failed !\nAccounts.zip: is a link, not a file: not uploaded\n"
-                                          "cydia.list: " + unsafe + "\nmetadata.plist: " + unsafe);
+    const std::string unsafe =
+        "/var/mobile/Library/Preferences/Mobrix/CydiaSources is writable by other users";
+    EXPECT_EQ(screen.lastAlert().message,
+              "Failed !\nAccounts.zip: is a link, not a file: not uploaded\n"
+              "cydia.list: " +
+                  unsafe + "\nmetadata.plist: " + unsafe);
     EXPECT_EQ(remoteFile("/Mobrix/MobrixLibrary/Accounts.zip"), "Accounts.zip v2");
     settle();
 
@@ -186,7 +193,8 @@ TEST_F(CloudControllerTest, LinkedFilesAndUnsafeFoldersAreNeverUsed) {
     ASSERT_TRUE(testsupport::waitUntil([&] { return screen.alerts.size() == 2; }));
     EXPECT_EQ(device.read(storePath("cydia.list")), "changed since");
     EXPECT_EQ(device.read(storePath("Notes.zip")), "Notes.zip v1");
-    for (const auto& request : service().requests()) EXPECT_EQ(request.path.find("CydiaSources"), std::string::npos);
+    for (const auto& request : service().requests())
+        EXPECT_EQ(request.path.find("CydiaSources"), std::string::npos);
 }
 
 TEST_F(CloudControllerTest, LinkMakesANewSessionAndAlwaysStartsANewLink) {
@@ -197,7 +205,8 @@ TEST_F(CloudControllerTest, LinkMakesANewSessionAndAlwaysStartsANewLink) {
     auto before = cloud::sharedSession();
     controller.LinkCloudAccount();
     ASSERT_EQ(presenter->addresses.size(), 1u);
-    EXPECT_NE(presenter->addresses[0].find("/1/connect_login?k=q7w2k9x4m1z8r5t&s="), std::string::npos);
+    EXPECT_NE(presenter->addresses[0].find("/1/connect_login?k=q7w2k9x4m1z8r5t&s="),
+              std::string::npos);
     EXPECT_NE(CSSession::sharedSession(), before);
     // Until an answer comes, the stored account stays usable.
     EXPECT_TRUE(CSSession::sharedSession()->isLinked());

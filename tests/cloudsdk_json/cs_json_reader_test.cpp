@@ -11,22 +11,20 @@ namespace {
 
 using Trace = std::vector<std::pair<int, std::string>>;
 
-Trace traceOf(const CSJsonBase& base)
-{
+Trace traceOf(const CSJsonBase& base) {
     Trace trace;
-    for (const auto& record : base.errorTrace()) trace.emplace_back(record->code, record->description);
+    for (const auto& record : base.errorTrace())
+        trace.emplace_back(record->code, record->description);
     return trace;
 }
 
-Trace fragmentTrace(std::string_view text)
-{
+Trace fragmentTrace(std::string_view text) {
     CSJsonParser parser;
     EXPECT_FALSE(parser.fragmentWithString(text)) << text;
     return traceOf(parser);
 }
 
-CSJsonValue fragment(std::string_view text)
-{
+CSJsonValue fragment(std::string_view text) {
     CSJsonParser parser;
     auto value = parser.fragmentWithString(text);
     EXPECT_TRUE(value) << text << " " << CSJsonDescribeTrace(parser.errorTrace());
@@ -38,15 +36,15 @@ struct TraceCase {
     Trace trace;
 };
 
-}  // namespace
+} // namespace
 
-TEST(JsonReaderErrors, EachFailureLeavesItsCodedTrace)
-{
+TEST(JsonReaderErrors, EachFailureLeavesItsCodedTrace) {
     const std::vector<TraceCase> cases = {
         {"", {{11, "Unexpected end of string"}}},
         {" \t\n ", {{11, "Unexpected end of string"}}},
         {"[1,]", {{9, "Trailing comma disallowed in array"}}},
-        {"[,1]", {{3, "Unrecognised leading character"}, {3, "Expected value while parsing array"}}},
+        {"[,1]",
+         {{3, "Unrecognised leading character"}, {3, "Expected value while parsing array"}}},
         {"-", {{2, "No digits after initial minus"}}},
         {"01", {{2, "Leading 0 disallowed in number"}}},
         {"1.", {{2, "No digits after decimal point"}}},
@@ -59,9 +57,12 @@ TEST(JsonReaderErrors, EachFailureLeavesItsCodedTrace)
          {{6, "Invalid high character in surrogate pair"}, {6, "Broken unicode character"}}},
         {"\"\\ud83d \"",
          {{6, "Missing low character in surrogate pair"}, {6, "Broken unicode character"}}},
-        {"\"\\ud83d\\u0041\"", {{6, "Invalid low surrogate char"}, {6, "Broken unicode character"}}},
+        {"\"\\ud83d\\u0041\"",
+         {{6, "Invalid low surrogate char"}, {6, "Broken unicode character"}}},
         {"\"\\u12g4\"",
-         {{6, "Missing hex digit in quad"}, {6, "Missing hex quad"}, {6, "Broken unicode character"}}},
+         {{6, "Missing hex digit in quad"},
+          {6, "Missing hex quad"},
+          {6, "Broken unicode character"}}},
         {"\"\\q\"", {{8, "Illegal escape sequence '0x71'"}}},
         {"\"\\n", {{11, "Unexpected EOF while parsing string"}}},
         {"{\"a\": tru}", {{3, "Expected 'true'"}, {3, "Object value expected for key: a"}}},
@@ -81,11 +82,11 @@ TEST(JsonReaderErrors, EachFailureLeavesItsCodedTrace)
         {"{\"a\":1 \"b\":2}", {{3, "Expected ',' or '}' while parsing object"}}},
         {"[[1] [2]]", {{3, "Expected ',' or ']' while parsing array"}}},
     };
-    for (const auto& c : cases) EXPECT_EQ(fragmentTrace(c.text), c.trace) << c.text;
+    for (const auto& c : cases)
+        EXPECT_EQ(fragmentTrace(c.text), c.trace) << c.text;
 }
 
-TEST(JsonReaderErrors, TraceChainsEachRecordToThePreviousOne)
-{
+TEST(JsonReaderErrors, TraceChainsEachRecordToThePreviousOne) {
     CSJsonParser parser;
     ASSERT_FALSE(parser.objectWithString("{\"a\": tru}"));
     const auto& trace = parser.errorTrace();
@@ -95,8 +96,7 @@ TEST(JsonReaderErrors, TraceChainsEachRecordToThePreviousOne)
     EXPECT_EQ(trace[1]->domain, CSJSONErrorDomain);
 }
 
-TEST(JsonReaderErrors, ReadsStopAtTheEndOfTheText)
-{
+TEST(JsonReaderErrors, ReadsStopAtTheEndOfTheText) {
     // Truncated literals, escapes and quads fail without reading past the
     // end, although the bytes after the view would complete them.
     const std::vector<std::tuple<std::string, std::size_t, int>> cases = {
@@ -118,15 +118,14 @@ TEST(JsonReaderErrors, ReadsStopAtTheEndOfTheText)
     }
 }
 
-TEST(JsonReaderErrors, NumbersOutsideTheDecimalKindFailWithCode2)
-{
-    for (const char* text : {"1e128000", "1e-129", "123456789012345678901234567890123456789012", "-1.5e-200"}) {
+TEST(JsonReaderErrors, NumbersOutsideTheDecimalKindFailWithCode2) {
+    for (const char* text :
+         {"1e128000", "1e-129", "123456789012345678901234567890123456789012", "-1.5e-200"}) {
         EXPECT_EQ(fragmentTrace(text), (Trace{{2, "Failed creating decimal instance"}})) << text;
     }
 }
 
-TEST(JsonReaderTopLevel, FragmentAndObjectEntries)
-{
+TEST(JsonReaderTopLevel, FragmentAndObjectEntries) {
     CSJsonParser parser;
     auto value = parser.fragmentWithString("  42 ");
     ASSERT_TRUE(value);
@@ -141,8 +140,7 @@ TEST(JsonReaderTopLevel, FragmentAndObjectEntries)
     EXPECT_EQ(traceOf(parser), (Trace{{12, "Input was 'nil'"}}));
 }
 
-TEST(JsonReaderTopLevel, DepthLimit)
-{
+TEST(JsonReaderTopLevel, DepthLimit) {
     auto nested = [](int levels) { return std::string(levels, '[') + std::string(levels, ']'); };
     CSJsonParser parser;
     EXPECT_TRUE(parser.objectWithString(nested(512)));
@@ -169,33 +167,33 @@ TEST(JsonReaderTopLevel, DepthLimit)
     EXPECT_FALSE(parser.objectWithString(nested(200000)));
 }
 
-TEST(JsonReaderValues, BlanksIncludeVerticalTabAndFormFeed)
-{
+TEST(JsonReaderValues, BlanksIncludeVerticalTabAndFormFeed) {
     const CSJsonValue value = fragment("\v[\f1,\r\t2 \n]\v\f");
     EXPECT_EQ(value, CSJsonValue::array({1, 2}));
-    EXPECT_FALSE(CSJsonParser().fragmentWithString("[1,\xc2\xa0" "2]"));
+    EXPECT_FALSE(CSJsonParser().fragmentWithString("[1,\xc2\xa0"
+                                                   "2]"));
 }
 
-TEST(JsonReaderValues, StringsDecodeEscapesAndSurrogatePairsToUtf8)
-{
+TEST(JsonReaderValues, StringsDecodeEscapesAndSurrogatePairsToUtf8) {
     EXPECT_EQ(fragment("\"\\ud83d\\ude00\"").stringView(), "\xF0\x9F\x98\x80");
     EXPECT_EQ(fragment("\"\\\"\\\\\\/\\b\\f\\n\\r\\t\"").stringView(), "\"\\/\b\f\n\r\t");
     EXPECT_EQ(fragment("\"a\\u0000b\"").stringView(), std::string_view("a\0b", 3));
     EXPECT_EQ(fragment("\"\\u00e9t\\u00C9\"").stringView(), "\xC3\xA9t\xC3\x89");
-    EXPECT_EQ(fragment("\"\xE2\x82\xAC \xF0\x9D\x84\x9E\"").stringView(), "\xE2\x82\xAC \xF0\x9D\x84\x9E");
+    EXPECT_EQ(fragment("\"\xE2\x82\xAC \xF0\x9D\x84\x9E\"").stringView(),
+              "\xE2\x82\xAC \xF0\x9D\x84\x9E");
     const std::string longText(300, 'x');
-    EXPECT_EQ(fragment("\"" + longText + "\\n" + longText + "\"").stringView(), longText + "\n" + longText);
+    EXPECT_EQ(fragment("\"" + longText + "\\n" + longText + "\"").stringView(),
+              longText + "\n" + longText);
 }
 
-TEST(JsonReaderValues, MalformedUtf8InStringsIsRefused)
-{
-    for (const char* text : {"\"\xC3\"", "\"\xED\xA0\x80\"", "\"\xC0\xAF\"", "\"\xF4\x90\x80\x80\"", "\"aaaaaaaaaaaaaaaaaaaa\xFF\""}) {
+TEST(JsonReaderValues, MalformedUtf8InStringsIsRefused) {
+    for (const char* text : {"\"\xC3\"", "\"\xED\xA0\x80\"", "\"\xC0\xAF\"", "\"\xF4\x90\x80\x80\"",
+                             "\"aaaaaaaaaaaaaaaaaaaa\xFF\""}) {
         EXPECT_EQ(fragmentTrace(text), (Trace{{3, "Invalid UTF-8 in string"}})) << text;
     }
 }
 
-TEST(JsonReaderValues, NumbersKeepTheirDecimalDigits)
-{
+TEST(JsonReaderValues, NumbersKeepTheirDecimalDigits) {
     EXPECT_EQ(fragment("0.1").asDecimal(), (CSJsonDecimal{1, -1, false}));
     EXPECT_EQ(fragment("-12.50e3").asDecimal(), (CSJsonDecimal{1250, 1, true}));
     EXPECT_EQ(fragment("1E-128").asDecimal(), (CSJsonDecimal{1, -128, false}));
@@ -213,8 +211,7 @@ TEST(JsonReaderValues, NumbersKeepTheirDecimalDigits)
     EXPECT_EQ(fragment("-12.99").asInt64(), -12);
 }
 
-TEST(JsonReaderValues, RepeatedKeysKeepTheLastValueAtTheFirstPosition)
-{
+TEST(JsonReaderValues, RepeatedKeysKeepTheLastValueAtTheFirstPosition) {
     const CSJsonValue value = fragment("{\"a\":1,\"b\":2,\"a\":3,\"c\":4,\"b\":5}");
     ASSERT_EQ(value.size(), 3u);
     const auto& members = value.members();
@@ -225,7 +222,8 @@ TEST(JsonReaderValues, RepeatedKeysKeepTheLastValueAtTheFirstPosition)
     EXPECT_EQ(members[2].key(), "c");
 
     std::string many = "{";
-    for (int i = 0; i < 300; ++i) many += "\"k" + std::to_string(i % 100) + "\":" + std::to_string(i) + ",";
+    for (int i = 0; i < 300; ++i)
+        many += "\"k" + std::to_string(i % 100) + "\":" + std::to_string(i) + ",";
     many.back() = '}';
     const CSJsonValue large = fragment(many);
     ASSERT_EQ(large.size(), 100u);
@@ -233,8 +231,7 @@ TEST(JsonReaderValues, RepeatedKeysKeepTheLastValueAtTheFirstPosition)
     EXPECT_EQ(large.find("k7")->asInt64(), 207);
 }
 
-TEST(JsonFacade, KeepsTheLastFailureAndHandsOutItsLastRecord)
-{
+TEST(JsonFacade, KeepsTheLastFailureAndHandsOutItsLastRecord) {
     CSJSON json;
     EXPECT_EQ(json.maxDepth(), 512u);
     CSJsonErrorPtr error;

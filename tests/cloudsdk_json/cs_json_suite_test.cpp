@@ -19,16 +19,14 @@ const std::set<std::string> kAcceptedDespiteN = {
     "n_structure_whitespace_formfeed.json",
 };
 
-std::string readFile(const std::filesystem::path& path)
-{
+std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-}  // namespace
+} // namespace
 
-TEST(JsonTestSuite, EveryFileAsItsPrefixDemands)
-{
+TEST(JsonTestSuite, EveryFileAsItsPrefixDemands) {
     const std::filesystem::path folder = JSON_TEST_SUITE_DIR;
     ASSERT_TRUE(std::filesystem::is_directory(folder));
     int counted = 0;
@@ -54,9 +52,9 @@ TEST(JsonTestSuite, EveryFileAsItsPrefixDemands)
     EXPECT_GT(counted, 300);
 }
 
-TEST(JsonTestSuite, DeepNestingBeyondTheLimitIsRefusedNotCrashed)
-{
-    const std::string text = readFile(std::filesystem::path(JSON_TEST_SUITE_DIR) / "n_structure_100000_opening_arrays.json");
+TEST(JsonTestSuite, DeepNestingBeyondTheLimitIsRefusedNotCrashed) {
+    const std::string text = readFile(std::filesystem::path(JSON_TEST_SUITE_DIR) /
+                                      "n_structure_100000_opening_arrays.json");
     CSJsonParser parser;
     EXPECT_FALSE(parser.fragmentWithString(text));
     EXPECT_EQ(parser.errorTrace().front()->code, 7);

@@ -4,8 +4,7 @@
 
 #include "cs_json_value.h"
 
-TEST(JsonValue, StringsInlineAndOnTheHeapCopyAndMove)
-{
+TEST(JsonValue, StringsInlineAndOnTheHeapCopyAndMove) {
     for (std::size_t length : {0u, 13u, 14u, 15u, 200u}) {
         const std::string text(length, 'q');
         CSJsonValue a(text);
@@ -20,14 +19,13 @@ TEST(JsonValue, StringsInlineAndOnTheHeapCopyAndMove)
     }
 }
 
-TEST(JsonValue, ObjectsFindSetRemoveAndCompareWithoutOrder)
-{
+TEST(JsonValue, ObjectsFindSetRemoveAndCompareWithoutOrder) {
     CSJsonValue object = CSJsonValue::object({{"a", 1}, {"b", "two"}});
     ASSERT_TRUE(object.find("b"));
     EXPECT_EQ(object.find("b")->asString(), "two");
     EXPECT_EQ(object.find("c"), nullptr);
     EXPECT_EQ(CSJsonValue(5).find("a"), nullptr);
-    object.set("a", CSJsonValue::array({object}));  // a copy of itself, taken before the change
+    object.set("a", CSJsonValue::array({object})); // a copy of itself, taken before the change
     EXPECT_EQ(object.find("a")->elements()[0].find("a")->asInt64(), 1);
     EXPECT_EQ(object.members()[0].key(), "a");
     EXPECT_EQ(CSJsonValue::object({{"x", 1}, {"y", 2}}), CSJsonValue::object({{"y", 2}, {"x", 1}}));
@@ -35,12 +33,11 @@ TEST(JsonValue, ObjectsFindSetRemoveAndCompareWithoutOrder)
     EXPECT_TRUE(object.remove("b"));
     EXPECT_FALSE(object.remove("b"));
     CSJsonValue inner = CSJsonValue::array({CSJsonValue::array({7})});
-    inner = std::move(inner.mutableElements()[0]);  // a value moved out of its own tree
+    inner = std::move(inner.mutableElements()[0]); // a value moved out of its own tree
     EXPECT_EQ(inner, CSJsonValue::array({7}));
 }
 
-TEST(JsonValue, NumbersCompareByValueAndConvertSaturating)
-{
+TEST(JsonValue, NumbersCompareByValueAndConvertSaturating) {
     EXPECT_EQ(CSJsonValue(CSJsonDecimal{10, -1, false}), CSJsonValue(1));
     EXPECT_NE(CSJsonValue(1), CSJsonValue(true));
     EXPECT_EQ(CSJsonValue(CSJsonDecimal{1, 127, false}).asInt64(), INT64_MAX);

@@ -8,8 +8,7 @@
 
 namespace {
 
-std::string written(const CSJsonValue& value, bool humanReadable = false, bool sortKeys = false)
-{
+std::string written(const CSJsonValue& value, bool humanReadable = false, bool sortKeys = false) {
     CSJsonWriter writer;
     writer.setHumanReadable(humanReadable);
     writer.setSortKeys(sortKeys);
@@ -20,8 +19,7 @@ std::string written(const CSJsonValue& value, bool humanReadable = false, bool s
 
 class CapturedLog {
 public:
-    CapturedLog()
-    {
+    CapturedLog() {
         CSLogSetSink([this](const std::string& line) { lines.push_back(line); });
     }
     ~CapturedLog() { CSLogSetSink(nullptr); }
@@ -33,10 +31,9 @@ struct Replaced : CSJsonProxy {
     std::optional<CSJsonValue> proxyForJson() const override { return replacement; }
 };
 
-}  // namespace
+} // namespace
 
-TEST(JsonWriter, EscapesExactlyControlsQuoteAndBackslash)
-{
+TEST(JsonWriter, EscapesExactlyControlsQuoteAndBackslash) {
     EXPECT_EQ(written("a/b"), "\"a/b\"");
     EXPECT_EQ(written("\x01"), "\"\\u0001\"");
     EXPECT_EQ(written("q\"b\\t\tn\nr\rb\bf\f\x1f"), "\"q\\\"b\\\\t\\tn\\nr\\rb\\bf\\f\\u001f\"");
@@ -44,8 +41,7 @@ TEST(JsonWriter, EscapesExactlyControlsQuoteAndBackslash)
     EXPECT_EQ(written(CSJsonValue(std::string_view("\0", 1))), "\"\\u0000\"");
 }
 
-TEST(JsonWriter, ScalarsAndIntegersAsPlainDigits)
-{
+TEST(JsonWriter, ScalarsAndIntegersAsPlainDigits) {
     EXPECT_EQ(written(CSJsonValue::array({true, false, nullptr, 0, -7, INT64_MIN, UINT64_MAX})),
               "[true,false,null,0,-7,-9223372036854775808,18446744073709551615]");
     EXPECT_EQ(written(CSJsonDecimal{5, 3, false}), "5000");
@@ -54,31 +50,30 @@ TEST(JsonWriter, ScalarsAndIntegersAsPlainDigits)
     EXPECT_EQ(written(CSJsonDecimal{5, -100, false}), "5e-100");
 }
 
-TEST(JsonWriter, HumanReadableLayout)
-{
+TEST(JsonWriter, HumanReadableLayout) {
     const CSJsonValue value = CSJsonValue::object({{"a", 1}, {"b", CSJsonValue::array({1, 2})}});
     EXPECT_EQ(written(value, true), "{\n  \"a\" : 1,\n  \"b\" : [\n    1,\n    2\n  ]\n}");
     EXPECT_EQ(written(value), "{\"a\":1,\"b\":[1,2]}");
-    EXPECT_EQ(written(CSJsonValue::array({CSJsonValue::array(), CSJsonValue::object()}), true), "[\n  [],\n  {}\n]");
+    EXPECT_EQ(written(CSJsonValue::array({CSJsonValue::array(), CSJsonValue::object()}), true),
+              "[\n  [],\n  {}\n]");
 }
 
-TEST(JsonWriter, KeysInInsertionOrderOrSorted)
-{
+TEST(JsonWriter, KeysInInsertionOrderOrSorted) {
     CSJsonValue value = CSJsonValue::object({{"b", 1}, {"a", 2}, {"B", 3}});
     value.set("b", 4);
     EXPECT_EQ(written(value), "{\"b\":4,\"a\":2,\"B\":3}");
     EXPECT_EQ(written(value, false, true), "{\"B\":3,\"a\":2,\"b\":4}");
 }
 
-TEST(JsonWriter, TopLevelKindDepthAndReplacement)
-{
+TEST(JsonWriter, TopLevelKindDepthAndReplacement) {
     CSJsonWriter writer;
     EXPECT_FALSE(writer.stringWithObject("text"));
     ASSERT_EQ(writer.errorTrace().size(), 1u);
     EXPECT_EQ(writer.errorTrace()[0]->code, 4);
 
     CSJsonValue deep = CSJsonValue::array();
-    for (int i = 0; i < 512; ++i) deep = CSJsonValue::object({{"k", std::move(deep)}});
+    for (int i = 0; i < 512; ++i)
+        deep = CSJsonValue::object({{"k", std::move(deep)}});
     EXPECT_FALSE(writer.stringWithObject(deep));
     EXPECT_EQ(writer.errorTrace().front()->description, "Nested too deep");
     EXPECT_EQ(writer.errorTrace()[1]->description, "Unsupported value for key k in object");
@@ -93,8 +88,7 @@ TEST(JsonWriter, TopLevelKindDepthAndReplacement)
     EXPECT_FALSE(writer.stringWithObject(proxy));
 }
 
-TEST(JsonWriter, RoundTripThroughTheReader)
-{
+TEST(JsonWriter, RoundTripThroughTheReader) {
     const std::string text =
         "{\"path\":\"/Photos/\xC3\x89t\xC3\xA9 \\\"2010\\\"\\n\",\"bytes\":524288,\"ratio\":-0.125,"
         "\"list\":[null,true,{\"\":[]}],\"big\":123456789012345678901234567890123456}";
@@ -105,8 +99,7 @@ TEST(JsonWriter, RoundTripThroughTheReader)
     EXPECT_EQ(parser.objectWithString(written(*value, true, true)), value);
 }
 
-TEST(JsonConvenience, FailuresLogOneLineWithTheTrace)
-{
+TEST(JsonConvenience, FailuresLogOneLineWithTheTrace) {
     CapturedLog log;
     EXPECT_EQ(JSONValue("{\"a\":[1,2]}"), CSJsonValue::object({{"a", CSJsonValue::array({1, 2})}}));
     EXPECT_EQ(JSONFragmentValue("\"x\""), CSJsonValue("x"));
@@ -122,8 +115,11 @@ TEST(JsonConvenience, FailuresLogOneLineWithTheTrace)
     EXPECT_FALSE(JSONFragmentValue(""));
     EXPECT_FALSE(JSONRepresentation(CSJsonValue(1)));
     ASSERT_EQ(log.lines.size(), 3u);
-    EXPECT_EQ(log.lines[0],
-              "[ERROR] -JSONValue failed. Error trace is: (Code 3: Expected 'true', Code 3: Object value expected for key: a)");
-    EXPECT_EQ(log.lines[1], "[ERROR] -JSONFragmentValue failed. Error trace is: (Code 11: Unexpected end of string)");
-    EXPECT_EQ(log.lines[2].rfind("[ERROR] -JSONRepresentation failed. Error trace is: (Code 4: ", 0), 0u);
+    EXPECT_EQ(log.lines[0], "[ERROR] -JSONValue failed. Error trace is: (Code 3: Expected 'true', "
+                            "Code 3: Object value expected for key: a)");
+    EXPECT_EQ(
+        log.lines[1],
+        "[ERROR] -JSONFragmentValue failed. Error trace is: (Code 11: Unexpected end of string)");
+    EXPECT_EQ(
+        log.lines[2].rfind("[ERROR] -JSONRepresentation failed. Error trace is: (Code 4: ", 0), 0u);
 }

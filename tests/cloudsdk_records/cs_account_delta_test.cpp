@@ -6,18 +6,17 @@
 
 namespace {
 
-CSJsonValue json(std::string_view text)
-{
+CSJsonValue json(std::string_view text) {
     auto value = CSJsonParser().fragmentWithString(text);
     EXPECT_TRUE(value) << text;
     return value.value_or(CSJsonValue());
 }
 
-}  // namespace
+} // namespace
 
-TEST(AccountInfo, ReadsTheAccountAndItsQuota)
-{
-    const CSJsonValue answer = json(R"({"uid": 12345, "email": "a@example.com", "country": "FR", "display_name": "Ann",
+TEST(AccountInfo, ReadsTheAccountAndItsQuota) {
+    const CSJsonValue answer =
+        json(R"({"uid": 12345, "email": "a@example.com", "country": "FR", "display_name": "Ann",
         "referral_link": "https://example.com/r", "quota_info": {"normal": 100, "shared": 20, "quota": 1000}})");
     const auto info = CSAccountInfo::initWithDictionary(answer);
     ASSERT_TRUE(info);
@@ -39,23 +38,24 @@ TEST(AccountInfo, ReadsTheAccountAndItsQuota)
     EXPECT_FALSE(CSAccountInfo::initWithDictionary(json("[]")));
 }
 
-TEST(AccountInfo, QuotaSumSaturates)
-{
-    const auto quota = CSQuota::initWithDictionary(json(R"({"normal": 9223372036854775807, "shared": 5})"));
+TEST(AccountInfo, QuotaSumSaturates) {
+    const auto quota =
+        CSQuota::initWithDictionary(json(R"({"normal": 9223372036854775807, "shared": 5})"));
     ASSERT_TRUE(quota);
     EXPECT_EQ(quota->totalConsumedBytes(), INT64_MAX);
     EXPECT_EQ(CSQuota::restore(quota->archive()), quota);
 }
 
-TEST(AccountInfo, ArchivesTheOriginalAndRestoresTheOlderLayout)
-{
-    const CSJsonValue answer = json(R"({"uid": 7, "country": "DE", "quota_info": {"normal": 1, "shared": 2, "quota": 3}})");
+TEST(AccountInfo, ArchivesTheOriginalAndRestoresTheOlderLayout) {
+    const CSJsonValue answer = json(
+        R"({"uid": 7, "country": "DE", "quota_info": {"normal": 1, "shared": 2, "quota": 3}})");
     const CSJsonValue archive = CSAccountInfo::initWithDictionary(answer)->archive();
     ASSERT_EQ(archive.size(), 1u);
     EXPECT_EQ(*archive.find("original"), answer);
     EXPECT_EQ(CSAccountInfo::restore(archive)->original(), answer);
 
-    const CSJsonValue older = json(R"({"country": "US", "displayName": "Bo", "userId": "4242", "referralLink": "r",
+    const CSJsonValue older =
+        json(R"({"country": "US", "displayName": "Bo", "userId": "4242", "referralLink": "r",
         "quota": {"normalConsumedBytes": 5, "sharedConsumedBytes": 6, "totalBytes": 70}})");
     const auto restored = CSAccountInfo::restore(older);
     ASSERT_TRUE(restored);
@@ -69,9 +69,9 @@ TEST(AccountInfo, ArchivesTheOriginalAndRestoresTheOlderLayout)
     EXPECT_EQ(restored->quota()->totalBytes(), 70);
 }
 
-TEST(DeltaEntry, ReadsPathAndMetadataOrDeletion)
-{
-    const auto added = CSDeltaEntry::initWithArray(json(R"(["/photos/a.jpg", {"path": "/Photos/a.jpg", "rev": "5"}])"));
+TEST(DeltaEntry, ReadsPathAndMetadataOrDeletion) {
+    const auto added = CSDeltaEntry::initWithArray(
+        json(R"(["/photos/a.jpg", {"path": "/Photos/a.jpg", "rev": "5"}])"));
     ASSERT_TRUE(added);
     EXPECT_EQ(added->lowercasePath(), "/photos/a.jpg");
     ASSERT_TRUE(added->metadata());
@@ -88,13 +88,13 @@ TEST(DeltaEntry, ReadsPathAndMetadataOrDeletion)
     EXPECT_FALSE(odd->metadata());
 }
 
-TEST(DeltaEntry, Equality)
-{
+TEST(DeltaEntry, Equality) {
     const auto a = CSDeltaEntry::initWithArray(json(R"(["/p", null])"));
     const auto b = CSDeltaEntry::initWithArray(json(R"(["/p", null])"));
     const auto c = CSDeltaEntry::initWithArray(json(R"(["/q", null])"));
     const auto withMeta = CSDeltaEntry::initWithArray(json(R"(["/p", {"rev": "1"}])"));
-    const auto sameRev = CSDeltaEntry::initWithArray(json(R"(["/p", {"rev": "1", "path": "/elsewhere"}])"));
+    const auto sameRev =
+        CSDeltaEntry::initWithArray(json(R"(["/p", {"rev": "1", "path": "/elsewhere"}])"));
     EXPECT_EQ(*a, *b);
     EXPECT_FALSE(a->isEqualToDeltaEntry(&*c));
     EXPECT_FALSE(a->isEqualToDeltaEntry(&*withMeta));

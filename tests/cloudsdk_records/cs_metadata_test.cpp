@@ -5,25 +5,23 @@
 
 namespace {
 
-CSJsonValue json(std::string_view text)
-{
+CSJsonValue json(std::string_view text) {
     auto value = CSJsonParser().fragmentWithString(text);
     EXPECT_TRUE(value) << text;
     return value.value_or(CSJsonValue());
 }
 
-CSMetadata metadata(std::string_view text)
-{
+CSMetadata metadata(std::string_view text) {
     auto record = CSMetadata::initWithDictionary(json(text));
     EXPECT_TRUE(record) << text;
     return record.value_or(CSMetadata());
 }
 
-}  // namespace
+} // namespace
 
-TEST(Metadata, ReadsAFileDictionary)
-{
-    const CSMetadata file = metadata(R"({"bytes": 524288, "size": "512 KB", "is_dir": false, "path": "/Apps/Notes/a.txt",
+TEST(Metadata, ReadsAFileDictionary) {
+    const CSMetadata file = metadata(
+        R"({"bytes": 524288, "size": "512 KB", "is_dir": false, "path": "/Apps/Notes/a.txt",
         "thumb_exists": true, "modified": "Sat, 21 Aug 2010 22:31:20 +0000", "client_mtime": "Mon, 1 Aug 2010 00:00:00 +0000",
         "rev": "1f2e", "revision": 31, "root": "cloud", "icon": "page_white_text", "mime_type": "text/plain"})");
     EXPECT_EQ(file.totalBytes(), 524288);
@@ -42,9 +40,9 @@ TEST(Metadata, ReadsAFileDictionary)
     EXPECT_FALSE(file.isDeleted());
 }
 
-TEST(Metadata, FieldsOfTheWrongKindReadAsMissing)
-{
-    const CSMetadata m = metadata(R"({"bytes": "12abc", "path": 7, "is_dir": "yes", "thumb_exists": 2,
+TEST(Metadata, FieldsOfTheWrongKindReadAsMissing) {
+    const CSMetadata m =
+        metadata(R"({"bytes": "12abc", "path": 7, "is_dir": "yes", "thumb_exists": 2,
         "modified": 1282429880, "rev": null, "revision": [1], "contents": {"a": 1}, "is_deleted": {}})");
     EXPECT_EQ(m.totalBytes(), 12) << "an integer may come as text that begins with it";
     EXPECT_FALSE(m.path());
@@ -60,17 +58,16 @@ TEST(Metadata, FieldsOfTheWrongKindReadAsMissing)
     EXPECT_FALSE(CSMetadata::initWithDictionary(json("\"x\"")));
 }
 
-TEST(Metadata, IntegersSaturateAtTheLimits)
-{
+TEST(Metadata, IntegersSaturateAtTheLimits) {
     EXPECT_EQ(metadata(R"({"bytes": 99999999999999999999999})").totalBytes(), INT64_MAX);
     EXPECT_EQ(metadata(R"({"bytes": -1e30})").totalBytes(), INT64_MIN);
     EXPECT_EQ(metadata(R"({"revision": "-99999999999999999999"})").revision(), INT64_MIN);
     EXPECT_EQ(metadata(R"({"bytes": 1.9e3})").totalBytes(), 1900);
 }
 
-TEST(Metadata, FolderListingsNestInOrder)
-{
-    const CSMetadata folder = metadata(R"({"path": "/Photos/", "is_dir": true, "hash": "h1", "contents": [
+TEST(Metadata, FolderListingsNestInOrder) {
+    const CSMetadata folder =
+        metadata(R"({"path": "/Photos/", "is_dir": true, "hash": "h1", "contents": [
         {"path": "/Photos/b.jpg", "rev": "2"}, 17, {"path": "/Photos/Sub", "is_dir": true, "contents": []},
         {"path": "/Photos/a.jpg", "rev": "1"}]})");
     ASSERT_NE(folder.contents(), nullptr);
@@ -84,8 +81,7 @@ TEST(Metadata, FolderListingsNestInOrder)
     EXPECT_EQ(metadata(R"({"path": "/"})").filename(), "/");
 }
 
-TEST(Metadata, EqualityFollowsRev)
-{
+TEST(Metadata, EqualityFollowsRev) {
     const CSMetadata a = metadata(R"({"rev": "abc", "path": "/one"})");
     const CSMetadata b = metadata(R"({"rev": "abc", "path": "/two"})");
     const CSMetadata c = metadata(R"({"rev": "abd", "path": "/one"})");
@@ -97,15 +93,16 @@ TEST(Metadata, EqualityFollowsRev)
     EXPECT_EQ(none1, none1);
 }
 
-TEST(Metadata, ArchiveRestoresEveryField)
-{
-    const CSMetadata folder = metadata(R"({"path": "/Photos", "is_dir": true, "hash": "h", "size": "0 bytes",
+TEST(Metadata, ArchiveRestoresEveryField) {
+    const CSMetadata folder =
+        metadata(R"({"path": "/Photos", "is_dir": true, "hash": "h", "size": "0 bytes",
         "root": "cloud", "icon": "folder", "rev": "9", "revision": 9, "thumb_exists": true, "bytes": 5, "is_deleted": true,
         "modified": "Sat, 21 Aug 2010 22:31:20 +0000", "contents": [{"path": "/Photos/x", "rev": "8",
         "client_mtime": "Thu, 01 Jan 1970 00:00:01 +0000"}]})");
     const CSJsonValue archive = folder.archive();
-    for (const char* key : {"thumbnailExists", "totalBytes", "lastModifiedDate", "path", "isDirectory", "contents", "hash",
-                            "humanReadableSize", "root", "icon", "rev", "revision", "isDeleted"})
+    for (const char* key :
+         {"thumbnailExists", "totalBytes", "lastModifiedDate", "path", "isDirectory", "contents",
+          "hash", "humanReadableSize", "root", "icon", "rev", "revision", "isDeleted"})
         EXPECT_NE(archive.find(key), nullptr) << key;
     EXPECT_EQ(archive.find("filename"), nullptr);
     EXPECT_TRUE(archive.find("thumbnailExists")->isBool());

@@ -19,103 +19,107 @@ namespace fs = std::filesystem;
 namespace {
 
 TEST(ServiceEndpoints, DefaultsAreTheServiceHostsWithThePinnedRoots) {
-  const CSServiceEndpoints e = CSServiceEndpoints::defaults();
-  EXPECT_EQ(e.apiAuthority(), kCSCloudAPIHost);
-  EXPECT_EQ(e.contentAuthority(), kCSCloudAPIContentHost);
-  EXPECT_EQ(e.webAuthority(), kCSCloudWebHost);
-  EXPECT_TRUE(e.usePinnedRoots);
-  EXPECT_EQ(kCSRootCloud, "cloud");
+    const CSServiceEndpoints e = CSServiceEndpoints::defaults();
+    EXPECT_EQ(e.apiAuthority(), kCSCloudAPIHost);
+    EXPECT_EQ(e.contentAuthority(), kCSCloudAPIContentHost);
+    EXPECT_EQ(e.webAuthority(), kCSCloudWebHost);
+    EXPECT_TRUE(e.usePinnedRoots);
+    EXPECT_EQ(kCSRootCloud, "cloud");
 }
 
 TEST(ServiceEndpoints, AnExplicitServiceTrustsOnlyItsCertificateFile) {
-  TestEnvironment env;
-  const fs::path ca = env.root() / "ca.pem";
-  auto root = makeRootCA("Endpoint Root");
-  ASSERT_TRUE(root.writePem(ca.string()));
-  std::string error;
-  auto e = CSServiceEndpoints::forService("https://127.0.0.1:8443", ca.string(), &error);
-  ASSERT_TRUE(e) << error;
-  EXPECT_EQ(e->apiAuthority(), "127.0.0.1:8443");
-  EXPECT_EQ(e->webAuthority(), "127.0.0.1:8443");
-  EXPECT_FALSE(e->usePinnedRoots);
-  ASSERT_EQ(e->trustAnchors.size(), 1u);
-  EXPECT_EQ(e->trustAnchors[0], root.der());
-  EXPECT_TRUE(CSServiceEndpoints::forService("https://cloud.test/", ca.string()));
+    TestEnvironment env;
+    const fs::path ca = env.root() / "ca.pem";
+    auto root = makeRootCA("Endpoint Root");
+    ASSERT_TRUE(root.writePem(ca.string()));
+    std::string error;
+    auto e = CSServiceEndpoints::forService("https://127.0.0.1:8443", ca.string(), &error);
+    ASSERT_TRUE(e) << error;
+    EXPECT_EQ(e->apiAuthority(), "127.0.0.1:8443");
+    EXPECT_EQ(e->webAuthority(), "127.0.0.1:8443");
+    EXPECT_FALSE(e->usePinnedRoots);
+    ASSERT_EQ(e->trustAnchors.size(), 1u);
+    EXPECT_EQ(e->trustAnchors[0], root.der());
+    EXPECT_TRUE(CSServiceEndpoints::forService("https://cloud.test/", ca.string()));
 
-  for (const char* bad : {"http://127.0.0.1:8443", "https://:8443", "https://h:0", "https://h:70000", "https://h:8x",
-                          "https://h/path"}) {
-    EXPECT_FALSE(CSServiceEndpoints::forService(bad, ca.string(), &error)) << bad;
-    EXPECT_FALSE(error.empty());
-  }
-  EXPECT_FALSE(CSServiceEndpoints::forService("https://h", (env.root() / "missing.pem").string(), &error));
-  std::ofstream(env.root() / "empty.pem") << "no certificate here";
-  EXPECT_FALSE(CSServiceEndpoints::forService("https://h", (env.root() / "empty.pem").string(), &error));
+    for (const char* bad : {"http://127.0.0.1:8443", "https://:8443", "https://h:0",
+                            "https://h:70000", "https://h:8x", "https://h/path"}) {
+        EXPECT_FALSE(CSServiceEndpoints::forService(bad, ca.string(), &error)) << bad;
+        EXPECT_FALSE(error.empty());
+    }
+    EXPECT_FALSE(
+        CSServiceEndpoints::forService("https://h", (env.root() / "missing.pem").string(), &error));
+    std::ofstream(env.root() / "empty.pem") << "no certificate here";
+    EXPECT_FALSE(
+        CSServiceEndpoints::forService("https://h", (env.root() / "empty.pem").string(), &error));
 }
 
 TEST(SecretStore, PrivateFilesReplacedAtomically) {
-  TestEnvironment env;
-  platform::SecretStore store;
-  EXPECT_EQ(store.folder(), env.dataHome() / "Mobrix" / "secrets");
-  std::string data;
-  EXPECT_EQ(store.read("svc", &data).kind, platform::SecretStatus::notFound);
-  EXPECT_EQ(store.remove("svc").kind, platform::SecretStatus::notFound);
-  ASSERT_TRUE(store.write("svc", "one").isOk());
-  ASSERT_TRUE(store.write("svc", "two").isOk());
-  ASSERT_TRUE(store.read("svc", &data).isOk());
-  EXPECT_EQ(data, "two");
-  struct stat st {};
-  ASSERT_EQ(::stat(store.pathFor("svc").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
-  for (const fs::path& folder : {store.folder(), store.folder().parent_path()}) {
-    ASSERT_EQ(::stat(folder.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u) << folder;
-  }
-  EXPECT_EQ(std::distance(fs::directory_iterator(store.folder()), fs::directory_iterator()), 1)
-      << "no temporary file is left";
-  ASSERT_TRUE(store.remove("svc").isOk());
-  EXPECT_FALSE(fs::exists(store.pathFor("svc")));
+    TestEnvironment env;
+    platform::SecretStore store;
+    EXPECT_EQ(store.folder(), env.dataHome() / "Mobrix" / "secrets");
+    std::string data;
+    EXPECT_EQ(store.read("svc", &data).kind, platform::SecretStatus::notFound);
+    EXPECT_EQ(store.remove("svc").kind, platform::SecretStatus::notFound);
+    ASSERT_TRUE(store.write("svc", "one").isOk());
+    ASSERT_TRUE(store.write("svc", "two").isOk());
+    ASSERT_TRUE(store.read("svc", &data).isOk());
+    EXPECT_EQ(data, "two");
+    struct stat st {};
+    ASSERT_EQ(::stat(store.pathFor("svc").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    for (const fs::path& folder : {store.folder(), store.folder().parent_path()}) {
+        ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u) << folder;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(store.folder()), fs::directory_iterator()), 1)
+        << "no temporary file is left";
+    ASSERT_TRUE(store.remove("svc").isOk());
+    EXPECT_FALSE(fs::exists(store.pathFor("svc")));
 }
 
 TEST(SecretStore, ServiceNamesNeverLeaveTheFolder) {
-  TestEnvironment env;
-  platform::SecretStore store;
-  for (const char* name : {"../escape", "/abs/path", ".hidden", "a/b", "", "com.mobrix.app.cloud.auth"}) {
-    const fs::path p = store.pathFor(name);
-    EXPECT_EQ(p.parent_path(), store.folder()) << name;
-    EXPECT_NE(p.filename().string()[0], '.') << name;
-  }
-  EXPECT_NE(store.pathFor("a/b"), store.pathFor("a%2Fb"));
+    TestEnvironment env;
+    platform::SecretStore store;
+    for (const char* name :
+         {"../escape", "/abs/path", ".hidden", "a/b", "", "com.mobrix.app.cloud.auth"}) {
+        const fs::path p = store.pathFor(name);
+        EXPECT_EQ(p.parent_path(), store.folder()) << name;
+        EXPECT_NE(p.filename().string()[0], '.') << name;
+    }
+    EXPECT_NE(store.pathFor("a/b"), store.pathFor("a%2Fb"));
 }
 
 TEST(SecretStore, ALinkPlantedAtTheFolderIsRefused) {
-  TestEnvironment env;
-  fs::create_directories(env.dataHome() / "Mobrix");
-  fs::create_directories(env.root() / "elsewhere");
-  fs::create_directory_symlink(env.root() / "elsewhere", env.dataHome() / "Mobrix" / "secrets");
-  platform::SecretStore store;
-  EXPECT_FALSE(store.write("svc", "secret").isOk());
-  EXPECT_TRUE(fs::is_empty(env.root() / "elsewhere"));
+    TestEnvironment env;
+    fs::create_directories(env.dataHome() / "Mobrix");
+    fs::create_directories(env.root() / "elsewhere");
+    fs::create_directory_symlink(env.root() / "elsewhere", env.dataHome() / "Mobrix" / "secrets");
+    platform::SecretStore store;
+    EXPECT_FALSE(store.write("svc", "secret").isOk());
+    EXPECT_TRUE(fs::is_empty(env.root() / "elsewhere"));
 }
 
 TEST(SecretStoreKeychain, KeychainStatuses) {
-  TestEnvironment env;
-  platform::SecretStoreKeychain keychain;
-  OAuthKeychainItemKey key;
-  key.account = "kOAuthCredentialAccessToken";
-  key.server = "api.cloud.example";
-  OAuthKeychainItemKey other = key;
-  other.server.reset();
-  std::string data;
-  EXPECT_EQ(keychain.findItem(key, &data), kOAuthKeychainItemNotFound);
-  EXPECT_EQ(keychain.updateItem(key, "x"), kOAuthKeychainItemNotFound);
-  EXPECT_EQ(keychain.addItem(key, kOAuthKeychainItemType, "token"), kOAuthKeychainSuccess);
-  EXPECT_EQ(keychain.addItem(key, kOAuthKeychainItemType, "again"), kOAuthKeychainDuplicateItem);
-  EXPECT_EQ(keychain.updateItem(key, "token2"), kOAuthKeychainSuccess);
-  EXPECT_EQ(keychain.findItem(other, &data), kOAuthKeychainItemNotFound) << "an absent server is another item";
-  ASSERT_EQ(keychain.findItem(key, &data), kOAuthKeychainSuccess);
-  EXPECT_EQ(data, "token2");
-  EXPECT_EQ(keychain.deleteItem(key), kOAuthKeychainSuccess);
-  EXPECT_EQ(keychain.deleteItem(key), kOAuthKeychainItemNotFound);
+    TestEnvironment env;
+    platform::SecretStoreKeychain keychain;
+    OAuthKeychainItemKey key;
+    key.account = "kOAuthCredentialAccessToken";
+    key.server = "api.cloud.example";
+    OAuthKeychainItemKey other = key;
+    other.server.reset();
+    std::string data;
+    EXPECT_EQ(keychain.findItem(key, &data), kOAuthKeychainItemNotFound);
+    EXPECT_EQ(keychain.updateItem(key, "x"), kOAuthKeychainItemNotFound);
+    EXPECT_EQ(keychain.addItem(key, kOAuthKeychainItemType, "token"), kOAuthKeychainSuccess);
+    EXPECT_EQ(keychain.addItem(key, kOAuthKeychainItemType, "again"), kOAuthKeychainDuplicateItem);
+    EXPECT_EQ(keychain.updateItem(key, "token2"), kOAuthKeychainSuccess);
+    EXPECT_EQ(keychain.findItem(other, &data), kOAuthKeychainItemNotFound)
+        << "an absent server is another item";
+    ASSERT_EQ(keychain.findItem(key, &data), kOAuthKeychainSuccess);
+    EXPECT_EQ(data, "token2");
+    EXPECT_EQ(keychain.deleteItem(key), kOAuthKeychainSuccess);
+    EXPECT_EQ(keychain.deleteItem(key), kOAuthKeychainItemNotFound);
 }
 
-}  // namespace
+} // namespace

@@ -33,329 +33,355 @@ constexpr char kKey[] = "q7w2k9x4m1z8r5t";
 constexpr char kSecret[] = "h3n6p0v2c8j5y1f";
 
 class RecordingPresenter : public platform::LinkPresenter {
- public:
-  void presentLink(const QUrl& url, QObject*, CSSession* session) override {
-    urls.push_back(url.toString(QUrl::FullyEncoded).toStdString());
-    sessions.push_back(session);
-  }
-  std::vector<std::string> urls;
-  std::vector<CSSession*> sessions;
+public:
+    void presentLink(const QUrl& url, QObject*, CSSession* session) override {
+        urls.push_back(url.toString(QUrl::FullyEncoded).toStdString());
+        sessions.push_back(session);
+    }
+    std::vector<std::string> urls;
+    std::vector<CSSession*> sessions;
 };
 
-
 class SessionTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    presenter = std::make_shared<RecordingPresenter>();
-    platform::LinkPresenter::setShared(presenter);
-    opener = std::make_shared<platform::FakeUrlOpener>();
-    platform::UrlOpener::setShared(opener);
-  }
-  void TearDown() override {
-    platform::LinkPresenter::setShared(nullptr);
-    platform::UrlOpener::setShared(nullptr);
-  }
-
-  fs::path credentialsFile() const { return platform::SecretStore().pathFor(CSKeychain::serviceName()); }
-
-  std::string credentialsText() const {
-    std::ifstream in(credentialsFile());
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
-
-  void writeRecord(const std::string& json) { ASSERT_TRUE(platform::SecretStore().write(CSKeychain::serviceName(), json).isOk()); }
-
-  CSJsonValue record() { return CSKeychain::credentials().value_or(CSJsonValue()); }
-
-  std::vector<std::string> storedUserIds() {
-    std::vector<std::string> ids;
-    const CSJsonValue r = record();
-    if (const CSJsonValue* users = r.find("kCSCloudUserCredentials")) {
-      for (const auto& u : users->elements()) ids.push_back(u.find("kCSCloudUserId")->asString());
+protected:
+    void SetUp() override {
+        presenter = std::make_shared<RecordingPresenter>();
+        platform::LinkPresenter::setShared(presenter);
+        opener = std::make_shared<platform::FakeUrlOpener>();
+        platform::UrlOpener::setShared(opener);
     }
-    return ids;
-  }
+    void TearDown() override {
+        platform::LinkPresenter::setShared(nullptr);
+        platform::UrlOpener::setShared(nullptr);
+    }
 
-  std::string nonce() { return platform::UserDefaults().stringForKey(kCSCloudSyncNonceKey).toStdString(); }
+    fs::path credentialsFile() const {
+        return platform::SecretStore().pathFor(CSKeychain::serviceName());
+    }
 
-  TestEnvironment env;
-  std::shared_ptr<RecordingPresenter> presenter;
-  std::shared_ptr<platform::FakeUrlOpener> opener;
+    std::string credentialsText() const {
+        std::ifstream in(credentialsFile());
+        std::ostringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+
+    void writeRecord(const std::string& json) {
+        ASSERT_TRUE(platform::SecretStore().write(CSKeychain::serviceName(), json).isOk());
+    }
+
+    CSJsonValue record() { return CSKeychain::credentials().value_or(CSJsonValue()); }
+
+    std::vector<std::string> storedUserIds() {
+        std::vector<std::string> ids;
+        const CSJsonValue r = record();
+        if (const CSJsonValue* users = r.find("kCSCloudUserCredentials")) {
+            for (const auto& u : users->elements())
+                ids.push_back(u.find("kCSCloudUserId")->asString());
+        }
+        return ids;
+    }
+
+    std::string nonce() {
+        return platform::UserDefaults().stringForKey(kCSCloudSyncNonceKey).toStdString();
+    }
+
+    TestEnvironment env;
+    std::shared_ptr<RecordingPresenter> presenter;
+    std::shared_ptr<platform::FakeUrlOpener> opener;
 };
 
 TEST_F(SessionTest, LegacyUserDefaultsMoveIntoTheCredentialStore) {
-  {
-    platform::UserDefaults d;
-    d.setObject(QVariantMap{{"kOAuthCredentialConsumerKey", kKey},
-                            {"kOAuthCredentialAccessToken", "old-token"},
-                            {"kOAuthCredentialAccessTokenSecret", "old-secret"}},
-                "kCSCloudSavedCredentialsKey");
-    QVariantList users{QVariantMap{{"kCSCloudUserId", "11"},
-                                   {"kOAuthCredentialAccessToken", "t11"},
-                                   {"kOAuthCredentialAccessTokenSecret", "s11"}},
-                       QVariantMap{{"kCSCloudUserId", "22"},
-                                   {"kOAuthCredentialAccessToken", "t22"},
-                                   {"kOAuthCredentialAccessTokenSecret", "s22"}}};
-    d.setObject(QVariantMap{{"kOAuthCredentialConsumerKey", kKey}, {"kCSCloudUserCredentials", users}},
-                "kCSCloudSavedCredentials");
-    ASSERT_TRUE(d.sync());
-  }
-  CSSession session(kKey, kSecret, "cloud");
-  // The real users replace the "unknown" one of the older single-user entry.
-  EXPECT_EQ(session.userIds(), (std::vector<std::string>{"11", "22"}));
-  EXPECT_EQ(*session.credentialStoreForUserId("22")->accessTokenSecret(), "s22");
-  EXPECT_EQ(storedUserIds(), (std::vector<std::string>{"11", "22"}));
-  EXPECT_EQ(record().find("CSCredentialVersion")->asInt64(), 3);
-  platform::UserDefaults after;
-  EXPECT_FALSE(after.contains("kCSCloudSavedCredentialsKey"));
-  EXPECT_FALSE(after.contains("kCSCloudSavedCredentials"));
+    {
+        platform::UserDefaults d;
+        d.setObject(QVariantMap{{"kOAuthCredentialConsumerKey", kKey},
+                                {"kOAuthCredentialAccessToken", "old-token"},
+                                {"kOAuthCredentialAccessTokenSecret", "old-secret"}},
+                    "kCSCloudSavedCredentialsKey");
+        QVariantList users{QVariantMap{{"kCSCloudUserId", "11"},
+                                       {"kOAuthCredentialAccessToken", "t11"},
+                                       {"kOAuthCredentialAccessTokenSecret", "s11"}},
+                           QVariantMap{{"kCSCloudUserId", "22"},
+                                       {"kOAuthCredentialAccessToken", "t22"},
+                                       {"kOAuthCredentialAccessTokenSecret", "s22"}}};
+        d.setObject(
+            QVariantMap{{"kOAuthCredentialConsumerKey", kKey}, {"kCSCloudUserCredentials", users}},
+            "kCSCloudSavedCredentials");
+        ASSERT_TRUE(d.sync());
+    }
+    CSSession session(kKey, kSecret, "cloud");
+    // The real users replace the "unknown" one of the older single-user entry.
+    EXPECT_EQ(session.userIds(), (std::vector<std::string>{"11", "22"}));
+    EXPECT_EQ(*session.credentialStoreForUserId("22")->accessTokenSecret(), "s22");
+    EXPECT_EQ(storedUserIds(), (std::vector<std::string>{"11", "22"}));
+    EXPECT_EQ(record().find("CSCredentialVersion")->asInt64(), 3);
+    platform::UserDefaults after;
+    EXPECT_FALSE(after.contains("kCSCloudSavedCredentialsKey"));
+    EXPECT_FALSE(after.contains("kCSCloudSavedCredentials"));
 }
 
 TEST_F(SessionTest, LegacyEntriesOfAnotherAppKeyAreDroppedUnread) {
-  {
-    platform::UserDefaults d;
-    d.setObject(QVariantMap{{"kOAuthCredentialConsumerKey", "someoneelse"},
-                            {"kOAuthCredentialAccessToken", "t"},
-                            {"kOAuthCredentialAccessTokenSecret", "s"}},
-                "kCSCloudSavedCredentialsKey");
-    ASSERT_TRUE(d.sync());
-  }
-  CSSession session(kKey, kSecret, "cloud");
-  EXPECT_FALSE(session.isLinked());
-  EXPECT_FALSE(platform::UserDefaults().contains("kCSCloudSavedCredentialsKey"));
+    {
+        platform::UserDefaults d;
+        d.setObject(QVariantMap{{"kOAuthCredentialConsumerKey", "someoneelse"},
+                                {"kOAuthCredentialAccessToken", "t"},
+                                {"kOAuthCredentialAccessTokenSecret", "s"}},
+                    "kCSCloudSavedCredentialsKey");
+        ASSERT_TRUE(d.sync());
+    }
+    CSSession session(kKey, kSecret, "cloud");
+    EXPECT_FALSE(session.isLinked());
+    EXPECT_FALSE(platform::UserDefaults().contains("kCSCloudSavedCredentialsKey"));
 }
 
 TEST_F(SessionTest, StoredRecordVersions) {
-  {
-    SCOPED_TRACE("version 1: one user \"unknown\", rewritten as version 3 at once");
-    writeRecord(R"({"kOAuthCredentialConsumerKey":"q7w2k9x4m1z8r5t","CSCredentialVersion":1,)"
-                R"("kOAuthCredentialAccessToken":"t1","kOAuthCredentialAccessTokenSecret":"s1"})");
-    CSSession session(kKey, kSecret, "cloud");
-    EXPECT_EQ(session.userIds(), std::vector<std::string>{"unknown"});
-    EXPECT_EQ(*session.credentialStoreForUserId("unknown")->accessToken(), "t1");
-    EXPECT_EQ(record().find("CSCredentialVersion")->asInt64(), 3);
-    EXPECT_EQ(storedUserIds(), std::vector<std::string>{"unknown"});
-  }
-  {
-    SCOPED_TRACE("version 2 (and a missing version): the list, rewritten");
-    writeRecord(R"({"kOAuthCredentialConsumerKey":"q7w2k9x4m1z8r5t",)"
-                R"("kCSCloudUserCredentials":[{"kCSCloudUserId":"5","kOAuthCredentialAccessToken":"t5",)"
-                R"("kOAuthCredentialAccessTokenSecret":"s5"}]})");
-    CSSession session(kKey, kSecret, "cloud");
-    EXPECT_EQ(session.userIds(), std::vector<std::string>{"5"});
-    EXPECT_EQ(record().find("CSCredentialVersion")->asInt64(), 3);
-  }
-  {
-    SCOPED_TRACE("version 3: read without being written");
-    const std::string text =
-        "{ \"kOAuthCredentialConsumerKey\" : \"q7w2k9x4m1z8r5t\", \"CSCredentialVersion\" : 3,\n"
-        "  \"kCSCloudUserCredentials\" : [ {\"kCSCloudUserId\":\"7\",\"kOAuthCredentialAccessToken\":\"t7\","
-        "\"kOAuthCredentialAccessTokenSecret\":\"s7\"}, {\"kCSCloudUserId\":\"8\",\"kOAuthCredentialAccessToken\":"
-        "\"t8\",\"kOAuthCredentialAccessTokenSecret\":\"s8\"} ] }";
-    writeRecord(text);
-    CSSession session(kKey, kSecret, "cloud");
-    EXPECT_EQ(session.userIds(), (std::vector<std::string>{"7", "8"}));
-    EXPECT_EQ(credentialsText(), text);
-  }
-  {
-    SCOPED_TRACE("another app key's record is deleted");
-    writeRecord(R"({"kOAuthCredentialConsumerKey":"other","CSCredentialVersion":3,"kCSCloudUserCredentials":[]})");
-    CSSession session(kKey, kSecret, "cloud");
-    EXPECT_FALSE(session.isLinked());
-    EXPECT_FALSE(fs::exists(credentialsFile()));
-  }
+    {
+        SCOPED_TRACE("version 1: one user \"unknown\", rewritten as version 3 at once");
+        writeRecord(
+            R"({"kOAuthCredentialConsumerKey":"q7w2k9x4m1z8r5t","CSCredentialVersion":1,)"
+            R"("kOAuthCredentialAccessToken":"t1","kOAuthCredentialAccessTokenSecret":"s1"})");
+        CSSession session(kKey, kSecret, "cloud");
+        EXPECT_EQ(session.userIds(), std::vector<std::string>{"unknown"});
+        EXPECT_EQ(*session.credentialStoreForUserId("unknown")->accessToken(), "t1");
+        EXPECT_EQ(record().find("CSCredentialVersion")->asInt64(), 3);
+        EXPECT_EQ(storedUserIds(), std::vector<std::string>{"unknown"});
+    }
+    {
+        SCOPED_TRACE("version 2 (and a missing version): the list, rewritten");
+        writeRecord(
+            R"({"kOAuthCredentialConsumerKey":"q7w2k9x4m1z8r5t",)"
+            R"("kCSCloudUserCredentials":[{"kCSCloudUserId":"5","kOAuthCredentialAccessToken":"t5",)"
+            R"("kOAuthCredentialAccessTokenSecret":"s5"}]})");
+        CSSession session(kKey, kSecret, "cloud");
+        EXPECT_EQ(session.userIds(), std::vector<std::string>{"5"});
+        EXPECT_EQ(record().find("CSCredentialVersion")->asInt64(), 3);
+    }
+    {
+        SCOPED_TRACE("version 3: read without being written");
+        const std::string text = "{ \"kOAuthCredentialConsumerKey\" : \"q7w2k9x4m1z8r5t\", "
+                                 "\"CSCredentialVersion\" : 3,\n"
+                                 "  \"kCSCloudUserCredentials\" : [ "
+                                 "{\"kCSCloudUserId\":\"7\",\"kOAuthCredentialAccessToken\":\"t7\","
+                                 "\"kOAuthCredentialAccessTokenSecret\":\"s7\"}, "
+                                 "{\"kCSCloudUserId\":\"8\",\"kOAuthCredentialAccessToken\":"
+                                 "\"t8\",\"kOAuthCredentialAccessTokenSecret\":\"s8\"} ] }";
+        writeRecord(text);
+        CSSession session(kKey, kSecret, "cloud");
+        EXPECT_EQ(session.userIds(), (std::vector<std::string>{"7", "8"}));
+        EXPECT_EQ(credentialsText(), text);
+    }
+    {
+        SCOPED_TRACE("another app key's record is deleted");
+        writeRecord(
+            R"({"kOAuthCredentialConsumerKey":"other","CSCredentialVersion":3,"kCSCloudUserCredentials":[]})");
+        CSSession session(kKey, kSecret, "cloud");
+        EXPECT_FALSE(session.isLinked());
+        EXPECT_FALSE(fs::exists(credentialsFile()));
+    }
 }
 
 TEST_F(SessionTest, UsersKeepLinkOrderLatestFirstAcrossARestart) {
-  {
-    CSSession session(kKey, kSecret, "cloud");
-    session.updateAccessToken("tu", "su", kCSCloudUnknownUserId);
-    session.updateAccessToken("ta", "sa", "100");
-    EXPECT_EQ(session.userIds(), std::vector<std::string>{"100"}) << "a real user replaces \"unknown\"";
-    session.updateAccessToken("tb", "sb", "200");
-    session.updateAccessToken("tc", "sc", "300");
-    session.updateAccessToken("ta2", "sa2", "100");
-    EXPECT_EQ(session.userIds(), (std::vector<std::string>{"100", "300", "200"}));
-  }
-  CSSession again(kKey, kSecret, "cloud");
-  EXPECT_EQ(again.userIds(), (std::vector<std::string>{"100", "300", "200"}));
-  EXPECT_EQ(*again.credentialStoreForUserId("100")->accessToken(), "ta2");
+    {
+        CSSession session(kKey, kSecret, "cloud");
+        session.updateAccessToken("tu", "su", kCSCloudUnknownUserId);
+        session.updateAccessToken("ta", "sa", "100");
+        EXPECT_EQ(session.userIds(), std::vector<std::string>{"100"})
+            << "a real user replaces \"unknown\"";
+        session.updateAccessToken("tb", "sb", "200");
+        session.updateAccessToken("tc", "sc", "300");
+        session.updateAccessToken("ta2", "sa2", "100");
+        EXPECT_EQ(session.userIds(), (std::vector<std::string>{"100", "300", "200"}));
+    }
+    CSSession again(kKey, kSecret, "cloud");
+    EXPECT_EQ(again.userIds(), (std::vector<std::string>{"100", "300", "200"}));
+    EXPECT_EQ(*again.credentialStoreForUserId("100")->accessToken(), "ta2");
 }
 
 TEST_F(SessionTest, UnlinkingAndTheCredentialFilesMode) {
-  CSSession session(kKey, kSecret, "cloud");
-  session.updateAccessToken("t", "s", "1");
-  struct stat st {};
-  ASSERT_EQ(::stat(credentialsFile().c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
-  ASSERT_EQ(::stat(credentialsFile().parent_path().c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0700u);
-  EXPECT_EQ(credentialsFile().parent_path().parent_path(), env.dataHome() / "Mobrix");
+    CSSession session(kKey, kSecret, "cloud");
+    session.updateAccessToken("t", "s", "1");
+    struct stat st {};
+    ASSERT_EQ(::stat(credentialsFile().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ASSERT_EQ(::stat(credentialsFile().parent_path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(credentialsFile().parent_path().parent_path(), env.dataHome() / "Mobrix");
 
-  session.unlinkUserId("1");
-  EXPECT_FALSE(session.isLinked());
-  ASSERT_TRUE(fs::exists(credentialsFile()));
-  EXPECT_TRUE(storedUserIds().empty()) << "the last user's unlink leaves a record with an empty list";
+    session.unlinkUserId("1");
+    EXPECT_FALSE(session.isLinked());
+    ASSERT_TRUE(fs::exists(credentialsFile()));
+    EXPECT_TRUE(storedUserIds().empty())
+        << "the last user's unlink leaves a record with an empty list";
 
-  session.updateAccessToken("t", "s", "1");
-  session.unlinkAll();
-  EXPECT_FALSE(session.isLinked());
-  EXPECT_FALSE(fs::exists(credentialsFile()));
-  EXPECT_EQ(session.credentialStoreForUserId("1"), nullptr);
-  OAuthCredentialConcreteStore* anonymous = session.credentialStoreForUserId(std::nullopt);
-  ASSERT_NE(anonymous, nullptr);
-  EXPECT_FALSE(anonymous->accessToken());
-  EXPECT_EQ(anonymous, session.credentialStoreForUserId(std::nullopt));
+    session.updateAccessToken("t", "s", "1");
+    session.unlinkAll();
+    EXPECT_FALSE(session.isLinked());
+    EXPECT_FALSE(fs::exists(credentialsFile()));
+    EXPECT_EQ(session.credentialStoreForUserId("1"), nullptr);
+    OAuthCredentialConcreteStore* anonymous = session.credentialStoreForUserId(std::nullopt);
+    ASSERT_NE(anonymous, nullptr);
+    EXPECT_FALSE(anonymous->accessToken());
+    EXPECT_EQ(anonymous, session.credentialStoreForUserId(std::nullopt));
 }
 
 TEST_F(SessionTest, LinkStartGoesToTheServiceAppWhenItCanOpen) {
-  opener = std::make_shared<platform::FakeUrlOpener>(QStringList{"csapi-2"});
-  platform::UrlOpener::setShared(opener);
-  CSSession session(kKey, kSecret, "cloud");
-  session.linkUserId(std::string("42"), nullptr);
-  ASSERT_EQ(opener->opened().size(), 1);
-  const std::string expected = "csapi-2://1/connect?k=q7w2k9x4m1z8r5t&s=" + CSSession::secretFingerprint(kSecret) +
-                               "&state=" + nonce() + "&u=42";
-  EXPECT_EQ(opener->opened().front().toStdString(), expected);
-  EXPECT_TRUE(presenter->urls.empty());
-  EXPECT_EQ(nonce().size(), 36u);
+    opener = std::make_shared<platform::FakeUrlOpener>(QStringList{"csapi-2"});
+    platform::UrlOpener::setShared(opener);
+    CSSession session(kKey, kSecret, "cloud");
+    session.linkUserId(std::string("42"), nullptr);
+    ASSERT_EQ(opener->opened().size(), 1);
+    const std::string expected =
+        "csapi-2://1/connect?k=q7w2k9x4m1z8r5t&s=" + CSSession::secretFingerprint(kSecret) +
+        "&state=" + nonce() + "&u=42";
+    EXPECT_EQ(opener->opened().front().toStdString(), expected);
+    EXPECT_TRUE(presenter->urls.empty());
+    EXPECT_EQ(nonce().size(), 36u);
 }
 
 TEST_F(SessionTest, LinkStartShowsTheWebPageOtherwise) {
-  CSSession session(kKey, kSecret, "cloud");
-  session.linkUserId(std::string(kCSCloudUnknownUserId), nullptr);
-  ASSERT_EQ(presenter->urls.size(), 1u);
-  const std::string expected = "https://www.cloud.example/1/connect_login?k=q7w2k9x4m1z8r5t&s=" +
-                               CSSession::secretFingerprint(kSecret) + "&state=" + nonce() + "&easl=1";
-  EXPECT_EQ(presenter->urls[0], expected) << "no \"u\" for the unknown user";
-  EXPECT_EQ(presenter->sessions[0], &session);
+    CSSession session(kKey, kSecret, "cloud");
+    session.linkUserId(std::string(kCSCloudUnknownUserId), nullptr);
+    ASSERT_EQ(presenter->urls.size(), 1u);
+    const std::string expected = "https://www.cloud.example/1/connect_login?k=q7w2k9x4m1z8r5t&s=" +
+                                 CSSession::secretFingerprint(kSecret) + "&state=" + nonce() +
+                                 "&easl=1";
+    EXPECT_EQ(presenter->urls[0], expected) << "no \"u\" for the unknown user";
+    EXPECT_EQ(presenter->sessions[0], &session);
 }
 
 TEST_F(SessionTest, AnotherAppKeyCannotLink) {
-  LogCapture log;
-  CSSession session("otherkey", kSecret, "cloud");
-  EXPECT_FALSE(session.appConformsToScheme());
-  session.linkFromController(nullptr);
-  EXPECT_TRUE(presenter->urls.empty());
-  EXPECT_TRUE(log.contains("CloudSDK: unable to link; app isn't registered for correct URL scheme (cs-otherkey)"));
+    LogCapture log;
+    CSSession session("otherkey", kSecret, "cloud");
+    EXPECT_FALSE(session.appConformsToScheme());
+    session.linkFromController(nullptr);
+    EXPECT_TRUE(presenter->urls.empty());
+    EXPECT_TRUE(log.contains(
+        "CloudSDK: unable to link; app isn't registered for correct URL scheme (cs-otherkey)"));
 }
 
 TEST_F(SessionTest, LinkAnswers) {
-  CSSession session(kKey, kSecret, "cloud");
-  const std::string base = "cs-q7w2k9x4m1z8r5t://1/";
-  LogCapture log;
-  {
-    SCOPED_TRACE("a matching state links the user, and the nonce is gone");
-    session.linkFromController(nullptr);
-    EXPECT_TRUE(session.handleOpenURL(base + "connect?oauth_token=tok&oauth_token_secret=se%26c&uid=77&state=" + nonce()));
-    EXPECT_EQ(session.userIds(), std::vector<std::string>{"77"});
-    EXPECT_EQ(*session.credentialStoreForUserId("77")->accessTokenSecret(), "se&c");
-    EXPECT_EQ(nonce(), "");
-    EXPECT_EQ(storedUserIds(), std::vector<std::string>{"77"});
-  }
-  {
-    SCOPED_TRACE("a wrong state or no stored nonce is refused");
-    session.linkFromController(nullptr);
-    EXPECT_FALSE(session.handleOpenURL(base + "connect?oauth_token=x&oauth_token_secret=y&uid=88&state=wrong"));
-    EXPECT_TRUE(log.contains("[ERROR] unable to verify link request"));
-    EXPECT_EQ(nonce(), "") << "consumed even when refused";
-    EXPECT_FALSE(session.handleOpenURL(base + "connect?oauth_token=x&oauth_token_secret=y&uid=88&state="));
-    EXPECT_EQ(session.userIds(), std::vector<std::string>{"77"});
-  }
-  {
-    SCOPED_TRACE("an answer missing its token, secret or user id is refused");
-    for (const std::string missing : {"oauth_token=t&oauth_token_secret=s", "oauth_token=t&uid=9",
-                                      "oauth_token_secret=s&uid=9", "oauth_token=&oauth_token_secret=s&uid=9"}) {
-      session.linkFromController(nullptr);
-      const std::string state = nonce();
-      EXPECT_FALSE(session.handleOpenURL(base + "connect?" + missing + "&state=" + state)) << missing;
-      EXPECT_EQ(nonce(), "");
+    CSSession session(kKey, kSecret, "cloud");
+    const std::string base = "cs-q7w2k9x4m1z8r5t://1/";
+    LogCapture log;
+    {
+        SCOPED_TRACE("a matching state links the user, and the nonce is gone");
+        session.linkFromController(nullptr);
+        EXPECT_TRUE(session.handleOpenURL(
+            base + "connect?oauth_token=tok&oauth_token_secret=se%26c&uid=77&state=" + nonce()));
+        EXPECT_EQ(session.userIds(), std::vector<std::string>{"77"});
+        EXPECT_EQ(*session.credentialStoreForUserId("77")->accessTokenSecret(), "se&c");
+        EXPECT_EQ(nonce(), "");
+        EXPECT_EQ(storedUserIds(), std::vector<std::string>{"77"});
     }
-    EXPECT_EQ(session.userIds(), std::vector<std::string>{"77"});
-  }
-  {
-    SCOPED_TRACE("cancel and other answers change nothing");
-    EXPECT_TRUE(session.handleOpenURL(base + "cancel"));
-    EXPECT_TRUE(session.handleOpenURL(base + "elsewhere?uid=1"));
-    EXPECT_FALSE(session.handleOpenURL("cs-q7w2k9x4m1z8r5t://2/connect"));
-    EXPECT_FALSE(session.handleOpenURL("https://www.cloud.example/1/connect"));
-    EXPECT_EQ(session.userIds(), std::vector<std::string>{"77"});
-  }
+    {
+        SCOPED_TRACE("a wrong state or no stored nonce is refused");
+        session.linkFromController(nullptr);
+        EXPECT_FALSE(session.handleOpenURL(
+            base + "connect?oauth_token=x&oauth_token_secret=y&uid=88&state=wrong"));
+        EXPECT_TRUE(log.contains("[ERROR] unable to verify link request"));
+        EXPECT_EQ(nonce(), "") << "consumed even when refused";
+        EXPECT_FALSE(session.handleOpenURL(
+            base + "connect?oauth_token=x&oauth_token_secret=y&uid=88&state="));
+        EXPECT_EQ(session.userIds(), std::vector<std::string>{"77"});
+    }
+    {
+        SCOPED_TRACE("an answer missing its token, secret or user id is refused");
+        for (const std::string missing :
+             {"oauth_token=t&oauth_token_secret=s", "oauth_token=t&uid=9",
+              "oauth_token_secret=s&uid=9", "oauth_token=&oauth_token_secret=s&uid=9"}) {
+            session.linkFromController(nullptr);
+            const std::string state = nonce();
+            EXPECT_FALSE(session.handleOpenURL(base + "connect?" + missing + "&state=" + state))
+                << missing;
+            EXPECT_EQ(nonce(), "");
+        }
+        EXPECT_EQ(session.userIds(), std::vector<std::string>{"77"});
+    }
+    {
+        SCOPED_TRACE("cancel and other answers change nothing");
+        EXPECT_TRUE(session.handleOpenURL(base + "cancel"));
+        EXPECT_TRUE(session.handleOpenURL(base + "elsewhere?uid=1"));
+        EXPECT_FALSE(session.handleOpenURL("cs-q7w2k9x4m1z8r5t://2/connect"));
+        EXPECT_FALSE(session.handleOpenURL("https://www.cloud.example/1/connect"));
+        EXPECT_EQ(session.userIds(), std::vector<std::string>{"77"});
+    }
 }
 
 TEST_F(SessionTest, TheNonceOutlivesARestart) {
-  std::string state;
-  {
-    CSSession first(kKey, kSecret, "cloud");
-    first.linkFromController(nullptr);
-    state = nonce();
-  }
-  CSSession second(kKey, kSecret, "cloud");
-  EXPECT_TRUE(second.handleOpenURL("cs-q7w2k9x4m1z8r5t://1/connect?oauth_token=t&oauth_token_secret=s&uid=5&state=" +
-                                   state));
-  EXPECT_TRUE(second.isLinked());
+    std::string state;
+    {
+        CSSession first(kKey, kSecret, "cloud");
+        first.linkFromController(nullptr);
+        state = nonce();
+    }
+    CSSession second(kKey, kSecret, "cloud");
+    EXPECT_TRUE(second.handleOpenURL(
+        "cs-q7w2k9x4m1z8r5t://1/connect?oauth_token=t&oauth_token_secret=s&uid=5&state=" + state));
+    EXPECT_TRUE(second.isLinked());
 }
 
 TEST_F(SessionTest, LinkThroughTheLocalServicesPage) {
-  LocalCloud cloud(env.makeFolder("account"));
-  ASSERT_TRUE(cloud.started());
-  CSSession session(kKey, kSecret, "cloud");
-  session.linkFromController(nullptr);
-  ASSERT_EQ(presenter->urls.size(), 1u);
-  EXPECT_EQ(presenter->urls[0].rfind("https://127.0.0.1:" + std::to_string(cloud.service().port()) + "/1/connect_login?", 0), 0u);
-  // The browser's part: load the page and take its redirect to the app scheme.
-  auto* manager = CSNetworkManagerFor(CSTrustAnchors(cloud.endpoints()));
-  QNetworkRequest request(QUrl::fromEncoded(QByteArray::fromStdString(presenter->urls[0])));
-  request.setSslConfiguration(CSTrustConfiguration(CSTrustAnchors(cloud.endpoints())));
-  QNetworkReply* reply = manager->get(request);
-  ASSERT_TRUE(waitUntil([&] { return reply->isFinished(); }));
-  const std::string location = reply->rawHeader("Location").toStdString();
-  reply->deleteLater();
-  CSCloseIdleConnections();
-  EXPECT_TRUE(session.handleOpenURL(location)) << location;
-  EXPECT_EQ(session.userIds(), std::vector<std::string>{"1001"});
+    LocalCloud cloud(env.makeFolder("account"));
+    ASSERT_TRUE(cloud.started());
+    CSSession session(kKey, kSecret, "cloud");
+    session.linkFromController(nullptr);
+    ASSERT_EQ(presenter->urls.size(), 1u);
+    EXPECT_EQ(
+        presenter->urls[0].rfind(
+            "https://127.0.0.1:" + std::to_string(cloud.service().port()) + "/1/connect_login?", 0),
+        0u);
+    // The browser's part: load the page and take its redirect to the app scheme.
+    auto* manager = CSNetworkManagerFor(CSTrustAnchors(cloud.endpoints()));
+    QNetworkRequest request(QUrl::fromEncoded(QByteArray::fromStdString(presenter->urls[0])));
+    request.setSslConfiguration(CSTrustConfiguration(CSTrustAnchors(cloud.endpoints())));
+    QNetworkReply* reply = manager->get(request);
+    ASSERT_TRUE(waitUntil([&] { return reply->isFinished(); }));
+    const std::string location = reply->rawHeader("Location").toStdString();
+    reply->deleteLater();
+    CSCloseIdleConnections();
+    EXPECT_TRUE(session.handleOpenURL(location)) << location;
+    EXPECT_EQ(session.userIds(), std::vector<std::string>{"1001"});
 }
 
 TEST(SessionParsing, ParseURLParams) {
-  const auto p = CSSession::parseURLParams("a=1&b=%20x%E2%82%AC&a=2&novalue&=empty&c=");
-  EXPECT_EQ(p.at("a"), "2");
-  EXPECT_EQ(p.at("b"), " x\xE2\x82\xAC");
-  EXPECT_EQ(p.at(""), "empty");
-  EXPECT_EQ(p.at("c"), "");
-  EXPECT_EQ(p.count("novalue"), 0u);
+    const auto p = CSSession::parseURLParams("a=1&b=%20x%E2%82%AC&a=2&novalue&=empty&c=");
+    EXPECT_EQ(p.at("a"), "2");
+    EXPECT_EQ(p.at("b"), " x\xE2\x82\xAC");
+    EXPECT_EQ(p.at(""), "empty");
+    EXPECT_EQ(p.at("c"), "");
+    EXPECT_EQ(p.count("novalue"), 0u);
 }
 
 TEST(SessionParsing, FingerprintDropsLeadingZeros) {
-  // Find a secret whose digest's last four bytes start with a zero byte.
-  for (int i = 0; i < 100000; ++i) {
-    const std::string secret = "secret" + std::to_string(i);
-    unsigned char d[SHA_DIGEST_LENGTH];
-    SHA1(reinterpret_cast<const unsigned char*>(secret.data()), secret.size(), d);
-    if (d[16] != 0) continue;
-    const std::string fp = CSSession::secretFingerprint(secret);
-    EXPECT_LT(fp.size(), 7u);
-    EXPECT_NE(fp[0], '0');
-    EXPECT_EQ(std::stoul(fp, nullptr, 16), (unsigned long)(d[17] << 16 | d[18] << 8 | d[19]));
-    return;
-  }
-  FAIL() << "no such secret found";
+    // Find a secret whose digest's last four bytes start with a zero byte.
+    for (int i = 0; i < 100000; ++i) {
+        const std::string secret = "secret" + std::to_string(i);
+        unsigned char d[SHA_DIGEST_LENGTH];
+        SHA1(reinterpret_cast<const unsigned char*>(secret.data()), secret.size(), d);
+        if (d[16] != 0)
+            continue;
+        const std::string fp = CSSession::secretFingerprint(secret);
+        EXPECT_LT(fp.size(), 7u);
+        EXPECT_NE(fp[0], '0');
+        EXPECT_EQ(std::stoul(fp, nullptr, 16), (unsigned long)(d[17] << 16 | d[18] << 8 | d[19]));
+        return;
+    }
+    FAIL() << "no such secret found";
 }
 
 TEST(SessionShared, SharedSessionIsReplacedAndHeld) {
-  TestEnvironment env;
-  EXPECT_EQ(CSSession::sharedSession(), nullptr);
-  auto a = std::make_shared<CSSession>(kKey, kSecret, "cloud");
-  std::weak_ptr<CSSession> weakA = a;
-  CSSession::setSharedSession(a);
-  a.reset();
-  EXPECT_FALSE(weakA.expired()) << "the shared reference holds its session";
-  CSSession::setSharedSession(CSSession::sharedSession());
-  EXPECT_FALSE(weakA.expired());
-  CSSession::setSharedSession(std::make_shared<CSSession>(kKey, kSecret, "cloud"));
-  EXPECT_TRUE(weakA.expired());
-  CSSession::setSharedSession(nullptr);
+    TestEnvironment env;
+    EXPECT_EQ(CSSession::sharedSession(), nullptr);
+    auto a = std::make_shared<CSSession>(kKey, kSecret, "cloud");
+    std::weak_ptr<CSSession> weakA = a;
+    CSSession::setSharedSession(a);
+    a.reset();
+    EXPECT_FALSE(weakA.expired()) << "the shared reference holds its session";
+    CSSession::setSharedSession(CSSession::sharedSession());
+    EXPECT_FALSE(weakA.expired());
+    CSSession::setSharedSession(std::make_shared<CSSession>(kKey, kSecret, "cloud"));
+    EXPECT_TRUE(weakA.expired());
+    CSSession::setSharedSession(nullptr);
 }
 
-}  // namespace
+} // namespace

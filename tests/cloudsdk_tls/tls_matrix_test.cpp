@@ -20,156 +20,162 @@ using namespace testsupport;
 
 namespace {
 
-
 struct Outcome {
-  std::optional<CSError> error;
-  int status = 0;
+    std::optional<CSError> error;
+    int status = 0;
 };
 
 // An unsigned request: the trust decision comes before the service looks
 // at the signature, so a 401 means the handshake was accepted.
 Outcome fetch(LocalCloud& cloud) {
-  bool done = false;
-  Outcome out;
-  CSSignedRequest req{"GET", cloud.service().baseUrl() + "/1/account/info", {}, {}};
-  auto request = std::make_unique<CSRequest>(req, [&](CSRequest* r) {
-    out.error = r->error();
-    out.status = r->statusCode();
-    done = true;
-  });
-  EXPECT_TRUE(waitUntil([&] { return done; }));
-  CSCloseIdleConnections();
-  return out;
+    bool done = false;
+    Outcome out;
+    CSSignedRequest req{"GET", cloud.service().baseUrl() + "/1/account/info", {}, {}};
+    auto request = std::make_unique<CSRequest>(req, [&](CSRequest* r) {
+        out.error = r->error();
+        out.status = r->statusCode();
+        done = true;
+    });
+    EXPECT_TRUE(waitUntil([&] { return done; }));
+    CSCloseIdleConnections();
+    return out;
 }
 
-bool acceptedHandshake(const Outcome& o) { return o.status == 401; }
+bool acceptedHandshake(const Outcome& o) {
+    return o.status == 401;
+}
 
 bool refusedHandshake(const Outcome& o) {
-  return o.status == 0 && o.error && o.error->domain == CSNetworkErrorDomain &&
-         o.error->code == QNetworkReply::SslHandshakeFailedError;
+    return o.status == 0 && o.error && o.error->domain == CSNetworkErrorDomain &&
+           o.error->code == QNetworkReply::SslHandshakeFailedError;
 }
 
 class TlsTest : public ::testing::Test {
- protected:
-  TestEnvironment env;
-  std::filesystem::path storage = env.makeFolder("account");
-  TestCertificate root = makeRootCA("Matrix Root");
+protected:
+    TestEnvironment env;
+    std::filesystem::path storage = env.makeFolder("account");
+    TestCertificate root = makeRootCA("Matrix Root");
 };
 
 TEST_F(TlsTest, ChainToTheAnchorIsAccepted) {
-  LocalCloud cloud(storage, root, issueServerCertificate(root));
-  ASSERT_TRUE(cloud.started());
-  EXPECT_TRUE(acceptedHandshake(fetch(cloud)));
+    LocalCloud cloud(storage, root, issueServerCertificate(root));
+    ASSERT_TRUE(cloud.started());
+    EXPECT_TRUE(acceptedHandshake(fetch(cloud)));
 }
 
 TEST_F(TlsTest, ChainThroughAnIntermediateSentByTheServerIsAccepted) {
-  CertificateOptions ca;
-  ca.commonName = "Matrix Intermediate";
-  ca.isCA = true;
-  TestCertificate intermediate = issueCertificate(&root, ca);
-  LocalCloud cloud(storage, root, issueServerCertificate(intermediate), {intermediate});
-  ASSERT_TRUE(cloud.started());
-  EXPECT_TRUE(acceptedHandshake(fetch(cloud)));
+    CertificateOptions ca;
+    ca.commonName = "Matrix Intermediate";
+    ca.isCA = true;
+    TestCertificate intermediate = issueCertificate(&root, ca);
+    LocalCloud cloud(storage, root, issueServerCertificate(intermediate), {intermediate});
+    ASSERT_TRUE(cloud.started());
+    EXPECT_TRUE(acceptedHandshake(fetch(cloud)));
 }
 
 TEST_F(TlsTest, RootTheSystemWouldTrustButNotPinnedIsRefused) {
-  LocalCloud cloud(storage, root, issueServerCertificate(root));
-  ASSERT_TRUE(cloud.started());
-  // The platform, told to trust this root, accepts the server...
-  QNetworkAccessManager plain;
-  QNetworkRequest request(QUrl(QString::fromStdString(cloud.service().baseUrl() + "/1/account/info")));
-  QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-  config.addCaCertificate(QSslCertificate(QByteArray::fromStdString(root.der()), QSsl::Der));
-  request.setSslConfiguration(config);
-  QNetworkReply* reply = plain.get(request);
-  ASSERT_TRUE(waitUntil([&] { return reply->isFinished(); }));
-  EXPECT_EQ(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 401);
-  reply->deleteLater();
-  plain.clearConnectionCache();
-  // ...the client, whose anchors are another root only, does not.
-  TestCertificate other = makeRootCA("Other Root");
-  CSServiceEndpoints::setCurrent(cloud.endpointsTrusting({other.der()}));
-  LogCapture log;
-  EXPECT_TRUE(refusedHandshake(fetch(cloud)));
-  EXPECT_TRUE(log.contains("[ERROR] CloudSDK: SSL Error. Cannot validate a certificate for the host: 127.0.0.1"));
+    LocalCloud cloud(storage, root, issueServerCertificate(root));
+    ASSERT_TRUE(cloud.started());
+    // The platform, told to trust this root, accepts the server...
+    QNetworkAccessManager plain;
+    QNetworkRequest request(
+        QUrl(QString::fromStdString(cloud.service().baseUrl() + "/1/account/info")));
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.addCaCertificate(QSslCertificate(QByteArray::fromStdString(root.der()), QSsl::Der));
+    request.setSslConfiguration(config);
+    QNetworkReply* reply = plain.get(request);
+    ASSERT_TRUE(waitUntil([&] { return reply->isFinished(); }));
+    EXPECT_EQ(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 401);
+    reply->deleteLater();
+    plain.clearConnectionCache();
+    // ...the client, whose anchors are another root only, does not.
+    TestCertificate other = makeRootCA("Other Root");
+    CSServiceEndpoints::setCurrent(cloud.endpointsTrusting({other.der()}));
+    LogCapture log;
+    EXPECT_TRUE(refusedHandshake(fetch(cloud)));
+    EXPECT_TRUE(log.contains(
+        "[ERROR] CloudSDK: SSL Error. Cannot validate a certificate for the host: 127.0.0.1"));
 }
 
 TEST_F(TlsTest, PinnedRootsAloneRefuseTheTestServer) {
-  LocalCloud cloud(storage, root, issueServerCertificate(root));
-  ASSERT_TRUE(cloud.started());
-  CSServiceEndpoints pinned = cloud.endpoints();
-  pinned.usePinnedRoots = true;
-  CSServiceEndpoints::setCurrent(pinned);
-  EXPECT_TRUE(refusedHandshake(fetch(cloud)));
+    LocalCloud cloud(storage, root, issueServerCertificate(root));
+    ASSERT_TRUE(cloud.started());
+    CSServiceEndpoints pinned = cloud.endpoints();
+    pinned.usePinnedRoots = true;
+    CSServiceEndpoints::setCurrent(pinned);
+    EXPECT_TRUE(refusedHandshake(fetch(cloud)));
 }
 
 TEST_F(TlsTest, WrongHostNameIsRefused) {
-  CertificateOptions o;
-  o.commonName = "wrong.example";
-  o.dnsNames = {"wrong.example"};
-  LocalCloud cloud(storage, root, issueCertificate(&root, o));
-  ASSERT_TRUE(cloud.started());
-  LogCapture log;
-  EXPECT_TRUE(refusedHandshake(fetch(cloud)));
-  EXPECT_TRUE(log.contains("Cannot validate a certificate for the host: 127.0.0.1"));
+    CertificateOptions o;
+    o.commonName = "wrong.example";
+    o.dnsNames = {"wrong.example"};
+    LocalCloud cloud(storage, root, issueCertificate(&root, o));
+    ASSERT_TRUE(cloud.started());
+    LogCapture log;
+    EXPECT_TRUE(refusedHandshake(fetch(cloud)));
+    EXPECT_TRUE(log.contains("Cannot validate a certificate for the host: 127.0.0.1"));
 }
 
 TEST_F(TlsTest, ExpiredServerCertificateIsRefused) {
-  CertificateOptions o;
-  o.dnsNames = {"localhost"};
-  o.ipAddresses = {"127.0.0.1"};
-  o.validFromSeconds = -7200;
-  o.validToSeconds = -3600;
-  LocalCloud cloud(storage, root, issueCertificate(&root, o));
-  ASSERT_TRUE(cloud.started());
-  EXPECT_TRUE(refusedHandshake(fetch(cloud)));
+    CertificateOptions o;
+    o.dnsNames = {"localhost"};
+    o.ipAddresses = {"127.0.0.1"};
+    o.validFromSeconds = -7200;
+    o.validToSeconds = -3600;
+    LocalCloud cloud(storage, root, issueCertificate(&root, o));
+    ASSERT_TRUE(cloud.started());
+    EXPECT_TRUE(refusedHandshake(fetch(cloud)));
 }
 
 TEST_F(TlsTest, SelfSignedServerIsRefused) {
-  CertificateOptions o;
-  o.dnsNames = {"localhost"};
-  o.ipAddresses = {"127.0.0.1"};
-  LocalCloud cloud(storage, root, issueCertificate(nullptr, o));
-  ASSERT_TRUE(cloud.started());
-  EXPECT_TRUE(refusedHandshake(fetch(cloud)));
+    CertificateOptions o;
+    o.dnsNames = {"localhost"};
+    o.ipAddresses = {"127.0.0.1"};
+    LocalCloud cloud(storage, root, issueCertificate(nullptr, o));
+    ASSERT_TRUE(cloud.started());
+    EXPECT_TRUE(refusedHandshake(fetch(cloud)));
 }
 
 TEST_F(TlsTest, RevokedServerSerialIsRefusedBeforeAnyRequestByte) {
-  LocalCloud cloud(storage, root, issueServerCertificate(root, {0x27, 0xAB, 0x71, 0xBA, 0x41, 0x86, 0x5C}));
-  ASSERT_TRUE(cloud.started());
-  LogCapture log;
-  EXPECT_TRUE(refusedHandshake(fetch(cloud)));
-  EXPECT_TRUE(log.contains("[ERROR] CloudSDK: SSL Error. Revoked certificate for the host: 127.0.0.1"));
-  runEventsFor(100);
-  EXPECT_TRUE(cloud.service().requests().empty()) << "no request reached the service";
+    LocalCloud cloud(storage, root,
+                     issueServerCertificate(root, {0x27, 0xAB, 0x71, 0xBA, 0x41, 0x86, 0x5C}));
+    ASSERT_TRUE(cloud.started());
+    LogCapture log;
+    EXPECT_TRUE(refusedHandshake(fetch(cloud)));
+    EXPECT_TRUE(
+        log.contains("[ERROR] CloudSDK: SSL Error. Revoked certificate for the host: 127.0.0.1"));
+    runEventsFor(100);
+    EXPECT_TRUE(cloud.service().requests().empty()) << "no request reached the service";
 }
 
 TEST_F(TlsTest, NeighbourSerialIsAccepted) {
-  LocalCloud cloud(storage, root, issueServerCertificate(root, {0x27, 0xAB, 0x71, 0xBA, 0x41, 0x86, 0x5D}));
-  ASSERT_TRUE(cloud.started());
-  EXPECT_TRUE(acceptedHandshake(fetch(cloud)));
+    LocalCloud cloud(storage, root,
+                     issueServerCertificate(root, {0x27, 0xAB, 0x71, 0xBA, 0x41, 0x86, 0x5D}));
+    ASSERT_TRUE(cloud.started());
+    EXPECT_TRUE(acceptedHandshake(fetch(cloud)));
 }
 
 TEST_F(TlsTest, ChangingTheAnchorsNeverReusesATrustedConnection) {
-  LocalCloud cloud(storage, root, issueServerCertificate(root));
-  ASSERT_TRUE(cloud.started());
-  bool done = false;
-  // Keep the first connection open while the anchors change.
-  CSSignedRequest req{"GET", cloud.service().baseUrl() + "/1/account/info", {}, {}};
-  auto first = std::make_unique<CSRequest>(req, [&](CSRequest*) { done = true; });
-  ASSERT_TRUE(waitUntil([&] { return done; }));
-  EXPECT_EQ(first->statusCode(), 401);
-  CSServiceEndpoints::setCurrent(cloud.endpointsTrusting({makeRootCA("Unrelated").der()}));
-  Outcome second;
-  done = false;
-  auto again = std::make_unique<CSRequest>(req, [&](CSRequest* r) {
-    second.error = r->error();
-    second.status = r->statusCode();
-    done = true;
-  });
-  ASSERT_TRUE(waitUntil([&] { return done; }));
-  EXPECT_TRUE(refusedHandshake(second));
-  CSCloseIdleConnections();
+    LocalCloud cloud(storage, root, issueServerCertificate(root));
+    ASSERT_TRUE(cloud.started());
+    bool done = false;
+    // Keep the first connection open while the anchors change.
+    CSSignedRequest req{"GET", cloud.service().baseUrl() + "/1/account/info", {}, {}};
+    auto first = std::make_unique<CSRequest>(req, [&](CSRequest*) { done = true; });
+    ASSERT_TRUE(waitUntil([&] { return done; }));
+    EXPECT_EQ(first->statusCode(), 401);
+    CSServiceEndpoints::setCurrent(cloud.endpointsTrusting({makeRootCA("Unrelated").der()}));
+    Outcome second;
+    done = false;
+    auto again = std::make_unique<CSRequest>(req, [&](CSRequest* r) {
+        second.error = r->error();
+        second.status = r->statusCode();
+        done = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return done; }));
+    EXPECT_TRUE(refusedHandshake(second));
+    CSCloseIdleConnections();
 }
 
-}  // namespace
+} // namespace

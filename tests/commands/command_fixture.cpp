@@ -9,6 +9,7 @@ CommandTest::CommandTest() : environment(DeviceRoot(device.root()), runner) {
 
 std::string CommandTest::ownerOf(const std::string& devicePath) const {
     struct stat status {};
-    if (::lstat(device.path(devicePath).c_str(), &status) != 0) return "missing";
+    if (::lstat(device.path(devicePath).c_str(), &status) != 0)
+        return "missing";
     return std::to_string(status.st_uid) + ":" + std::to_string(status.st_gid);
 }

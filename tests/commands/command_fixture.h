@@ -18,7 +18,9 @@ class CommandTest : public ::testing::Test {
 protected:
     CommandTest();
 
-    std::string archive(const std::string& name) const { return std::string(kLibrary) + "/" + name; }
+    std::string archive(const std::string& name) const {
+        return std::string(kLibrary) + "/" + name;
+    }
     // Runs something that stat(1)s a path and returns "uid:gid".
     std::string ownerOf(const std::string& devicePath) const;
 

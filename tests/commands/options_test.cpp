@@ -8,14 +8,16 @@ TEST_F(OptionsTest, AllFoldersMakesTheWholeStore) {
     device.remove("/var/mobile/Library/Preferences/Mobrix");
     options.createApplicationFolders();
     EXPECT_EQ(screen.lastAlert().tag, 1);
-    EXPECT_EQ(screen.lastAlert().otherButtons, (std::vector<std::string>{"All Folders", "Partially"}));
+    EXPECT_EQ(screen.lastAlert().otherButtons,
+              (std::vector<std::string>{"All Folders", "Partially"}));
     screen.answer(1);
     EXPECT_EQ(screen.events[1], "overlay:Creating Application Folders...");
     EXPECT_EQ(screen.lastAlert().title, "Create Application Folders");
     EXPECT_EQ(screen.lastAlert().message, "Successful !");
     EXPECT_EQ(device.tree("/var/mobile/Library/Preferences/Mobrix"),
               (std::vector<std::string>{"CydiaPackages/", "CydiaSources/", "MobrixLibrary/"}));
-    EXPECT_EQ(runner.commandLines().front(), "/bin/mkdir -p " + device.path("/var/mobile/Library/Preferences/Mobrix"));
+    EXPECT_EQ(runner.commandLines().front(),
+              "/bin/mkdir -p " + device.path("/var/mobile/Library/Preferences/Mobrix"));
 }
 
 TEST_F(OptionsTest, PartiallyMakesOnlyTheChosenFolder) {
@@ -25,24 +27,28 @@ TEST_F(OptionsTest, PartiallyMakesOnlyTheChosenFolder) {
     const Alert& choice = screen.lastAlert();
     EXPECT_EQ(choice.tag, 2);
     EXPECT_EQ(choice.message, "Select wich folder to recreate");
-    EXPECT_EQ(choice.otherButtons, (std::vector<std::string>{"Parent Folder: Mobrix", "CydiaSources",
-                                                             "CydiaPackages", "MobrixLibrary"}));
+    EXPECT_EQ(choice.otherButtons,
+              (std::vector<std::string>{"Parent Folder: Mobrix", "CydiaSources", "CydiaPackages",
+                                        "MobrixLibrary"}));
     screen.answer(3);
     EXPECT_EQ(screen.lastAlert().title, "Create Cydia Packages Folder");
-    EXPECT_EQ(device.tree("/var/mobile/Library/Preferences/Mobrix"), (std::vector<std::string>{"CydiaPackages/"}));
+    EXPECT_EQ(device.tree("/var/mobile/Library/Preferences/Mobrix"),
+              (std::vector<std::string>{"CydiaPackages/"}));
 }
 
 TEST_F(OptionsTest, CancelChangesNothingAndShowsNothing) {
-    for (auto command : {&OptionsViewController::createApplicationFolders, &OptionsViewController::removeSafeguard,
-                         &OptionsViewController::Respring, &OptionsViewController::Reboot,
-                         &OptionsViewController::removeMOXSources}) {
+    for (auto command :
+         {&OptionsViewController::createApplicationFolders, &OptionsViewController::removeSafeguard,
+          &OptionsViewController::Respring, &OptionsViewController::Reboot,
+          &OptionsViewController::removeMOXSources}) {
         (options.*command)();
         screen.answer(0);
     }
     EXPECT_EQ(screen.alerts.size(), 5u);
     EXPECT_TRUE(runner.runs().empty());
     std::vector<int> tags;
-    for (const auto& alert : screen.alerts) tags.push_back(alert.tag);
+    for (const auto& alert : screen.alerts)
+        tags.push_back(alert.tag);
     EXPECT_EQ(tags, (std::vector<int>{1, 3, 4, 5, 6}));
 }
 
@@ -55,7 +61,8 @@ TEST_F(OptionsTest, GoEmptiesTheLibraryAndKeepsTheRecords) {
     EXPECT_EQ(screen.lastAlert().message, "Successful !");
     EXPECT_TRUE(device.exists(kLibrary));
     EXPECT_TRUE(device.tree(kLibrary).empty());
-    EXPECT_EQ(device.read("/var/mobile/Library/Preferences/Mobrix/CydiaSources/cydia.list"), "keep");
+    EXPECT_EQ(device.read("/var/mobile/Library/Preferences/Mobrix/CydiaSources/cydia.list"),
+              "keep");
 }
 
 TEST_F(OptionsTest, RestartsRunOnlyOnTheirButtonAndShowNothing) {
@@ -63,7 +70,8 @@ TEST_F(OptionsTest, RestartsRunOnlyOnTheirButtonAndShowNothing) {
     screen.answer(1);
     options.Reboot();
     screen.answer(1);
-    EXPECT_EQ(runner.restarts(), (std::vector<std::string>{"/usr/bin/killall backboardd", "/sbin/reboot"}));
+    EXPECT_EQ(runner.restarts(),
+              (std::vector<std::string>{"/usr/bin/killall backboardd", "/sbin/reboot"}));
     EXPECT_EQ(screen.alerts.size(), 2u); // the two questions, no closing alert
     EXPECT_EQ(std::count(screen.events.begin(), screen.events.end(), "hide"), 0);
 }
@@ -83,8 +91,8 @@ TEST_F(OptionsTest, DeletingTheAddedSourcesList) {
 TEST_F(OptionsTest, AnApplicationFolderLinkIsNotFollowed) {
     device.remove("/var/mobile/Library/Preferences/Mobrix");
     device.makeFolder("/elsewhere");
-    std::filesystem::create_directory_symlink(device.path("/elsewhere"),
-                                              device.path("/var/mobile/Library/Preferences/Mobrix"));
+    std::filesystem::create_directory_symlink(
+        device.path("/elsewhere"), device.path("/var/mobile/Library/Preferences/Mobrix"));
     options.createApplicationFolders();
     screen.answer(1);
     EXPECT_EQ(screen.lastAlert().message,

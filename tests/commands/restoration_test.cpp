@@ -13,16 +13,21 @@ void writeZip(const TempDeviceRoot& device, const std::string& devicePath,
     std::string script = "import sys, zipfile, stat\nz = zipfile.ZipFile(sys.argv[1], 'w')\n";
     for (const auto& [name, content] : entries) {
         if (name.ends_with("@")) {
-            script += "i = zipfile.ZipInfo('" + name.substr(0, name.size() - 1) + "')\n"
+            script += "i = zipfile.ZipInfo('" + name.substr(0, name.size() - 1) +
+                      "')\n"
                       "i.external_attr = (stat.S_IFLNK | 0o777) << 16\n"
-                      "z.writestr(i, '" + content + "')\n";
+                      "z.writestr(i, '" +
+                      content + "')\n";
         } else {
             script += "z.writestr('" + name + "', '" + content + "')\n";
         }
     }
     script += "z.close()\n";
     device.write("/make_zip.py", script);
-    ASSERT_EQ(std::system(("python3 " + device.path("/make_zip.py") + " " + device.path(devicePath)).c_str()), 0);
+    ASSERT_EQ(
+        std::system(
+            ("python3 " + device.path("/make_zip.py") + " " + device.path(devicePath)).c_str()),
+        0);
 }
 
 } // namespace
@@ -45,7 +50,8 @@ TEST_F(CommandTest, EveryCategoryComesBackFromItsArchive) {
     EXPECT_EQ(alert.otherButtons, (std::vector<std::string>{"Reboot now"}));
     EXPECT_EQ(device.read("/var/mobile/Library/Accounts/Sub folder/Café ✓.db"), "nested Accounts");
     EXPECT_TRUE(device.exists("/var/mobile/Library/Accounts/Empty"));
-    EXPECT_EQ(device.read("/var/mobile/Library/Notes/only-live.txt"), "stays"); // merge, not replace
+    EXPECT_EQ(device.read("/var/mobile/Library/Notes/only-live.txt"),
+              "stays"); // merge, not replace
     EXPECT_EQ(device.read("/var/mobile/Library/SMS/Read me.txt"), "live SMS");
     EXPECT_EQ(device.read("/var/wireless/Library/CallHistory/call_history.db"), "calls");
     EXPECT_EQ(device.read("/var/mobile/Media/DCIM/100APPLE/IMG_0001.JPG"), "jpeg bytes");
@@ -68,13 +74,15 @@ TEST_F(CommandTest, RestorationToolsAndOrderForOneCategory) {
     const auto all = runner.commandLines();
     std::vector<std::string> lines(all.begin() + static_cast<long>(before), all.end());
     const std::string r = device.root();
-    EXPECT_EQ(lines, (std::vector<std::string>{
-                         "/bin/rm -rf " + r + kStaging,
-                         "/bin/mkdir " + r + kStaging,
-                         "/usr/bin/unzip -Z1 " + r + archive("Accounts.zip"),
-                         "/usr/bin/unzip " + r + archive("Accounts.zip") + " -d " + r + kStaging + "/",
-                         "/bin/cp -R " + r + kStaging + "/var/mobile/Library/Preferences/Mobrix/MobrixLibrary/Accounts " + r + "/var/mobile/Library/",
-                         "/bin/rm -rf " + r + kStaging}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{
+                  "/bin/rm -rf " + r + kStaging, "/bin/mkdir " + r + kStaging,
+                  "/usr/bin/unzip -Z1 " + r + archive("Accounts.zip"),
+                  "/usr/bin/unzip " + r + archive("Accounts.zip") + " -d " + r + kStaging + "/",
+                  "/bin/cp -R " + r + kStaging +
+                      "/var/mobile/Library/Preferences/Mobrix/MobrixLibrary/Accounts " + r +
+                      "/var/mobile/Library/",
+                  "/bin/rm -rf " + r + kStaging}));
     EXPECT_EQ(screen.events.back(), "alert:Accounts Restoration");
     EXPECT_EQ(screen.lastAlert().message, "Restoration done !");
 }
@@ -93,7 +101,8 @@ TEST_F(CommandTest, RestoreAllPassesOverMissingArchivesAndStillOffersTheReboot) 
     const Alert& alert = screen.lastAlert();
     EXPECT_EQ(alert.outcome, AlertOutcome::Succeeded);
     EXPECT_EQ(alert.message.rfind("Restoration done ! Do you want to reboot now ? \n", 0), 0u);
-    EXPECT_NE(alert.message.find("No safeguard of Accounts to restore (skipped)"), std::string::npos);
+    EXPECT_NE(alert.message.find("No safeguard of Accounts to restore (skipped)"),
+              std::string::npos);
     EXPECT_EQ(alert.message.find("Notes to restore"), std::string::npos);
     screen.answer(1);
     EXPECT_EQ(runner.restarts(), (std::vector<std::string>{"/sbin/reboot"}));
@@ -101,7 +110,8 @@ TEST_F(CommandTest, RestoreAllPassesOverMissingArchivesAndStillOffersTheReboot) 
 
 TEST_F(CommandTest, ALeftoverStagingFolderIsClearedFirst) {
     safeguard.SaveSafari();
-    device.write(kStaging + "/var/mobile/Library/Preferences/Mobrix/MobrixLibrary/Safari/stale.txt", "stale");
+    device.write(kStaging + "/var/mobile/Library/Preferences/Mobrix/MobrixLibrary/Safari/stale.txt",
+                 "stale");
     restoration.RestoreSafari();
     EXPECT_EQ(screen.lastAlert().message, "Restoration done !");
     EXPECT_FALSE(device.exists("/var/mobile/Library/Safari/stale.txt"));
@@ -110,21 +120,25 @@ TEST_F(CommandTest, ALeftoverStagingFolderIsClearedFirst) {
 TEST_F(CommandTest, ArchivesThatWouldWriteOutsideOrThroughLinksAreRefused) {
     writeZip(device, archive("Notes.zip"), {{"../../../../../../escape.txt", "x"}});
     restoration.RestoreNotes();
-    EXPECT_EQ(screen.lastAlert().message,
-              "Restoration failed !\nNotes: the archive holds an unsafe entry name: ../../../../../../escape.txt");
+    EXPECT_EQ(screen.lastAlert().message, "Restoration failed !\nNotes: the archive holds an "
+                                          "unsafe entry name: ../../../../../../escape.txt");
 
     const std::string prefix = "var/mobile/Library/Preferences/Mobrix/MobrixLibrary/SMS/";
-    writeZip(device, archive("SMS.zip"), {{prefix + "a.txt", "a"}, {prefix + "link@", "/etc/passwd"}});
+    writeZip(device, archive("SMS.zip"),
+             {{prefix + "a.txt", "a"}, {prefix + "link@", "/etc/passwd"}});
     restoration.RestoreSMS();
-    EXPECT_NE(screen.lastAlert().message.find("which is neither a file nor a folder"), std::string::npos);
+    EXPECT_NE(screen.lastAlert().message.find("which is neither a file nor a folder"),
+              std::string::npos);
     EXPECT_FALSE(device.exists("/var/mobile/Library/SMS/a.txt"));
 
     safeguard.SaveCalendar();
     device.remove("/var/mobile/Library/Calendar/Sub folder");
     device.makeFolder("/outside");
-    std::filesystem::create_directory_symlink(device.path("/outside"), device.path("/var/mobile/Library/Calendar/Sub folder"));
+    std::filesystem::create_directory_symlink(
+        device.path("/outside"), device.path("/var/mobile/Library/Calendar/Sub folder"));
     restoration.RestoreCalendar();
-    EXPECT_NE(screen.lastAlert().message.find("Calendar/Sub folder is a link; nothing is restored through it"),
+    EXPECT_NE(screen.lastAlert().message.find(
+                  "Calendar/Sub folder is a link; nothing is restored through it"),
               std::string::npos);
     EXPECT_TRUE(device.tree("/outside").empty());
     EXPECT_FALSE(device.exists(kStaging));

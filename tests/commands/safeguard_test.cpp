@@ -22,17 +22,20 @@ TEST_F(CommandTest, EachCategoryArchivesUnderItsEntryPrefix) {
     // The library holds exactly the twelve archives, no copy.
     EXPECT_EQ(device.tree(kLibrary),
               (std::vector<std::string>{"Accounts.zip", "AddressBook.zip", "Calendar.zip",
-                                        "CallHistory.zip", "DCIM.zip", "Notes.zip",
-                                        "PhotoData.zip", "Preferences.zip", "SMS.zip",
-                                        "Safari.zip", "SpringBoard.zip", "Voicemail.zip"}));
+                                        "CallHistory.zip", "DCIM.zip", "Notes.zip", "PhotoData.zip",
+                                        "Preferences.zip", "SMS.zip", "Safari.zip",
+                                        "SpringBoard.zip", "Voicemail.zip"}));
     for (const auto& category : store::categoryTable())
         for (const auto& part : category.parts)
             for (const auto& entry : device.archiveEntries(part.archivePath()))
                 EXPECT_EQ(entry.rfind(std::string(part.entryPrefix), 0), 0u) << entry;
 
     auto accounts = device.archiveEntries(archive("Accounts.zip"));
-    EXPECT_TRUE(hasEntry(accounts, "var/mobile/Library/Preferences/Mobrix/MobrixLibrary/Accounts/Sub folder/Café ✓.db"));
-    EXPECT_TRUE(hasEntry(accounts, "var/mobile/Library/Preferences/Mobrix/MobrixLibrary/Accounts/Empty/"));
+    EXPECT_TRUE(hasEntry(
+        accounts,
+        "var/mobile/Library/Preferences/Mobrix/MobrixLibrary/Accounts/Sub folder/Café ✓.db"));
+    EXPECT_TRUE(
+        hasEntry(accounts, "var/mobile/Library/Preferences/Mobrix/MobrixLibrary/Accounts/Empty/"));
     EXPECT_TRUE(hasEntry(device.archiveEntries(archive("CallHistory.zip")),
                          "var/wireless/Library/CallHistory/call_history.db"));
     EXPECT_FALSE(device.exists("/var/tmp/Preferences"));
@@ -43,7 +46,8 @@ TEST_F(CommandTest, TweakPreferencesLeaveTheStoreOutAndUseAPrivateScratchFolder)
     // Something standing at the scratch path, even a link elsewhere, is
     // removed, never followed.
     device.write("/elsewhere/keep.txt", "keep");
-    std::filesystem::create_directory_symlink(device.path("/elsewhere"), device.path("/var/tmp/Preferences"));
+    std::filesystem::create_directory_symlink(device.path("/elsewhere"),
+                                              device.path("/var/tmp/Preferences"));
     runner.failWhen([&](const ToolRun& run) {
         if (run.launchPath == "/usr/bin/zip") {
             struct stat status {};
@@ -60,7 +64,8 @@ TEST_F(CommandTest, TweakPreferencesLeaveTheStoreOutAndUseAPrivateScratchFolder)
     auto entries = device.archiveEntries(archive("Preferences.zip"));
     EXPECT_TRUE(hasEntry(entries, "var/tmp/Preferences/com.example.tweak.plist"));
     EXPECT_TRUE(hasEntry(entries, "var/tmp/Preferences/Nested/deep.plist"));
-    for (const auto& entry : entries) EXPECT_EQ(entry.find("Mobrix"), std::string::npos) << entry;
+    for (const auto& entry : entries)
+        EXPECT_EQ(entry.find("Mobrix"), std::string::npos) << entry;
     EXPECT_EQ(device.read("/elsewhere/keep.txt"), "keep");
     EXPECT_FALSE(device.exists("/var/tmp/Preferences"));
 }
@@ -82,7 +87,8 @@ TEST_F(CommandTest, ASecondSafeguardIsATruePictureOfTheLiveFolder) {
 
 TEST_F(CommandTest, LinksOutOfTheLiveFolderAreNotArchived) {
     device.write("/secret/shadow", "secret");
-    std::filesystem::create_symlink(device.path("/secret/shadow"), device.path("/var/mobile/Library/SMS/evil"));
+    std::filesystem::create_symlink(device.path("/secret/shadow"),
+                                    device.path("/var/mobile/Library/SMS/evil"));
     std::filesystem::create_symlink("Read me.txt", device.path("/var/mobile/Library/SMS/alias"));
     safeguard.SaveSMS();
     auto entries = device.archiveEntries(archive("SMS.zip"));
@@ -104,7 +110,8 @@ TEST_F(CommandTest, AFailingToolIsReportedAndKeepsTheLastGoodArchive) {
     safeguard.SaveAllPref();
     const Alert& alert = screen.lastAlert();
     EXPECT_EQ(alert.title, "All Preferences Safeguard");
-    EXPECT_EQ(alert.message, "Safeguard failed !\nNotes: /usr/bin/zip exited with status 9 (injected failure)");
+    EXPECT_EQ(alert.message,
+              "Safeguard failed !\nNotes: /usr/bin/zip exited with status 9 (injected failure)");
     EXPECT_EQ(alert.outcome, AlertOutcome::Failed);
     EXPECT_EQ(device.read(archive("Notes.zip")), before);
     // Later categories still ran.
@@ -133,7 +140,8 @@ TEST_F(CommandTest, AStoreOthersCanWriteIsRefused) {
                                  std::filesystem::perms(0777));
     safeguard.SaveCalendar();
     EXPECT_EQ(screen.lastAlert().message,
-              "Safeguard failed !\nCalendar: /var/mobile/Library/Preferences/Mobrix is writable by other users");
+              "Safeguard failed !\nCalendar: /var/mobile/Library/Preferences/Mobrix is writable by "
+              "other users");
     EXPECT_TRUE(runner.runs().empty());
 }
 
@@ -157,13 +165,15 @@ TEST_F(CommandTest, WithoutCacheListTheDefaultListIsRecordedAndAMissingOneKeepsT
     device.write("/etc/apt/sources.list.d/cydia.list", "deb default");
     safeguard.SaveCydiaSources();
     EXPECT_EQ(device.read(recorded), "deb default");
-    EXPECT_EQ(device.read("/var/mobile/Library/Preferences/Mobrix/CydiaSources/sources.list"), "earlier");
+    EXPECT_EQ(device.read("/var/mobile/Library/Preferences/Mobrix/CydiaSources/sources.list"),
+              "earlier");
 
     device.remove("/etc/apt/sources.list.d/cydia.list");
     safeguard.SaveCydiaSources();
     EXPECT_EQ(device.read(recorded), "deb default");
-    EXPECT_EQ(screen.lastAlert().message,
-              "Safeguard failed !\nCydia Sources: /etc/apt/sources.list.d/cydia.list does not exist");
+    EXPECT_EQ(
+        screen.lastAlert().message,
+        "Safeguard failed !\nCydia Sources: /etc/apt/sources.list.d/cydia.list does not exist");
 }
 
 TEST_F(CommandTest, PackagesRecordComesFromTheHiddenScript) {
@@ -175,7 +185,8 @@ TEST_F(CommandTest, PackagesRecordComesFromTheHiddenScript) {
     EXPECT_EQ(runner.commandLines().back(),
               "/bin/sh " + device.path("/Applications/Mobrix.app/.DpkgGetSelections.sh"));
     EXPECT_EQ(screen.lastAlert().title, "Cydia Packages Safeguard");
-    EXPECT_TRUE(device.exists("/var/mobile/Library/Preferences/Mobrix/CydiaPackages/installed-packages.txt"));
+    EXPECT_TRUE(device.exists(
+        "/var/mobile/Library/Preferences/Mobrix/CydiaPackages/installed-packages.txt"));
 }
 
 TEST_F(CommandTest, HiddenScriptThatExistsKeepsTheShippedOneInPlace) {

@@ -47,4 +47,3 @@ TEST_F(GuiTest, CloudQuestionsCarryTheirTagsAndCancelSendsNothing) {
     EXPECT_FALSE(shell_->cloud().hasRequestsInFlight());
     cloud::sharedSession()->unlinkAll();
 }
-

@@ -53,7 +53,8 @@ TEST_F(GuiTest, SafeguardButtonsRunTheirCommandsAndCloseWithTheirAlerts) {
         }
     }
     EXPECT_TRUE(exists("/var/mobile/Library/Preferences/Mobrix/CydiaSources/sources.list"));
-    EXPECT_TRUE(exists("/var/mobile/Library/Preferences/Mobrix/CydiaPackages/installed-packages.txt"));
+    EXPECT_TRUE(
+        exists("/var/mobile/Library/Preferences/Mobrix/CydiaPackages/installed-packages.txt"));
 }
 
 TEST_F(GuiTest, RestorationButtonsRunTheirCommandsAndBringDataBack) {
@@ -107,7 +108,8 @@ TEST_F(GuiTest, InputIsIgnoredDuringAWrappedStep) {
     runner_.runs.clear();
     bool sawWrappedStep = false;
     runner_.duringRun = [&](const ToolRun& run) {
-        if (run.launchPath != "/bin/cp" || sawWrappedStep) return;
+        if (run.launchPath != "/bin/cp" || sawWrappedStep)
+            return;
         sawWrappedStep = true;
         EXPECT_TRUE(shell_->screen().ignoringInteraction());
         QTest::mouseClick(button("SaveNotes"), Qt::LeftButton);
@@ -138,7 +140,8 @@ TEST_F(GuiTest, ButtonsAndAlertAnswersDuringAPlainStepOnlyShowTheBusyNotice) {
 
     bool pressedWhileBusy = false;
     runner_.duringRun = [&](const ToolRun& run) {
-        if (pressedWhileBusy || run.launchPath == "/bin/cp") return;
+        if (pressedWhileBusy || run.launchPath == "/bin/cp")
+            return;
         pressedWhileBusy = true;
         EXPECT_FALSE(shell_->screen().ignoringInteraction());
         QTest::mouseClick(shell_->window().tabButton(Shell::kSafeguardTab), Qt::LeftButton);
@@ -194,7 +197,8 @@ TEST_F(GuiTest, WindowStaysOpenWhileACommandRuns) {
     createStoreFolders();
     bool closed = true;
     runner_.duringRun = [&](const ToolRun&) {
-        if (!closed) return;
+        if (!closed)
+            return;
         closed = shell_->window().close();
     };
     press(Shell::kSafeguardTab, "SaveAccounts");

@@ -10,7 +10,8 @@
 // root) and without a GPU; the app scheme registered before the application.
 int main(int argc, char** argv) {
     QTemporaryDir home;
-    if (!home.isValid()) return 1;
+    if (!home.isValid())
+        return 1;
     usePrivateHome(home.path());
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
 

@@ -18,7 +18,8 @@ namespace {
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 20000) {
     QDeadlineTimer deadline(timeoutMs);
     while (!condition()) {
-        if (deadline.hasExpired()) return false;
+        if (deadline.hasExpired())
+            return false;
         QTest::qWait(20);
     }
     return true;
@@ -49,33 +50,40 @@ public:
 class LinkPages {
 public:
     LinkPages() {
-        server_.Get("/1/connect_login", [](const httplib::Request& request, httplib::Response& response) {
-            if (request.has_param("slow")) std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        server_.Get("/1/connect_login", [](const httplib::Request& request,
+                                           httplib::Response& response) {
+            if (request.has_param("slow"))
+                std::this_thread::sleep_for(std::chrono::milliseconds(1500));
             const std::string state = request.get_param_value("state");
-            response.set_content(
-                "<html><body><h1>Link</h1>"
-                "<a id='same' href='/1/connect_login?state=" + state + "&page=2'>Again</a> "
-                "<a id='terms' href='/1/terms?embed_title=Terms'>Terms</a> "
-                "<a id='allow' href='/1/allow?state=" + state + "'>Allow</a></body></html>",
-                "text/html");
+            response.set_content("<html><body><h1>Link</h1>"
+                                 "<a id='same' href='/1/connect_login?state=" +
+                                     state +
+                                     "&page=2'>Again</a> "
+                                     "<a id='terms' href='/1/terms?embed_title=Terms'>Terms</a> "
+                                     "<a id='allow' href='/1/allow?state=" +
+                                     state + "'>Allow</a></body></html>",
+                                 "text/html");
         });
         server_.Get("/1/terms", [](const httplib::Request&, httplib::Response& response) {
             response.set_content("<html><body>Terms</body></html>", "text/html");
         });
         server_.Get("/1/allow", [](const httplib::Request& request, httplib::Response& response) {
             response.status = 302;
-            response.set_header("Location",
-                                "cs-q7w2k9x4m1z8r5t://1/connect?oauth_token=T1&oauth_token_secret=S1"
-                                "&uid=9&state=" + request.get_param_value("state"));
+            response.set_header(
+                "Location", "cs-q7w2k9x4m1z8r5t://1/connect?oauth_token=T1&oauth_token_secret=S1"
+                            "&uid=9&state=" +
+                                request.get_param_value("state"));
         });
         port_ = server_.bind_to_any_port("127.0.0.1");
         thread_ = std::thread([this] { server_.listen_after_bind(); });
-        while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        while (!server_.is_running())
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     ~LinkPages() { stop(); }
     void stop() {
         server_.stop();
-        if (thread_.joinable()) thread_.join();
+        if (thread_.joinable())
+            thread_.join();
     }
     QUrl url(const std::string& extra = {}) const {
         return QUrl(QString::fromStdString("http://127.0.0.1:" + std::to_string(port_) +
@@ -101,16 +109,16 @@ protected:
     // Clicks the link once the page that holds it is there.
     void click(const char* id) {
         auto clicked = std::make_shared<bool>(false);
-        const QString script =
-            QStringLiteral("(function(){var e=document.getElementById('%1');"
-                           "if(!e)return false;e.click();return true;})()")
-                .arg(QLatin1String(id));
+        const QString script = QStringLiteral("(function(){var e=document.getElementById('%1');"
+                                              "if(!e)return false;e.click();return true;})()")
+                                   .arg(QLatin1String(id));
         ASSERT_TRUE(waitUntil([&] {
             auto answered = std::make_shared<bool>(false);
-            top()->webView()->page()->runJavaScript(script, [clicked, answered](const QVariant& result) {
-                *clicked = result.toBool();
-                *answered = true;
-            });
+            top()->webView()->page()->runJavaScript(script,
+                                                    [clicked, answered](const QVariant& result) {
+                                                        *clicked = result.toBool();
+                                                        *answered = true;
+                                                    });
             waitUntil([&] { return *answered; }, 2000);
             return *clicked;
         })) << id;

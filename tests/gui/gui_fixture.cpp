@@ -12,27 +12,32 @@
 
 ToolOutcome RecordingRunner::run(const ToolRun& run) {
     runs.push_back(run);
-    if (duringRun) duringRun(run);
-    if (RestartGuardRunner::isRestartTool(run)) return {};
+    if (duringRun)
+        duringRun(run);
+    if (RestartGuardRunner::isRestartTool(run))
+        return {};
     return processes_.run(run);
 }
 
 std::vector<std::string> RecordingRunner::commandLines() const {
     std::vector<std::string> lines;
-    for (const auto& run : runs) lines.push_back(run.commandLine());
+    for (const auto& run : runs)
+        lines.push_back(run.commandLine());
     return lines;
 }
 
 bool RecordingRunner::ran(const std::string& commandLine) const {
     for (const auto& run : runs)
-        if (run.commandLine() == commandLine) return true;
+        if (run.commandLine() == commandLine)
+            return true;
     return false;
 }
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
     while (!condition()) {
-        if (deadline.hasExpired()) return false;
+        if (deadline.hasExpired())
+            return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QTest::qWait(10);
     }
@@ -56,7 +61,9 @@ void GuiTest::TearDown() {
     shell_.reset();
 }
 
-std::string GuiTest::path(const std::string& devicePath) const { return root_ + devicePath; }
+std::string GuiTest::path(const std::string& devicePath) const {
+    return root_ + devicePath;
+}
 
 bool GuiTest::exists(const std::string& devicePath) const {
     return std::filesystem::exists(std::filesystem::symlink_status(path(devicePath)));
@@ -89,7 +96,8 @@ QString GuiTest::alertMessage(AlertDialog* alert) const {
 
 QStringList GuiTest::alertButtons(AlertDialog* alert) const {
     QStringList titles;
-    for (int i = 0; alert->button(i); ++i) titles << alert->button(i)->text();
+    for (int i = 0; alert->button(i); ++i)
+        titles << alert->button(i)->text();
     return titles;
 }
 
@@ -105,7 +113,9 @@ void GuiTest::answer(const QString& buttonTitle) {
     answer(alert, index);
 }
 
-int GuiTest::openAlertCount() const { return static_cast<int>(shell_->screen().openAlerts().size()); }
+int GuiTest::openAlertCount() const {
+    return static_cast<int>(shell_->screen().openAlerts().size());
+}
 
 void GuiTest::createStoreFolders() {
     press(Shell::kOptionsTab, "createApplicationFolders");

@@ -22,16 +22,31 @@ struct Confirmation {
 };
 
 const Confirmation kConfirmations[] = {
-    {"createApplicationFolders", "Create Application Folders", "Do you have removed application Folders ?",
-     {"Cancel", "All Folders", "Partially"}, OptionsViewController::kCreateFoldersTag},
-    {"removeSafeguard", "Remove Backup Folders", "Do you want to remove your Safeguard ?",
-     {"Cancel", "GO !"}, OptionsViewController::kRemoveSafeguardTag},
-    {"Respring", "Respring", "Do you really want to Respring your device ?",
-     {"Cancel", "Respring"}, OptionsViewController::kRespringTag},
-    {"Reboot", "Reboot", "Do you really want to Reboot your device ?", {"Cancel", "Reboot"},
+    {"createApplicationFolders",
+     "Create Application Folders",
+     "Do you have removed application Folders ?",
+     {"Cancel", "All Folders", "Partially"},
+     OptionsViewController::kCreateFoldersTag},
+    {"removeSafeguard",
+     "Remove Backup Folders",
+     "Do you want to remove your Safeguard ?",
+     {"Cancel", "GO !"},
+     OptionsViewController::kRemoveSafeguardTag},
+    {"Respring",
+     "Respring",
+     "Do you really want to Respring your device ?",
+     {"Cancel", "Respring"},
+     OptionsViewController::kRespringTag},
+    {"Reboot",
+     "Reboot",
+     "Do you really want to Reboot your device ?",
+     {"Cancel", "Reboot"},
      OptionsViewController::kRebootTag},
-    {"removeMOXSources", "Remove MOXSources", "Because Mobrix now restore sources in a new list file",
-     {"Cancel", "Delete it"}, OptionsViewController::kRemoveAddedSourcesTag},
+    {"removeMOXSources",
+     "Remove MOXSources",
+     "Because Mobrix now restore sources in a new list file",
+     {"Cancel", "Delete it"},
+     OptionsViewController::kRemoveAddedSourcesTag},
 };
 
 void writeFile(const std::string& path, const std::string& text) {
@@ -49,7 +64,8 @@ TEST_F(GuiTest, EveryOptionAsksWithItsTagAndCancelChangesNothing) {
         AlertDialog* alert = topAlert();
         ASSERT_NE(alert, nullptr) << confirmation.method;
         EXPECT_EQ(alertTitle(alert), confirmation.title);
-        EXPECT_TRUE(alertMessage(alert).startsWith(confirmation.messageStart)) << confirmation.method;
+        EXPECT_TRUE(alertMessage(alert).startsWith(confirmation.messageStart))
+            << confirmation.method;
         EXPECT_EQ(alertButtons(alert), confirmation.buttons);
         EXPECT_EQ(alert->alert().tag, confirmation.tag);
         answer(alert, 0);

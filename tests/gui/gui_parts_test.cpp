@@ -49,7 +49,8 @@ TEST(AlertDialogs, ButtonsInIndexOrderAndEscapeIsCancel) {
     alert.title = "Create Application Folders";
     alert.message = "Select wich folder to recreate";
     alert.cancelButton = "Cancel";
-    alert.otherButtons = {"Parent Folder: Mobrix", "CydiaSources", "CydiaPackages", "MobrixLibrary"};
+    alert.otherButtons = {"Parent Folder: Mobrix", "CydiaSources", "CydiaPackages",
+                          "MobrixLibrary"};
     alert.tag = 2;
     AlertDialog dialog(alert, nullptr, nullptr);
     QSignalSpy clicks(&dialog, &AlertDialog::clicked);
@@ -159,7 +160,8 @@ TEST(ScreenSaver, InhibitsThroughTheSessionServiceAndReleasesAtTheEnd) {
     QProcess bus;
     bus.start("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--print-address=1",
                               "--address=unix:path=" + folder.path() + "/bus"});
-    if (!bus.waitForStarted(5000)) GTEST_SKIP() << "no dbus-daemon";
+    if (!bus.waitForStarted(5000))
+        GTEST_SKIP() << "no dbus-daemon";
     ASSERT_TRUE(waitUntil([&] { return bus.canReadLine(); }, 5000));
     const QString address = QString::fromUtf8(bus.readLine()).trimmed();
 
@@ -190,7 +192,8 @@ TEST(ScreenSaver, InhibitsThroughTheSessionServiceAndReleasesAtTheEnd) {
 }
 
 TEST(ScreenSaver, DoesNothingWithoutABus) {
-    ScreenSaverInhibitor inhibitor(QDBusConnection::connectToBus("unix:path=/nonexistent/bus", "none"));
+    ScreenSaverInhibitor inhibitor(
+        QDBusConnection::connectToBus("unix:path=/nonexistent/bus", "none"));
     inhibitor.setInhibited(true);
     EXPECT_TRUE(inhibitor.requested());
     EXPECT_FALSE(inhibitor.cookie().has_value());

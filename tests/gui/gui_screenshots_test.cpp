@@ -50,7 +50,8 @@ TEST_F(GuiTest, SavesScreenshotsOfEveryScreenAnAlertAndTheOverlay) {
     createStoreFolders();
     bool shot = false;
     runner_.duringRun = [&](const ToolRun&) {
-        if (shot) return;
+        if (shot)
+            return;
         shot = true;
         // Let the overlay finish fading in.
         QTest::qWait(LumProgressHUD::kAnimationMs + 150);

@@ -7,7 +7,8 @@
 // Every test runs in a private temporary home.
 int main(int argc, char** argv) {
     QTemporaryDir home;
-    if (!home.isValid()) return 1;
+    if (!home.isValid())
+        return 1;
     usePrivateHome(home.path());
 
     QApplication application(argc, argv);

@@ -8,7 +8,8 @@
 // Settings, caches and sockets go to a private home under base, and the
 // session bus address leads nowhere, so no test reaches the desktop's own.
 inline void usePrivateHome(const QString& base) {
-    for (const char* name : {"config", "data", "cache", "runtime"}) QDir(base).mkpath(name);
+    for (const char* name : {"config", "data", "cache", "runtime"})
+        QDir(base).mkpath(name);
     ::chmod(QFile::encodeName(base + "/runtime").constData(), 0700);
     qputenv("HOME", base.toUtf8());
     qputenv("XDG_CONFIG_HOME", (base + "/config").toUtf8());
@@ -16,5 +17,6 @@ inline void usePrivateHome(const QString& base) {
     qputenv("XDG_CACHE_HOME", (base + "/cache").toUtf8());
     qputenv("XDG_RUNTIME_DIR", (base + "/runtime").toUtf8());
     qputenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + base + "/no-bus").toUtf8());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
 }

@@ -10,7 +10,10 @@ TEST(LineList, EveryBreakEndsOneElement) {
     EXPECT_EQ(line_list::split("A\r\nB"), (Lines{"A", "", "B"}));
     EXPECT_EQ(line_list::split(""), (Lines{""}));
     // Vertical tab, form feed, NEL, line and paragraph separators break too.
-    EXPECT_EQ(line_list::split("a\vb\fc\xC2\x85" "d\xE2\x80\xA8" "e\xE2\x80\xA9" "f"),
+    EXPECT_EQ(line_list::split("a\vb\fc\xC2\x85"
+                               "d\xE2\x80\xA8"
+                               "e\xE2\x80\xA9"
+                               "f"),
               (Lines{"a", "b", "c", "d", "e", "f"}));
     // A lone lead byte of those sequences is no break.
     EXPECT_EQ(line_list::split("x\xE2\x80"), (Lines{"x\xE2\x80"}));
@@ -39,6 +42,7 @@ TEST(LinesToAdd, KeepsRecordedOrderAndDuplicatesThatAreNotLive) {
     EXPECT_EQ(restore::linesToAdd({"deb a ", "DEB A"}, {"deb a"}), (Lines{"deb a ", "DEB A"}));
     // A recorded text that ends with a break against a live text that does
     // not: the written list ends with a line feed.
-    EXPECT_EQ(line_list::join(restore::linesToAdd(line_list::split("x\ny\n"), line_list::split("x"))),
-              "y\n");
+    EXPECT_EQ(
+        line_list::join(restore::linesToAdd(line_list::split("x\ny\n"), line_list::split("x"))),
+        "y\n");
 }

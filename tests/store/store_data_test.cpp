@@ -9,7 +9,8 @@
 
 TEST(CategoryTable, ElevenCategoriesInCommandOrder) {
     std::vector<std::string> keys;
-    for (const auto& category : store::categoryTable()) keys.emplace_back(category.key);
+    for (const auto& category : store::categoryTable())
+        keys.emplace_back(category.key);
     EXPECT_EQ(keys, (std::vector<std::string>{"TweaksPref", "Accounts", "AddressBook", "Calendar",
                                               "Notes", "Safari", "SMS", "Voicemail", "CallHistory",
                                               "SpringBoard", "DCIM"}));
@@ -18,7 +19,8 @@ TEST(CategoryTable, ElevenCategoriesInCommandOrder) {
 TEST(CategoryTable, PathsPrefixesAndStagedFolders) {
     const auto& accounts = *store::findCategory("Accounts");
     const auto& part = accounts.parts.front();
-    EXPECT_EQ(part.archivePath(), "/var/mobile/Library/Preferences/Mobrix/MobrixLibrary/Accounts.zip");
+    EXPECT_EQ(part.archivePath(),
+              "/var/mobile/Library/Preferences/Mobrix/MobrixLibrary/Accounts.zip");
     EXPECT_EQ(part.zipInput, "/var/mobile/Library/Preferences/Mobrix/MobrixLibrary/Accounts/");
     EXPECT_EQ(part.entryPrefix, "var/mobile/Library/Preferences/Mobrix/MobrixLibrary/Accounts/");
     EXPECT_EQ(part.stagedFolder(accounts.form),

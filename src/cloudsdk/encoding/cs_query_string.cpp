@@ -2,9 +2,9 @@
 
 #include "cs_escaping.h"
 
-void forEachQueryPiece(
-    std::string_view query,
-    const std::function<void(std::string_view name, std::optional<std::string_view> value)>& visit) {
+void forEachQueryPiece(std::string_view query,
+                       const std::function<void(std::string_view name,
+                                                std::optional<std::string_view> value)>& visit) {
     size_t start = 0;
     while (start <= query.size()) {
         size_t end = query.find('&', start);

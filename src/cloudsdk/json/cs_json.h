@@ -21,7 +21,7 @@ struct CSJsonError {
     std::string domain;
     int code = 0;
     std::string description;
-    CSJsonErrorPtr underlying;  // the record that was last in the trace before this one
+    CSJsonErrorPtr underlying; // the record that was last in the trace before this one
 };
 
 enum CSJsonErrorCode : int {
@@ -62,7 +62,7 @@ public:
     const CSJsonErrorTrace& errorTrace() const { return errorTrace_; }
     void addErrorWithCode(int code, std::string description);
     void clearErrorTrace() { errorTrace_.clear(); }
-    uint64_t maxDepth() const { return maxDepth_; }  // 0: no limit
+    uint64_t maxDepth() const { return maxDepth_; } // 0: no limit
     void setMaxDepth(uint64_t maxDepth) { maxDepth_ = maxDepth; }
 
 protected:
@@ -75,7 +75,7 @@ class CSJsonParser : public CSJsonBase {
 public:
     // Any kind of value; only blanks may follow it.
     std::optional<CSJsonValue> fragmentWithString(std::string_view text);
-    std::optional<CSJsonValue> fragmentWithString(const char* text);  // nullptr: no input (code 12)
+    std::optional<CSJsonValue> fragmentWithString(const char* text); // nullptr: no input (code 12)
     std::optional<CSJsonValue> fragmentWithString(std::nullopt_t);
     // Only an object or array (code 4 otherwise).
     std::optional<CSJsonValue> objectWithString(std::string_view text);
@@ -114,12 +114,14 @@ public:
     CSJsonWriter& jsonWriter() { return jsonWriter_; }
 
     std::optional<CSJsonValue> objectWithString(std::string_view text);
-    std::optional<CSJsonValue> objectWithString(std::string_view text, bool allowScalar, CSJsonErrorPtr* error);
+    std::optional<CSJsonValue> objectWithString(std::string_view text, bool allowScalar,
+                                                CSJsonErrorPtr* error);
     std::optional<CSJsonValue> objectWithString(std::string_view text, CSJsonErrorPtr* error);
     std::optional<CSJsonValue> fragmentWithString(std::string_view text, CSJsonErrorPtr* error);
 
     std::optional<std::string> stringWithObject(const CSJsonValue& value);
-    std::optional<std::string> stringWithObject(const CSJsonValue& value, bool allowScalar, CSJsonErrorPtr* error);
+    std::optional<std::string> stringWithObject(const CSJsonValue& value, bool allowScalar,
+                                                CSJsonErrorPtr* error);
     std::optional<std::string> stringWithObject(const CSJsonValue& value, CSJsonErrorPtr* error);
     std::optional<std::string> stringWithFragment(const CSJsonValue& value, CSJsonErrorPtr* error);
 

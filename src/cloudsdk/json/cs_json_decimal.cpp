@@ -5,9 +5,9 @@
 
 namespace {
 
-std::string digitsOf(CSJsonUInt128 value)
-{
-    if (value == 0) return "0";
+std::string digitsOf(CSJsonUInt128 value) {
+    if (value == 0)
+        return "0";
     char buffer[40];
     int n = 0;
     while (value) {
@@ -18,12 +18,12 @@ std::string digitsOf(CSJsonUInt128 value)
     return std::string(buffer, static_cast<std::size_t>(n));
 }
 
-}  // namespace
+} // namespace
 
-CSJsonDecimal CSJsonDecimal::normalized() const
-{
+CSJsonDecimal CSJsonDecimal::normalized() const {
     CSJsonDecimal d = *this;
-    if (d.mantissa == 0) return CSJsonDecimal{};
+    if (d.mantissa == 0)
+        return CSJsonDecimal{};
     while (d.mantissa % 10 == 0) {
         d.mantissa /= 10;
         ++d.exponent;
@@ -31,24 +31,28 @@ CSJsonDecimal CSJsonDecimal::normalized() const
     return d;
 }
 
-int64_t CSJsonDecimal::toInt64() const
-{
+int64_t CSJsonDecimal::toInt64() const {
     const CSJsonDecimal d = normalized();
     CSJsonUInt128 magnitude = d.mantissa;
-    const CSJsonUInt128 limit = d.negative ? CSJsonUInt128{1} << 63 : CSJsonUInt128{std::numeric_limits<int64_t>::max()};
+    const CSJsonUInt128 limit =
+        d.negative ? CSJsonUInt128{1} << 63 : CSJsonUInt128{std::numeric_limits<int64_t>::max()};
     if (d.exponent < 0) {
-        for (int i = 0; i < -d.exponent && magnitude; ++i) magnitude /= 10;
+        for (int i = 0; i < -d.exponent && magnitude; ++i)
+            magnitude /= 10;
     } else {
-        for (int i = 0; i < d.exponent && magnitude <= limit; ++i) magnitude *= 10;
+        for (int i = 0; i < d.exponent && magnitude <= limit; ++i)
+            magnitude *= 10;
     }
-    if (magnitude >= limit) return d.negative ? std::numeric_limits<int64_t>::min() : std::numeric_limits<int64_t>::max();
+    if (magnitude >= limit)
+        return d.negative ? std::numeric_limits<int64_t>::min()
+                          : std::numeric_limits<int64_t>::max();
     const int64_t value = static_cast<int64_t>(magnitude);
     return d.negative ? -value : value;
 }
 
-std::string CSJsonDecimal::toString() const
-{
-    if (mantissa == 0) return "0";
+std::string CSJsonDecimal::toString() const {
+    if (mantissa == 0)
+        return "0";
     std::string digits = digitsOf(mantissa);
     std::string text = negative ? "-" : "";
     if (exponent >= 0) {
@@ -73,8 +77,7 @@ std::string CSJsonDecimal::toString() const
     return text;
 }
 
-bool CSJsonDecimal::operator==(const CSJsonDecimal& other) const
-{
+bool CSJsonDecimal::operator==(const CSJsonDecimal& other) const {
     const CSJsonDecimal a = normalized();
     const CSJsonDecimal b = other.normalized();
     return a.mantissa == b.mantissa && a.exponent == b.exponent && a.negative == b.negative;

@@ -14,50 +14,50 @@
 namespace {
 
 // Blanks between tokens: space, tab, line feed, vertical tab, form feed, return.
-constexpr bool isBlank(unsigned char b)
-{
+constexpr bool isBlank(unsigned char b) {
     return b == ' ' || (b >= 0x09 && b <= 0x0D);
 }
 
-constexpr bool isDigit(unsigned char b)
-{
+constexpr bool isDigit(unsigned char b) {
     return b >= '0' && b <= '9';
 }
 
-
 // The next double quote, backslash or control byte at or after p, or end.
 // highSeen tells whether a byte of 0x80 or more was passed.
-const char* scanStringRun(const char* p, const char* end, bool& highSeen)
-{
+const char* scanStringRun(const char* p, const char* end, bool& highSeen) {
 #ifdef __SSE2__
     const __m128i quote = _mm_set1_epi8('"');
     const __m128i backslash = _mm_set1_epi8('\\');
     const __m128i control = _mm_set1_epi8(0x1F);
     while (end - p >= 16) {
         const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i stops = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(chunk, quote), _mm_cmpeq_epi8(chunk, backslash)),
-                                           _mm_cmpeq_epi8(_mm_min_epu8(chunk, control), chunk));
+        const __m128i stops = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(chunk, quote), _mm_cmpeq_epi8(chunk, backslash)),
+            _mm_cmpeq_epi8(_mm_min_epu8(chunk, control), chunk));
         const unsigned stopMask = static_cast<unsigned>(_mm_movemask_epi8(stops));
         const unsigned highMask = static_cast<unsigned>(_mm_movemask_epi8(chunk));
         if (stopMask) {
             const unsigned at = static_cast<unsigned>(__builtin_ctz(stopMask));
-            if (highMask & ((1u << at) - 1)) highSeen = true;
+            if (highMask & ((1u << at) - 1))
+                highSeen = true;
             return p + at;
         }
-        if (highMask) highSeen = true;
+        if (highMask)
+            highSeen = true;
         p += 16;
     }
 #endif
     for (; p < end; ++p) {
         const unsigned char b = static_cast<unsigned char>(*p);
-        if (b == '"' || b == '\\' || b < 0x20) return p;
-        if (b >= 0x80) highSeen = true;
+        if (b == '"' || b == '\\' || b < 0x20)
+            return p;
+        if (b >= 0x80)
+            highSeen = true;
     }
     return p;
 }
 
-void appendUtf8(std::string& out, uint32_t code)
-{
+void appendUtf8(std::string& out, uint32_t code) {
     if (code < 0x80) {
         out += static_cast<char>(code);
     } else if (code < 0x800) {
@@ -75,14 +75,13 @@ void appendUtf8(std::string& out, uint32_t code)
     }
 }
 
-std::string hexDescription(const char* format, unsigned value)
-{
+std::string hexDescription(const char* format, unsigned value) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, format, value);
     return buffer;
 }
 
-}  // namespace
+} // namespace
 
 // One read of one text. Iterative, with an explicit stack of open arrays and
 // objects: elements and key/value pairs wait on `stack` until their
@@ -90,29 +89,29 @@ std::string hexDescription(const char* format, unsigned value)
 class CSJsonParser::Reader {
 public:
     Reader(CSJsonParser& owner, std::string_view text)
-        : owner_(owner), c(text.data()), end_(text.data() + text.size())
-    {
-    }
+        : owner_(owner), c(text.data()), end_(text.data() + text.size()) {}
 
     std::optional<CSJsonValue> read();
 
 private:
     struct Frame {
-        std::size_t start;  // first stack slot of this container
+        std::size_t start; // first stack slot of this container
         bool isObject;
     };
 
     bool atEnd() const { return c >= end_; }
     unsigned char peek() const { return static_cast<unsigned char>(*c); }
-    void skipBlanks()
-    {
-        while (c < end_ && isBlank(static_cast<unsigned char>(*c))) ++c;
+    void skipBlanks() {
+        while (c < end_ && isBlank(static_cast<unsigned char>(*c)))
+            ++c;
     }
-    void fail(int code, std::string description) { owner_.addErrorWithCode(code, std::move(description)); }
+    void fail(int code, std::string description) {
+        owner_.addErrorWithCode(code, std::move(description));
+    }
 
     bool readLiteral(const char* rest, std::size_t length, CSJsonValue value, const char* message);
     bool readNumber();
-    bool readString();  // into text_ (a view of the input or of scratch_)
+    bool readString(); // into text_ (a view of the input or of scratch_)
     bool readEscape();
     bool readUnicodeEscape();
     bool readHexQuad(uint32_t& value);
@@ -131,8 +130,8 @@ private:
     std::string_view text_;
 };
 
-bool CSJsonParser::Reader::readLiteral(const char* rest, std::size_t length, CSJsonValue value, const char* message)
-{
+bool CSJsonParser::Reader::readLiteral(const char* rest, std::size_t length, CSJsonValue value,
+                                       const char* message) {
     if (static_cast<std::size_t>(end_ - c) < length || std::memcmp(c, rest, length) != 0) {
         fail(CSJsonErrorParse, message);
         return false;
@@ -142,8 +141,7 @@ bool CSJsonParser::Reader::readLiteral(const char* rest, std::size_t length, CSJ
     return true;
 }
 
-bool CSJsonParser::Reader::readNumber()
-{
+bool CSJsonParser::Reader::readNumber() {
     bool negative = false;
     if (*c == '-') {
         negative = true;
@@ -162,7 +160,8 @@ bool CSJsonParser::Reader::readNumber()
             return false;
         }
     } else {
-        while (!atEnd() && isDigit(peek())) fast = fast * 10 + static_cast<unsigned>(*c++ - '0');
+        while (!atEnd() && isDigit(peek()))
+            fast = fast * 10 + static_cast<unsigned>(*c++ - '0');
     }
     const char* const integerEnd = c;
     const char* fractionEnd = c;
@@ -173,19 +172,22 @@ bool CSJsonParser::Reader::readNumber()
             fail(CSJsonErrorNumber, "No digits after decimal point");
             return false;
         }
-        while (!atEnd() && isDigit(peek())) ++c;
+        while (!atEnd() && isDigit(peek()))
+            ++c;
         fractionEnd = c;
         simple = false;
     }
     const char* const exponentStart = c;
     if (!atEnd() && (*c == 'e' || *c == 'E')) {
         ++c;
-        if (!atEnd() && (*c == '+' || *c == '-')) ++c;
+        if (!atEnd() && (*c == '+' || *c == '-'))
+            ++c;
         if (atEnd() || !isDigit(peek())) {
             fail(CSJsonErrorNumber, "No digits after exponent");
             return false;
         }
-        while (!atEnd() && isDigit(peek())) ++c;
+        while (!atEnd() && isDigit(peek()))
+            ++c;
         simple = false;
     }
     if (simple) {
@@ -202,17 +204,21 @@ bool CSJsonParser::Reader::readNumber()
     bool overflow = false;
     auto take = [&](char ch) {
         if (ch == '0') {
-            if (mantissa) ++pendingZeros;
+            if (mantissa)
+                ++pendingZeros;
             return;
         }
         for (int64_t i = 0; i <= pendingZeros && !overflow; ++i) {
             const unsigned digit = i == pendingZeros ? static_cast<unsigned>(ch - '0') : 0;
-            if (mantissa > (~CSJsonUInt128{0} - digit) / 10) overflow = true;
-            else mantissa = mantissa * 10 + digit;
+            if (mantissa > (~CSJsonUInt128{0} - digit) / 10)
+                overflow = true;
+            else
+                mantissa = mantissa * 10 + digit;
         }
         pendingZeros = 0;
     };
-    for (const char* p = integerStart; p < integerEnd && !overflow; ++p) take(*p);
+    for (const char* p = integerStart; p < integerEnd && !overflow; ++p)
+        take(*p);
     for (const char* p = integerEnd + 1; p < fractionEnd && !overflow; ++p) {
         take(*p);
         ++fractionDigits;
@@ -221,17 +227,22 @@ bool CSJsonParser::Reader::readNumber()
     if (exponentStart < c) {
         const char* p = exponentStart + 1;
         bool negativeExponent = false;
-        if (*p == '+' || *p == '-') negativeExponent = *p++ == '-';
+        if (*p == '+' || *p == '-')
+            negativeExponent = *p++ == '-';
         for (; p < c; ++p)
-            if (explicitExponent < 1000000000) explicitExponent = explicitExponent * 10 + (*p - '0');
-        if (negativeExponent) explicitExponent = -explicitExponent;
+            if (explicitExponent < 1000000000)
+                explicitExponent = explicitExponent * 10 + (*p - '0');
+        if (negativeExponent)
+            explicitExponent = -explicitExponent;
     }
     int64_t exponent = mantissa ? explicitExponent + pendingZeros - fractionDigits : 0;
-    while (!overflow && exponent > CSJsonDecimal::kMaxExponent && mantissa <= ~CSJsonUInt128{0} / 10) {
+    while (!overflow && exponent > CSJsonDecimal::kMaxExponent &&
+           mantissa <= ~CSJsonUInt128{0} / 10) {
         mantissa *= 10;
         --exponent;
     }
-    if (overflow || exponent > CSJsonDecimal::kMaxExponent || exponent < CSJsonDecimal::kMinExponent) {
+    if (overflow || exponent > CSJsonDecimal::kMaxExponent ||
+        exponent < CSJsonDecimal::kMinExponent) {
         fail(CSJsonErrorNumber, "Failed creating decimal instance");
         return false;
     }
@@ -239,8 +250,7 @@ bool CSJsonParser::Reader::readNumber()
     return true;
 }
 
-bool CSJsonParser::Reader::readHexQuad(uint32_t& value)
-{
+bool CSJsonParser::Reader::readHexQuad(uint32_t& value) {
     value = 0;
     for (int i = 0; i < 4; ++i) {
         if (atEnd()) {
@@ -250,9 +260,12 @@ bool CSJsonParser::Reader::readHexQuad(uint32_t& value)
         const unsigned char b = peek();
         ++c;
         unsigned digit;
-        if (b >= '0' && b <= '9') digit = b - '0';
-        else if (b >= 'a' && b <= 'f') digit = b - 'a' + 10;
-        else if (b >= 'A' && b <= 'F') digit = b - 'A' + 10;
+        if (b >= '0' && b <= '9')
+            digit = b - '0';
+        else if (b >= 'a' && b <= 'f')
+            digit = b - 'a' + 10;
+        else if (b >= 'A' && b <= 'F')
+            digit = b - 'A' + 10;
         else {
             fail(CSJsonErrorUnicodeEscape, "Missing hex digit in quad");
             return false;
@@ -262,8 +275,7 @@ bool CSJsonParser::Reader::readHexQuad(uint32_t& value)
     return true;
 }
 
-bool CSJsonParser::Reader::readUnicodeEscape()
-{
+bool CSJsonParser::Reader::readUnicodeEscape() {
     uint32_t high;
     if (!readHexQuad(high)) {
         fail(CSJsonErrorUnicodeEscape, "Missing hex quad");
@@ -296,20 +308,35 @@ bool CSJsonParser::Reader::readUnicodeEscape()
 }
 
 // The cursor stands on the backslash.
-bool CSJsonParser::Reader::readEscape()
-{
+bool CSJsonParser::Reader::readEscape() {
     ++c;
     const unsigned char b = atEnd() ? 0 : peek();
     char replacement = 0;
     switch (b) {
-    case '"': replacement = '"'; break;
-    case '\\': replacement = '\\'; break;
-    case '/': replacement = '/'; break;
-    case 'b': replacement = '\b'; break;
-    case 'f': replacement = '\f'; break;
-    case 'n': replacement = '\n'; break;
-    case 'r': replacement = '\r'; break;
-    case 't': replacement = '\t'; break;
+    case '"':
+        replacement = '"';
+        break;
+    case '\\':
+        replacement = '\\';
+        break;
+    case '/':
+        replacement = '/';
+        break;
+    case 'b':
+        replacement = '\b';
+        break;
+    case 'f':
+        replacement = '\f';
+        break;
+    case 'n':
+        replacement = '\n';
+        break;
+    case 'r':
+        replacement = '\r';
+        break;
+    case 't':
+        replacement = '\t';
+        break;
     case 'u':
         ++c;
         if (!readUnicodeEscape()) {
@@ -328,8 +355,7 @@ bool CSJsonParser::Reader::readEscape()
 
 // The cursor stands after the opening quote. Runs without escapes are not
 // copied: text_ then views the input itself.
-bool CSJsonParser::Reader::readString()
-{
+bool CSJsonParser::Reader::readString() {
     bool escaped = false;
     for (;;) {
         bool highSeen = false;
@@ -355,22 +381,24 @@ bool CSJsonParser::Reader::readString()
                 escaped = true;
             }
             scratch_.append(runStart, c);
-            if (!readEscape()) return false;
+            if (!readEscape())
+                return false;
             if (atEnd()) {
                 fail(CSJsonErrorEndOfInput, "Unexpected EOF while parsing string");
                 return false;
             }
             continue;
         }
-        fail(CSJsonErrorControlCharacter, hexDescription("Unescaped control character '0x%x'", atEnd() ? 0 : peek()));
+        fail(CSJsonErrorControlCharacter,
+             hexDescription("Unescaped control character '0x%x'", atEnd() ? 0 : peek()));
         return false;
     }
 }
 
-bool CSJsonParser::Reader::openContainer(bool isObject)
-{
+bool CSJsonParser::Reader::openContainer(bool isObject) {
     ++owner_.depth_;
-    const uint64_t limit = owner_.maxDepth_ ? std::min(owner_.maxDepth_, kDepthCeiling) : kDepthCeiling;
+    const uint64_t limit =
+        owner_.maxDepth_ ? std::min(owner_.maxDepth_, kDepthCeiling) : kDepthCeiling;
     if (owner_.depth_ > limit) {
         fail(CSJsonErrorDepth, "Nested too deep");
         return false;
@@ -379,21 +407,20 @@ bool CSJsonParser::Reader::openContainer(bool isObject)
     return true;
 }
 
-void CSJsonParser::Reader::closeArray()
-{
+void CSJsonParser::Reader::closeArray() {
     const std::size_t start = frames_.back().start;
     frames_.pop_back();
     --owner_.depth_;
-    CSJsonValue::Array list(std::make_move_iterator(stack_.begin() + static_cast<std::ptrdiff_t>(start)),
-                            std::make_move_iterator(stack_.end()));
+    CSJsonValue::Array list(
+        std::make_move_iterator(stack_.begin() + static_cast<std::ptrdiff_t>(start)),
+        std::make_move_iterator(stack_.end()));
     stack_.resize(start);
     stack_.emplace_back(std::move(list));
 }
 
 namespace {
 
-uint64_t keyHash(std::string_view key)
-{
+uint64_t keyHash(std::string_view key) {
     uint64_t h = 1469598103934665603ull ^ key.size();
     std::size_t i = 0;
     for (; i + 8 <= key.size(); i += 8) {
@@ -402,15 +429,17 @@ uint64_t keyHash(std::string_view key)
         h = (h ^ word) * 0x9E3779B97F4A7C15ull;
         h ^= h >> 29;
     }
-    for (; i < key.size(); ++i) h = (h ^ static_cast<unsigned char>(key[i])) * 1099511628211ull;
+    for (; i < key.size(); ++i)
+        h = (h ^ static_cast<unsigned char>(key[i])) * 1099511628211ull;
     return h ^ (h >> 32);
 }
 
 // Large objects: one hash map from key to first position.
-void mergeRepeatedKeysLarge(CSJsonValue::Object& members, const uint64_t* hashes)
-{
+void mergeRepeatedKeysLarge(CSJsonValue::Object& members, const uint64_t* hashes) {
     struct Hash {
-        std::size_t operator()(const std::pair<uint64_t, std::string_view>& k) const { return k.first; }
+        std::size_t operator()(const std::pair<uint64_t, std::string_view>& k) const {
+            return k.first;
+        }
     };
     std::unordered_map<std::pair<uint64_t, std::string_view>, std::size_t, Hash> first;
     first.reserve(members.size());
@@ -423,20 +452,22 @@ void mergeRepeatedKeysLarge(CSJsonValue::Object& members, const uint64_t* hashes
             dropped[j] = anyDropped = true;
         }
     }
-    if (!anyDropped) return;
+    if (!anyDropped)
+        return;
     std::size_t kept = 0;
     for (std::size_t i = 0; i < members.size(); ++i)
-        if (!dropped[i]) members[kept++] = std::move(members[i]);
+        if (!dropped[i])
+            members[kept++] = std::move(members[i]);
     members.resize(kept);
 }
 
 // Keeps the first position of a repeated key with the value read last. A
 // 256-bit filter of key hashes settles the usual case (no repeats) without
 // comparing keys.
-void mergeRepeatedKeys(CSJsonValue::Object& members)
-{
+void mergeRepeatedKeys(CSJsonValue::Object& members) {
     const std::size_t n = members.size();
-    if (n < 2) return;
+    if (n < 2)
+        return;
     uint64_t localHashes[32];
     std::vector<uint64_t> heapHashes;
     uint64_t* hashes = localHashes;
@@ -453,7 +484,8 @@ void mergeRepeatedKeys(CSJsonValue::Object& members)
         maybeRepeated |= (seen[bit >> 6] & mask) != 0;
         seen[bit >> 6] |= mask;
     }
-    if (!maybeRepeated) return;
+    if (!maybeRepeated)
+        return;
     if (n > 64) {
         mergeRepeatedKeysLarge(members, hashes);
         return;
@@ -469,17 +501,18 @@ void mergeRepeatedKeys(CSJsonValue::Object& members)
             }
         }
     }
-    if (!anyDropped) return;
+    if (!anyDropped)
+        return;
     std::size_t kept = 0;
     for (std::size_t i = 0; i < n; ++i)
-        if (!dropped[i]) members[kept++] = std::move(members[i]);
+        if (!dropped[i])
+            members[kept++] = std::move(members[i]);
     members.resize(kept);
 }
 
-}  // namespace
+} // namespace
 
-void CSJsonParser::Reader::closeObject()
-{
+void CSJsonParser::Reader::closeObject() {
     const std::size_t start = frames_.back().start;
     frames_.pop_back();
     --owner_.depth_;
@@ -493,25 +526,25 @@ void CSJsonParser::Reader::closeObject()
 }
 
 // The record a container adds when a value inside it failed.
-void CSJsonParser::Reader::addValueRecord(std::size_t frameIndex)
-{
+void CSJsonParser::Reader::addValueRecord(std::size_t frameIndex) {
     if (!frames_[frameIndex].isObject) {
         fail(CSJsonErrorParse, "Expected value while parsing array");
         return;
     }
-    const std::size_t keySlot = frameIndex + 1 < frames_.size() ? frames_[frameIndex + 1].start - 1 : stack_.size() - 1;
-    fail(CSJsonErrorParse, "Object value expected for key: " + std::string(stack_[keySlot].stringView()));
+    const std::size_t keySlot =
+        frameIndex + 1 < frames_.size() ? frames_[frameIndex + 1].start - 1 : stack_.size() - 1;
+    fail(CSJsonErrorParse,
+         "Object value expected for key: " + std::string(stack_[keySlot].stringView()));
 }
 
 // Every open container from frame firstFrameToReport outwards reports that
 // the value it was reading failed.
-void CSJsonParser::Reader::unwind(std::size_t firstFrameToReport)
-{
-    for (std::size_t i = firstFrameToReport; i-- > 0;) addValueRecord(i);
+void CSJsonParser::Reader::unwind(std::size_t firstFrameToReport) {
+    for (std::size_t i = firstFrameToReport; i-- > 0;)
+        addValueRecord(i);
 }
 
-std::optional<CSJsonValue> CSJsonParser::Reader::read()
-{
+std::optional<CSJsonValue> CSJsonParser::Reader::read() {
     enum class Step { Value, AfterValue, ArrayLoop, ObjectKey };
     Step step = Step::Value;
     for (;;) {
@@ -529,7 +562,8 @@ std::optional<CSJsonValue> CSJsonParser::Reader::read()
             case '"':
                 ++c;
                 ok = readString();
-                if (ok) stack_.emplace_back(text_);
+                if (ok)
+                    stack_.emplace_back(text_);
                 step = Step::AfterValue;
                 break;
             case '[':
@@ -602,21 +636,21 @@ std::optional<CSJsonValue> CSJsonParser::Reader::read()
                 ++c;
                 skipBlanks();
                 if (!atEnd() && peek() == static_cast<unsigned char>(close)) {
-                    fail(CSJsonErrorTrailingComma,
-                         isObject ? "Trailing comma disallowed in object" : "Trailing comma disallowed in array");
+                    fail(CSJsonErrorTrailingComma, isObject ? "Trailing comma disallowed in object"
+                                                            : "Trailing comma disallowed in array");
                     unwind(frames_.size() - 1);
                     return std::nullopt;
                 }
             } else if (!atEnd() && peek() != static_cast<unsigned char>(close)) {
                 // Two values with only blanks between them.
-                fail(CSJsonErrorParse,
-                     isObject ? "Expected ',' or '}' while parsing object" : "Expected ',' or ']' while parsing array");
+                fail(CSJsonErrorParse, isObject ? "Expected ',' or '}' while parsing object"
+                                                : "Expected ',' or ']' while parsing array");
                 unwind(frames_.size() - 1);
                 return std::nullopt;
             }
             if (atEnd()) {
-                fail(CSJsonErrorEndOfInput,
-                     isObject ? "End of input while parsing object" : "End of input while parsing array");
+                fail(CSJsonErrorEndOfInput, isObject ? "End of input while parsing object"
+                                                     : "End of input while parsing array");
                 unwind(frames_.size() - 1);
                 return std::nullopt;
             }
@@ -671,21 +705,19 @@ std::optional<CSJsonValue> CSJsonParser::Reader::read()
     }
 }
 
-std::optional<CSJsonValue> CSJsonParser::fragmentWithString(std::string_view text)
-{
+std::optional<CSJsonValue> CSJsonParser::fragmentWithString(std::string_view text) {
     clearErrorTrace();
     depth_ = 0;
     return Reader(*this, text).read();
 }
 
-std::optional<CSJsonValue> CSJsonParser::fragmentWithString(const char* text)
-{
-    if (!text) return fragmentWithString(std::nullopt);
+std::optional<CSJsonValue> CSJsonParser::fragmentWithString(const char* text) {
+    if (!text)
+        return fragmentWithString(std::nullopt);
     return fragmentWithString(std::string_view(text));
 }
 
-std::optional<CSJsonValue> CSJsonParser::fragmentWithString(std::nullopt_t)
-{
+std::optional<CSJsonValue> CSJsonParser::fragmentWithString(std::nullopt_t) {
     clearErrorTrace();
     depth_ = 0;
     addErrorWithCode(CSJsonErrorNoInput, "Input was 'nil'");
@@ -694,8 +726,7 @@ std::optional<CSJsonValue> CSJsonParser::fragmentWithString(std::nullopt_t)
 
 namespace {
 
-std::optional<CSJsonValue> onlyContainer(CSJsonBase& base, std::optional<CSJsonValue> value)
-{
+std::optional<CSJsonValue> onlyContainer(CSJsonBase& base, std::optional<CSJsonValue> value) {
     if (value && !value->isObject() && !value->isArray()) {
         base.addErrorWithCode(CSJsonErrorTopLevelKind, "Valid fragment, but not JSON");
         return std::nullopt;
@@ -703,19 +734,16 @@ std::optional<CSJsonValue> onlyContainer(CSJsonBase& base, std::optional<CSJsonV
     return value;
 }
 
-}  // namespace
+} // namespace
 
-std::optional<CSJsonValue> CSJsonParser::objectWithString(std::string_view text)
-{
+std::optional<CSJsonValue> CSJsonParser::objectWithString(std::string_view text) {
     return onlyContainer(*this, fragmentWithString(text));
 }
 
-std::optional<CSJsonValue> CSJsonParser::objectWithString(const char* text)
-{
+std::optional<CSJsonValue> CSJsonParser::objectWithString(const char* text) {
     return onlyContainer(*this, fragmentWithString(text));
 }
 
-std::optional<CSJsonValue> CSJsonParser::objectWithString(std::nullopt_t)
-{
+std::optional<CSJsonValue> CSJsonParser::objectWithString(std::nullopt_t) {
     return fragmentWithString(std::nullopt);
 }

@@ -18,7 +18,7 @@ __extension__ typedef unsigned __int128 CSJsonUInt128;
 // never a binary float. Mantissas hold at least 38 significant digits.
 struct CSJsonDecimal {
     CSJsonUInt128 mantissa = 0;
-    int exponent = 0;  // -128..127
+    int exponent = 0; // -128..127
     bool negative = false;
 
     static constexpr int kMinExponent = -128;
@@ -31,7 +31,7 @@ struct CSJsonDecimal {
     // Plain digits for integers ("-42", "1000"), otherwise digits with a
     // decimal point or an "e" exponent; reads back to the same value.
     std::string toString() const;
-    bool operator==(const CSJsonDecimal& other) const;  // by value: 1.0 == 1
+    bool operator==(const CSJsonDecimal& other) const; // by value: 1.0 == 1
 };
 
 class CSJsonValue;
@@ -51,7 +51,8 @@ public:
     CSJsonValue(long value) noexcept : CSJsonValue(static_cast<long long>(value)) {}
     CSJsonValue(long long value) noexcept;
     CSJsonValue(unsigned value) noexcept : CSJsonValue(static_cast<unsigned long long>(value)) {}
-    CSJsonValue(unsigned long value) noexcept : CSJsonValue(static_cast<unsigned long long>(value)) {}
+    CSJsonValue(unsigned long value) noexcept
+        : CSJsonValue(static_cast<unsigned long long>(value)) {}
     CSJsonValue(unsigned long long value) noexcept;
     CSJsonValue(const CSJsonDecimal& value);
     CSJsonValue(std::string_view text);
@@ -62,19 +63,19 @@ public:
 
     static CSJsonValue array(std::initializer_list<CSJsonValue> elements = {});
     // Builds an object from key/value pairs; a repeated key keeps the last value.
-    static CSJsonValue object(std::initializer_list<std::pair<std::string_view, CSJsonValue>> members = {});
+    static CSJsonValue
+    object(std::initializer_list<std::pair<std::string_view, CSJsonValue>> members = {});
 
     CSJsonValue(const CSJsonValue& other);
-    CSJsonValue(CSJsonValue&& other) noexcept
-    {
+    CSJsonValue(CSJsonValue&& other) noexcept {
         __builtin_memcpy(bytes_, other.bytes_, sizeof bytes_);
         other.clearBytes();
     }
     CSJsonValue& operator=(const CSJsonValue& other);
     CSJsonValue& operator=(CSJsonValue&& other) noexcept;
-    ~CSJsonValue()
-    {
-        if (ownsMemory()) destroy();
+    ~CSJsonValue() {
+        if (ownsMemory())
+            destroy();
     }
 
     Kind kind() const noexcept { return static_cast<Kind>(bytes_[kTag] & kKindMask); }
@@ -86,10 +87,11 @@ public:
     bool isObject() const noexcept { return kind() == Kind::Object; }
 
     // Strings: the text; other kinds: "".
-    std::string_view stringView() const noexcept
-    {
-        if (!isString()) return {};
-        if (!(bytes_[kTag] & kHeapString)) return {reinterpret_cast<const char*>(bytes_), bytes_[kAux]};
+    std::string_view stringView() const noexcept {
+        if (!isString())
+            return {};
+        if (!(bytes_[kTag] & kHeapString))
+            return {reinterpret_cast<const char*>(bytes_), bytes_[kAux]};
         const char* data;
         uint32_t size;
         __builtin_memcpy(&data, bytes_, sizeof data);
@@ -107,11 +109,11 @@ public:
 
     // Arrays: elements; objects: members; otherwise empty.
     const Array& elements() const noexcept;
-    Array& mutableElements();  // turns a non-array into an empty array first
+    Array& mutableElements(); // turns a non-array into an empty array first
     const Object& members() const noexcept;
-    std::size_t size() const noexcept;  // elements or members
-    const CSJsonValue& operator[](std::size_t index) const noexcept;  // null when out of range
-    void append(CSJsonValue value);  // turns a non-array into an array first
+    std::size_t size() const noexcept;                               // elements or members
+    const CSJsonValue& operator[](std::size_t index) const noexcept; // null when out of range
+    void append(CSJsonValue value); // turns a non-array into an array first
 
     // Objects: the value stored under key, or nullptr.
     const CSJsonValue* find(std::string_view key) const noexcept;
@@ -138,15 +140,17 @@ private:
     static constexpr uint8_t kHeapString = 0x40;
 
     void clearBytes() noexcept {
-        for (auto& b : bytes_) b = 0;
+        for (auto& b : bytes_)
+            b = 0;
     }
-    bool ownsMemory() const noexcept
-    {
+    bool ownsMemory() const noexcept {
         return kind() >= Kind::Array || (bytes_[kTag] & (kHeapString | kBigMantissa));
     }
     void destroy() noexcept;
     void copyFrom(const CSJsonValue& other);
-    void setTag(Kind kind, uint8_t flags = 0) noexcept { bytes_[kTag] = static_cast<uint8_t>(kind) | flags; }
+    void setTag(Kind kind, uint8_t flags = 0) noexcept {
+        bytes_[kTag] = static_cast<uint8_t>(kind) | flags;
+    }
     uint8_t flags() const noexcept { return bytes_[kTag] & ~kKindMask; }
     void* pointer() const noexcept;
     void setPointer(const void* p) noexcept;
@@ -162,7 +166,7 @@ private:
 
 // One member of an object.
 struct CSJsonMember {
-    CSJsonValue name;  // always a string
+    CSJsonValue name; // always a string
     CSJsonValue value;
 
     std::string_view key() const noexcept { return name.stringView(); }

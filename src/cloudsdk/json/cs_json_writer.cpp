@@ -6,12 +6,11 @@
 
 namespace {
 
-bool needsEscape(unsigned char b)
-{
+bool needsEscape(unsigned char b) {
     return b < 0x20 || b == '"' || b == '\\';
 }
 
-}  // namespace
+} // namespace
 
 class CSJsonWriter::Writer {
 public:
@@ -32,10 +31,10 @@ private:
     std::string out_;
 };
 
-bool CSJsonWriter::Writer::enter()
-{
+bool CSJsonWriter::Writer::enter() {
     ++owner_.depth_;
-    const uint64_t limit = owner_.maxDepth_ ? std::min(owner_.maxDepth_, kDepthCeiling) : kDepthCeiling;
+    const uint64_t limit =
+        owner_.maxDepth_ ? std::min(owner_.maxDepth_, kDepthCeiling) : kDepthCeiling;
     if (owner_.depth_ > limit) {
         owner_.addErrorWithCode(CSJsonErrorDepth, "Nested too deep");
         return false;
@@ -43,14 +42,12 @@ bool CSJsonWriter::Writer::enter()
     return true;
 }
 
-void CSJsonWriter::Writer::indent()
-{
+void CSJsonWriter::Writer::indent() {
     out_ += '\n';
     out_.append(static_cast<std::size_t>(owner_.depth_) * 2, ' ');
 }
 
-void CSJsonWriter::Writer::writeString(std::string_view text)
-{
+void CSJsonWriter::Writer::writeString(std::string_view text) {
     out_ += '"';
     const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     const auto* first = std::find_if(bytes, bytes + text.size(), needsEscape);
@@ -58,13 +55,27 @@ void CSJsonWriter::Writer::writeString(std::string_view text)
     for (const auto* p = first; p < bytes + text.size(); ++p) {
         const unsigned char b = *p;
         switch (b) {
-        case '"': out_ += "\\\""; break;
-        case '\\': out_ += "\\\\"; break;
-        case '\t': out_ += "\\t"; break;
-        case '\n': out_ += "\\n"; break;
-        case '\r': out_ += "\\r"; break;
-        case '\b': out_ += "\\b"; break;
-        case '\f': out_ += "\\f"; break;
+        case '"':
+            out_ += "\\\"";
+            break;
+        case '\\':
+            out_ += "\\\\";
+            break;
+        case '\t':
+            out_ += "\\t";
+            break;
+        case '\n':
+            out_ += "\\n";
+            break;
+        case '\r':
+            out_ += "\\r";
+            break;
+        case '\b':
+            out_ += "\\b";
+            break;
+        case '\f':
+            out_ += "\\f";
+            break;
         default:
             if (b < 0x20) {
                 char escape[8];
@@ -78,8 +89,7 @@ void CSJsonWriter::Writer::writeString(std::string_view text)
     out_ += '"';
 }
 
-void CSJsonWriter::Writer::writeNumber(const CSJsonValue& value)
-{
+void CSJsonWriter::Writer::writeNumber(const CSJsonValue& value) {
     const CSJsonDecimal d = value.asDecimal();
     if (d.exponent == 0 && d.mantissa <= UINT64_MAX) {
         char buffer[24];
@@ -91,38 +101,46 @@ void CSJsonWriter::Writer::writeNumber(const CSJsonValue& value)
     out_ += d.toString();
 }
 
-bool CSJsonWriter::Writer::writeArray(const CSJsonValue& value)
-{
+bool CSJsonWriter::Writer::writeArray(const CSJsonValue& value) {
     out_ += '[';
-    if (!enter()) return false;
+    if (!enter())
+        return false;
     bool first = true;
     for (const CSJsonValue& element : value.elements()) {
-        if (!first) out_ += ',';
+        if (!first)
+            out_ += ',';
         first = false;
-        if (owner_.humanReadable_) indent();
-        if (!write(element)) return false;
+        if (owner_.humanReadable_)
+            indent();
+        if (!write(element))
+            return false;
     }
     --owner_.depth_;
-    if (owner_.humanReadable_ && !value.elements().empty()) indent();
+    if (owner_.humanReadable_ && !value.elements().empty())
+        indent();
     out_ += ']';
     return true;
 }
 
-bool CSJsonWriter::Writer::writeObject(const CSJsonValue& value)
-{
+bool CSJsonWriter::Writer::writeObject(const CSJsonValue& value) {
     out_ += '{';
-    if (!enter()) return false;
+    if (!enter())
+        return false;
     const CSJsonValue::Object& members = value.members();
     std::vector<const CSJsonMember*> order;
     order.reserve(members.size());
-    for (const CSJsonMember& member : members) order.push_back(&member);
+    for (const CSJsonMember& member : members)
+        order.push_back(&member);
     if (owner_.sortKeys_)
-        std::sort(order.begin(), order.end(), [](const CSJsonMember* a, const CSJsonMember* b) { return a->key() < b->key(); });
+        std::sort(order.begin(), order.end(),
+                  [](const CSJsonMember* a, const CSJsonMember* b) { return a->key() < b->key(); });
     bool first = true;
     for (const CSJsonMember* member : order) {
-        if (!first) out_ += ',';
+        if (!first)
+            out_ += ',';
         first = false;
-        if (owner_.humanReadable_) indent();
+        if (owner_.humanReadable_)
+            indent();
         if (!member->name.isString()) {
             owner_.addErrorWithCode(CSJsonErrorUnsupported, "JSON object key must be string");
             return false;
@@ -130,52 +148,64 @@ bool CSJsonWriter::Writer::writeObject(const CSJsonValue& value)
         writeString(member->key());
         out_ += owner_.humanReadable_ ? " : " : ":";
         if (!write(member->value)) {
-            owner_.addErrorWithCode(CSJsonErrorUnsupported,
-                                    "Unsupported value for key " + std::string(member->key()) + " in object");
+            owner_.addErrorWithCode(CSJsonErrorUnsupported, "Unsupported value for key " +
+                                                                std::string(member->key()) +
+                                                                " in object");
             return false;
         }
     }
     --owner_.depth_;
-    if (owner_.humanReadable_ && !members.empty()) indent();
+    if (owner_.humanReadable_ && !members.empty())
+        indent();
     out_ += '}';
     return true;
 }
 
-bool CSJsonWriter::Writer::write(const CSJsonValue& value)
-{
+bool CSJsonWriter::Writer::write(const CSJsonValue& value) {
     switch (value.kind()) {
-    case CSJsonValue::Kind::Object: return writeObject(value);
-    case CSJsonValue::Kind::Array: return writeArray(value);
-    case CSJsonValue::Kind::String: writeString(value.stringView()); return true;
-    case CSJsonValue::Kind::Boolean: out_ += value.asBool() ? "true" : "false"; return true;
-    case CSJsonValue::Kind::Number: writeNumber(value); return true;
-    case CSJsonValue::Kind::Null: out_ += "null"; return true;
+    case CSJsonValue::Kind::Object:
+        return writeObject(value);
+    case CSJsonValue::Kind::Array:
+        return writeArray(value);
+    case CSJsonValue::Kind::String:
+        writeString(value.stringView());
+        return true;
+    case CSJsonValue::Kind::Boolean:
+        out_ += value.asBool() ? "true" : "false";
+        return true;
+    case CSJsonValue::Kind::Number:
+        writeNumber(value);
+        return true;
+    case CSJsonValue::Kind::Null:
+        out_ += "null";
+        return true;
     }
-    owner_.addErrorWithCode(CSJsonErrorUnsupported, "JSON serialisation not supported for unknown kind");
+    owner_.addErrorWithCode(CSJsonErrorUnsupported,
+                            "JSON serialisation not supported for unknown kind");
     return false;
 }
 
-std::optional<std::string> CSJsonWriter::stringWithFragment(const CSJsonValue& value)
-{
+std::optional<std::string> CSJsonWriter::stringWithFragment(const CSJsonValue& value) {
     clearErrorTrace();
     depth_ = 0;
     Writer writer(*this);
-    if (!writer.write(value)) return std::nullopt;
+    if (!writer.write(value))
+        return std::nullopt;
     return writer.take();
 }
 
-std::optional<std::string> CSJsonWriter::stringWithObject(const CSJsonValue& value)
-{
-    if (value.isObject() || value.isArray()) return stringWithFragment(value);
+std::optional<std::string> CSJsonWriter::stringWithObject(const CSJsonValue& value) {
+    if (value.isObject() || value.isArray())
+        return stringWithFragment(value);
     clearErrorTrace();
     addErrorWithCode(CSJsonErrorTopLevelKind, "Not valid type for JSON");
     return std::nullopt;
 }
 
-std::optional<std::string> CSJsonWriter::stringWithObject(const CSJsonProxy& value)
-{
+std::optional<std::string> CSJsonWriter::stringWithObject(const CSJsonProxy& value) {
     if (std::optional<CSJsonValue> replacement = value.proxyForJson()) {
-        if (std::optional<std::string> text = stringWithObject(*replacement)) return text;
+        if (std::optional<std::string> text = stringWithObject(*replacement))
+            return text;
     }
     clearErrorTrace();
     addErrorWithCode(CSJsonErrorTopLevelKind, "Not valid type for JSON");

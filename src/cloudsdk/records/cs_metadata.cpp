@@ -4,73 +4,86 @@
 
 namespace {
 
-std::shared_ptr<const std::vector<CSMetadata>> readContents(const CSJsonValue& list,
-                                                             std::optional<CSMetadata> (*build)(const CSJsonValue&))
-{
+std::shared_ptr<const std::vector<CSMetadata>>
+readContents(const CSJsonValue& list, std::optional<CSMetadata> (*build)(const CSJsonValue&)) {
     auto contents = std::make_shared<std::vector<CSMetadata>>();
     contents->reserve(list.size());
     for (const CSJsonValue& element : list.elements()) {
-        if (std::optional<CSMetadata> child = build(element)) contents->push_back(std::move(*child));
+        if (std::optional<CSMetadata> child = build(element))
+            contents->push_back(std::move(*child));
     }
     return contents;
 }
 
-void putText(CSJsonValue& archive, std::string_view key, const std::optional<std::string>& text)
-{
-    if (text) archive.set(key, *text);
+void putText(CSJsonValue& archive, std::string_view key, const std::optional<std::string>& text) {
+    if (text)
+        archive.set(key, *text);
 }
 
-void putDate(CSJsonValue& archive, std::string_view key, const std::optional<CSDate>& date)
-{
-    if (date) archive.set(key, date->secondsSince1970);
+void putDate(CSJsonValue& archive, std::string_view key, const std::optional<CSDate>& date) {
+    if (date)
+        archive.set(key, date->secondsSince1970);
 }
 
-std::optional<CSDate> dateFromArchive(const CSJsonValue* value)
-{
-    if (!value || !value->isNumber()) return std::nullopt;
+std::optional<CSDate> dateFromArchive(const CSJsonValue* value) {
+    if (!value || !value->isNumber())
+        return std::nullopt;
     return CSDate{value->asInt64()};
 }
 
-}  // namespace
+} // namespace
 
 // One pass over the members, keys told apart by length first: listings are
 // large, and each entry has a dozen keys.
-std::optional<CSMetadata> CSMetadata::initWithDictionary(const CSJsonValue& dictionary)
-{
-    if (!dictionary.isObject()) return std::nullopt;
+std::optional<CSMetadata> CSMetadata::initWithDictionary(const CSJsonValue& dictionary) {
+    if (!dictionary.isObject())
+        return std::nullopt;
     CSMetadata m;
     for (const CSJsonMember& member : dictionary.members()) {
         const std::string_view key = member.key();
         const CSJsonValue* value = &member.value;
         switch (key.size()) {
         case 3:
-            if (key == "rev") m.rev_ = CSReadText(value);
+            if (key == "rev")
+                m.rev_ = CSReadText(value);
             break;
         case 4:
-            if (key == "path") m.path_ = CSReadText(value);
-            else if (key == "hash") m.hash_ = CSReadText(value);
-            else if (key == "size") m.humanReadableSize_ = CSReadText(value);
-            else if (key == "root") m.root_ = CSReadText(value);
-            else if (key == "icon") m.icon_ = CSReadText(value);
+            if (key == "path")
+                m.path_ = CSReadText(value);
+            else if (key == "hash")
+                m.hash_ = CSReadText(value);
+            else if (key == "size")
+                m.humanReadableSize_ = CSReadText(value);
+            else if (key == "root")
+                m.root_ = CSReadText(value);
+            else if (key == "icon")
+                m.icon_ = CSReadText(value);
             break;
         case 5:
-            if (key == "bytes") m.totalBytes_ = CSReadInteger(value);
+            if (key == "bytes")
+                m.totalBytes_ = CSReadInteger(value);
             break;
         case 6:
-            if (key == "is_dir") m.isDirectory_ = CSReadFlag(value);
+            if (key == "is_dir")
+                m.isDirectory_ = CSReadFlag(value);
             break;
         case 8:
-            if (key == "modified") m.lastModifiedDate_ = CSReadDate(value);
+            if (key == "modified")
+                m.lastModifiedDate_ = CSReadDate(value);
             else if (key == "contents" && value->isArray())
                 m.contents_ = readContents(*value, &CSMetadata::initWithDictionary);
-            else if (key == "revision") m.revision_ = CSReadInteger(value);
+            else if (key == "revision")
+                m.revision_ = CSReadInteger(value);
             break;
         case 10:
-            if (key == "is_deleted") m.isDeleted_ = CSReadFlag(value);
+            if (key == "is_deleted")
+                m.isDeleted_ = CSReadFlag(value);
             break;
         case 12:
-            if (key == "thumb_exists") m.thumbnailExists_ = CSReadFlag(value);
-            else if (key == "client_mtime") m.clientMtime_ = CSReadDate(value);
+            if (key == "thumb_exists")
+                m.thumbnailExists_ = CSReadFlag(value);
+            else if (key == "client_mtime")
+                m.clientMtime_ = CSReadDate(value);
             break;
         default:
             break;
@@ -79,24 +92,25 @@ std::optional<CSMetadata> CSMetadata::initWithDictionary(const CSJsonValue& dict
     return m;
 }
 
-std::string CSMetadata::filename() const
-{
-    if (!path_) return {};
+std::string CSMetadata::filename() const {
+    if (!path_)
+        return {};
     std::string_view path = *path_;
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-    if (path == "/") return "/";
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
+    if (path == "/")
+        return "/";
     const std::size_t slash = path.rfind('/');
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
 }
 
-bool CSMetadata::operator==(const CSMetadata& other) const
-{
-    if (this == &other) return true;
+bool CSMetadata::operator==(const CSMetadata& other) const {
+    if (this == &other)
+        return true;
     return rev_ && other.rev_ && *rev_ == *other.rev_;
 }
 
-CSJsonValue CSMetadata::archive() const
-{
+CSJsonValue CSMetadata::archive() const {
     CSJsonValue a = CSJsonValue::object({{"thumbnailExists", thumbnailExists_},
                                          {"totalBytes", totalBytes_},
                                          {"isDirectory", isDirectory_},
@@ -108,7 +122,8 @@ CSJsonValue CSMetadata::archive() const
     if (contents_) {
         CSJsonValue::Array list;
         list.reserve(contents_->size());
-        for (const CSMetadata& child : *contents_) list.push_back(child.archive());
+        for (const CSMetadata& child : *contents_)
+            list.push_back(child.archive());
         a.set("contents", CSJsonValue(std::move(list)));
     }
     putText(a, "hash", hash_);
@@ -119,9 +134,9 @@ CSJsonValue CSMetadata::archive() const
     return a;
 }
 
-std::optional<CSMetadata> CSMetadata::restore(const CSJsonValue& archive)
-{
-    if (!archive.isObject()) return std::nullopt;
+std::optional<CSMetadata> CSMetadata::restore(const CSJsonValue& archive) {
+    if (!archive.isObject())
+        return std::nullopt;
     CSMetadata m;
     m.thumbnailExists_ = CSReadFlag(archive.find("thumbnailExists"));
     m.totalBytes_ = CSReadInteger(archive.find("totalBytes"));

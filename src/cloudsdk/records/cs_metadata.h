@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "cs_json_value.h"
 #include "cs_date.h"
+#include "cs_json_value.h"
 
 class CSMetadata {
 public:

@@ -14,31 +14,32 @@ extern const char* const CSNetworkErrorDomain;
 extern const char* const CSPOSIXErrorDomain;
 
 enum CSErrorCode : long {
-  CSErrorGenericError = 1000,          // downloaded size differs from the announced size
-  CSErrorFileNotFound = 1001,          // upload source missing or unreadable
-  CSErrorInsufficientDiskSpace = 1002, // download could not be written
-  CSErrorIllegalFileType = 1003,       // upload source is a folder
-  CSErrorInvalidResponse = 1004,       // answer of the wrong JSON shape
+    CSErrorGenericError = 1000,          // downloaded size differs from the announced size
+    CSErrorFileNotFound = 1001,          // upload source missing or unreadable
+    CSErrorInsufficientDiskSpace = 1002, // download could not be written
+    CSErrorIllegalFileType = 1003,       // upload source is a folder
+    CSErrorInvalidResponse = 1004,       // answer of the wrong JSON shape
 };
 
 struct CSError {
-  std::string domain;
-  long code = 0;
-  CSJsonValue userInfo = CSJsonValue::object();
+    std::string domain;
+    long code = 0;
+    CSJsonValue userInfo = CSJsonValue::object();
 
-  CSError() = default;
-  CSError(std::string d, long c, CSJsonValue info = CSJsonValue::object())
-      : domain(std::move(d)), code(c), userInfo(info.isObject() ? std::move(info) : CSJsonValue::object()) {}
+    CSError() = default;
+    CSError(std::string d, long c, CSJsonValue info = CSJsonValue::object())
+        : domain(std::move(d)), code(c),
+          userInfo(info.isObject() ? std::move(info) : CSJsonValue::object()) {}
 
-  bool is(const char* d, long c) const { return code == c && domain == d; }
-  // A text entry of userInfo, "" when missing.
-  std::string infoString(std::string_view key) const;
+    bool is(const char* d, long c) const { return code == c && domain == d; }
+    // A text entry of userInfo, "" when missing.
+    std::string infoString(std::string_view key) const;
 
-  // "Error Domain=... Code=... UserInfo={...}". userInfo holds the request's
-  // own values only (paths, revisions), never tokens or query strings.
-  std::string description() const;
+    // "Error Domain=... Code=... UserInfo={...}". userInfo holds the request's
+    // own values only (paths, revisions), never tokens or query strings.
+    std::string description() const;
 
-  bool operator==(const CSError& other) const {
-    return code == other.code && domain == other.domain && userInfo == other.userInfo;
-  }
+    bool operator==(const CSError& other) const {
+        return code == other.code && domain == other.domain && userInfo == other.userInfo;
+    }
 };

@@ -4,14 +4,20 @@ namespace {
 CSNetworkRequestDelegate* networkDelegate = nullptr;
 }
 
-void CSSetNetworkRequestDelegate(CSNetworkRequestDelegate* delegate) { networkDelegate = delegate; }
+void CSSetNetworkRequestDelegate(CSNetworkRequestDelegate* delegate) {
+    networkDelegate = delegate;
+}
 
-CSNetworkRequestDelegate* CSNetworkRequestDelegateInstance() { return networkDelegate; }
+CSNetworkRequestDelegate* CSNetworkRequestDelegateInstance() {
+    return networkDelegate;
+}
 
 void CSNetworkRequestStarted() {
-  if (networkDelegate) networkDelegate->networkRequestStarted();
+    if (networkDelegate)
+        networkDelegate->networkRequestStarted();
 }
 
 void CSNetworkRequestStopped() {
-  if (networkDelegate) networkDelegate->networkRequestStopped();
+    if (networkDelegate)
+        networkDelegate->networkRequestStopped();
 }

@@ -3,10 +3,10 @@
 // Told when each request starts and when it stops. Nothing sets one here.
 
 class CSNetworkRequestDelegate {
- public:
-  virtual ~CSNetworkRequestDelegate() = default;
-  virtual void networkRequestStarted() = 0;
-  virtual void networkRequestStopped() = 0;
+public:
+    virtual ~CSNetworkRequestDelegate() = default;
+    virtual void networkRequestStarted() = 0;
+    virtual void networkRequestStopped() = 0;
 };
 
 // Not owned; null for none. Main thread only, like the requests.

@@ -7,11 +7,11 @@
 // chain ends at a trust anchor, whose name matches and whose certificate is
 // not revoked. Completion and progress come back on the creating thread.
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QSslCertificate>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
@@ -30,130 +30,134 @@ class QNetworkReply;
 
 // Status and header fields of the answer.
 struct CSHTTPResponse {
-  int statusCode = 0;
-  std::vector<std::pair<std::string, std::string>> headers;
+    int statusCode = 0;
+    std::vector<std::pair<std::string, std::string>> headers;
 
-  // The first field of that name, without regard to case.
-  std::optional<std::string> headerValue(std::string_view name) const;
+    // The first field of that name, without regard to case.
+    std::optional<std::string> headerValue(std::string_view name) const;
 };
 
 enum class CSJsonKind { dictionary, list };
 
 class CSRequest : public QObject {
-  Q_OBJECT
+    Q_OBJECT
 
- public:
-  // The completion and progress operations; each gets the request.
-  using Callback = std::function<void(CSRequest*)>;
+public:
+    // The completion and progress operations; each gets the request.
+    using Callback = std::function<void(CSRequest*)>;
 
-  static constexpr double kDefaultTimeoutSeconds = 60;
+    static constexpr double kDefaultTimeoutSeconds = 60;
 
-  // Keeps the request and starts the transfer (from the event loop, so the
-  // properties below may be set right after construction).
-  CSRequest(CSSignedRequest request, Callback completion, QObject* parent = nullptr);
-  // Stops a running transfer; no callback follows.
-  ~CSRequest() override;
+    // Keeps the request and starts the transfer (from the event loop, so the
+    // properties below may be set right after construction).
+    CSRequest(CSSignedRequest request, Callback completion, QObject* parent = nullptr);
+    // Stops a running transfer; no callback follows.
+    ~CSRequest() override;
 
-  void setFailureSelector(Callback callback) { failureSelector_ = std::move(callback); }
-  void setDownloadProgressSelector(Callback callback) { downloadProgressSelector_ = std::move(callback); }
-  void setUploadProgressSelector(Callback callback) { uploadProgressSelector_ = std::move(callback); }
-  void setResultFilename(std::string path) { resultFilename_ = std::move(path); }
-  void setUserInfo(CSJsonValue info) { userInfo_ = std::move(info); }
-  // The file sent as the body; reopened from its start when the body must be sent again.
-  void setSourcePath(std::string path) { sourcePath_ = std::move(path); }
-  // Seconds without any progress after which the request fails (TimeoutError).
-  void setTimeoutInterval(double seconds) { timeoutSeconds_ = seconds; }
+    void setFailureSelector(Callback callback) { failureSelector_ = std::move(callback); }
+    void setDownloadProgressSelector(Callback callback) {
+        downloadProgressSelector_ = std::move(callback);
+    }
+    void setUploadProgressSelector(Callback callback) {
+        uploadProgressSelector_ = std::move(callback);
+    }
+    void setResultFilename(std::string path) { resultFilename_ = std::move(path); }
+    void setUserInfo(CSJsonValue info) { userInfo_ = std::move(info); }
+    // The file sent as the body; reopened from its start when the body must be sent again.
+    void setSourcePath(std::string path) { sourcePath_ = std::move(path); }
+    // Seconds without any progress after which the request fails (TimeoutError).
+    void setTimeoutInterval(double seconds) { timeoutSeconds_ = seconds; }
 
-  const CSSignedRequest& request() const { return request_; }
-  int statusCode() const { return response_.statusCode; }
-  const CSHTTPResponse& response() const { return response_; }
-  const std::optional<CSJsonValue>& xCloudMetadataJSON() const { return xCloudMetadataJSON_; }
-  const std::string& resultData() const { return resultData_; }
-  // The body as UTF-8; nothing when there is none or it is not UTF-8.
-  std::optional<std::string> resultString() const;
-  std::optional<CSJsonValue> resultJSON() const;
-  const std::optional<CSError>& error() const { return error_; }
-  double downloadProgress() const { return downloadProgress_; }
-  double uploadProgress() const { return uploadProgress_; }
-  const std::string& resultFilename() const { return resultFilename_; }
-  const CSJsonValue& userInfo() const { return userInfo_; }
-  const std::string& sourcePath() const { return sourcePath_; }
-  std::int64_t bytesDownloaded() const { return bytesDownloaded_; }
+    const CSSignedRequest& request() const { return request_; }
+    int statusCode() const { return response_.statusCode; }
+    const CSHTTPResponse& response() const { return response_; }
+    const std::optional<CSJsonValue>& xCloudMetadataJSON() const { return xCloudMetadataJSON_; }
+    const std::string& resultData() const { return resultData_; }
+    // The body as UTF-8; nothing when there is none or it is not UTF-8.
+    std::optional<std::string> resultString() const;
+    std::optional<CSJsonValue> resultJSON() const;
+    const std::optional<CSError>& error() const { return error_; }
+    double downloadProgress() const { return downloadProgress_; }
+    double uploadProgress() const { return uploadProgress_; }
+    const std::string& resultFilename() const { return resultFilename_; }
+    const CSJsonValue& userInfo() const { return userInfo_; }
+    const std::string& sourcePath() const { return sourcePath_; }
+    std::int64_t bytesDownloaded() const { return bytesDownloaded_; }
 
-  // Content-Length when above 0, else the "bytes" of X-Cloud-Metadata, else 0.
-  std::int64_t responseBodySize() const;
+    // Content-Length when above 0, else the "bytes" of X-Cloud-Metadata, else 0.
+    std::int64_t responseBodySize() const;
 
-  // resultJSON when it is of that kind and no error is set; otherwise
-  // nothing, setting error 1004 when none was set.
-  std::optional<CSJsonValue> parseResponseAsType(CSJsonKind kind);
+    // resultJSON when it is of that kind and no error is set; otherwise
+    // nothing, setting error 1004 when none was set.
+    std::optional<CSJsonValue> parseResponseAsType(CSJsonKind kind);
 
-  // Stops the transfer and removes the temporary file; no callback follows.
-  void cancel();
-  bool isFinished() const { return state_ == State::done; }
+    // Stops the transfer and removes the temporary file; no callback follows.
+    void cancel();
+    bool isFinished() const { return state_ == State::done; }
 
-  // Replaces the error; logs it unless it is the client's 304.
-  void setError(CSError error);
+    // Replaces the error; logs it unless it is the client's 304.
+    void setError(CSError error);
 
-  static QList<QSslCertificate> rootCertificates();
+    static QList<QSslCertificate> rootCertificates();
 
- private:
-  enum class State { pending, running, done };
+private:
+    enum class State { pending, running, done };
 
-  void start();
-  void startReply();
-  void connectReply();
-  void onEncrypted();
-  void onSslErrors();
-  void onMetaDataChanged();
-  void onReadyRead();
-  void onUploadProgress(qint64 sent, qint64 total);
-  void onFinished();
-  void onTimeout();
-  void touch();
+    void start();
+    void startReply();
+    void connectReply();
+    void onEncrypted();
+    void onSslErrors();
+    void onMetaDataChanged();
+    void onReadyRead();
+    void onUploadProgress(qint64 sent, qint64 total);
+    void onFinished();
+    void onTimeout();
+    void touch();
 
-  void receiveResponse();
-  bool receiveData(const QByteArray& chunk);
-  bool followRedirect();
-  void finishLoading();
-  void failWithError(CSError error);
-  void writeFailed();
-  void complete();
-  void stopReply();
-  void closeTempFile();
-  void removeTempFile(const char* context);
-  bool createTempFile();
-  std::string requestPath() const;
+    void receiveResponse();
+    bool receiveData(const QByteArray& chunk);
+    bool followRedirect();
+    void finishLoading();
+    void failWithError(CSError error);
+    void writeFailed();
+    void complete();
+    void stopReply();
+    void closeTempFile();
+    void removeTempFile(const char* context);
+    bool createTempFile();
+    std::string requestPath() const;
 
-  CSSignedRequest request_;
-  Callback selector_;
-  Callback failureSelector_;
-  Callback downloadProgressSelector_;
-  Callback uploadProgressSelector_;
-  std::string resultFilename_;
-  std::string tempFilename_;
-  int tempFd_ = -1;
-  CSJsonValue userInfo_ = CSJsonValue::object();
-  std::string sourcePath_;
-  CSHTTPResponse response_;
-  std::optional<CSJsonValue> xCloudMetadataJSON_;
-  std::int64_t bytesDownloaded_ = 0;
-  std::int64_t bodySize_ = 0;  // responseBodySize() of the current answer
-  double downloadProgress_ = 0;
-  double uploadProgress_ = 0;
-  std::string resultData_;
-  std::optional<CSError> error_;
+    CSSignedRequest request_;
+    Callback selector_;
+    Callback failureSelector_;
+    Callback downloadProgressSelector_;
+    Callback uploadProgressSelector_;
+    std::string resultFilename_;
+    std::string tempFilename_;
+    int tempFd_ = -1;
+    CSJsonValue userInfo_ = CSJsonValue::object();
+    std::string sourcePath_;
+    CSHTTPResponse response_;
+    std::optional<CSJsonValue> xCloudMetadataJSON_;
+    std::int64_t bytesDownloaded_ = 0;
+    std::int64_t bodySize_ = 0; // responseBodySize() of the current answer
+    double downloadProgress_ = 0;
+    double uploadProgress_ = 0;
+    std::string resultData_;
+    std::optional<CSError> error_;
 
-  QPointer<QNetworkReply> reply_;
-  std::unique_ptr<QFile> body_;
-  QTimer timer_;
-  QElapsedTimer sinceProgress_;
-  double timeoutSeconds_ = kDefaultTimeoutSeconds;
-  State state_ = State::pending;
-  bool responseSeen_ = false;
-  bool timedOut_ = false;
-  bool trustRefused_ = false;
-  bool trustLogged_ = false;
-  int redirects_ = 0;
-  std::string currentUrl_;
-  std::string currentMethod_;
+    QPointer<QNetworkReply> reply_;
+    std::unique_ptr<QFile> body_;
+    QTimer timer_;
+    QElapsedTimer sinceProgress_;
+    double timeoutSeconds_ = kDefaultTimeoutSeconds;
+    State state_ = State::pending;
+    bool responseSeen_ = false;
+    bool timedOut_ = false;
+    bool trustRefused_ = false;
+    bool trustLogged_ = false;
+    int redirects_ = 0;
+    std::string currentUrl_;
+    std::string currentMethod_;
 };

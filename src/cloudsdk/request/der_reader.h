@@ -14,7 +14,8 @@ int readLength(std::uint32_t* length, const std::uint8_t* buffer, long bufferLen
 
 // The content octets of the certificate's serial number (a leading 0x00 kept),
 // or nothing when the certificate cannot be walked that far.
-std::optional<std::vector<std::uint8_t>> copySerialFromCertificate(const std::uint8_t* certificate, long length);
+std::optional<std::vector<std::uint8_t>> copySerialFromCertificate(const std::uint8_t* certificate,
+                                                                   long length);
 
 // The serial is one of the revoked serials, byte for byte and in length.
 bool isRevokedSerial(const std::vector<std::uint8_t>& serial);

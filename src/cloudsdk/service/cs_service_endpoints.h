@@ -9,31 +9,31 @@
 #include <vector>
 
 struct CSServiceEndpoints {
-  std::string apiHost;
-  std::string contentHost;
-  std::string webHost;
-  std::optional<std::uint16_t> port;
-  // DER of each anchor; ignored when usePinnedRoots is set.
-  std::vector<std::string> trustAnchors;
-  bool usePinnedRoots = true;
+    std::string apiHost;
+    std::string contentHost;
+    std::string webHost;
+    std::optional<std::uint16_t> port;
+    // DER of each anchor; ignored when usePinnedRoots is set.
+    std::vector<std::string> trustAnchors;
+    bool usePinnedRoots = true;
 
-  // The service's hosts and the pinned roots.
-  static CSServiceEndpoints defaults();
+    // The service's hosts and the pinned roots.
+    static CSServiceEndpoints defaults();
 
-  // One host for all three roles ("https://HOST[:PORT]"), trusting only the
-  // certificates of a PEM file. Fills `error` and gives nothing on failure.
-  static std::optional<CSServiceEndpoints> forService(const std::string& url, const std::string& caPemFile,
-                                                      std::string* error = nullptr);
+    // One host for all three roles ("https://HOST[:PORT]"), trusting only the
+    // certificates of a PEM file. Fills `error` and gives nothing on failure.
+    static std::optional<CSServiceEndpoints>
+    forService(const std::string& url, const std::string& caPemFile, std::string* error = nullptr);
 
-  // "host" or "host:port", as it goes into a URL.
-  std::string apiAuthority() const { return authority(apiHost); }
-  std::string contentAuthority() const { return authority(contentHost); }
-  std::string webAuthority() const { return authority(webHost); }
+    // "host" or "host:port", as it goes into a URL.
+    std::string apiAuthority() const { return authority(apiHost); }
+    std::string contentAuthority() const { return authority(contentHost); }
+    std::string webAuthority() const { return authority(webHost); }
 
-  // The endpoints every new request uses. Set once at start (command line) or by tests.
-  static CSServiceEndpoints current();
-  static void setCurrent(CSServiceEndpoints endpoints);
+    // The endpoints every new request uses. Set once at start (command line) or by tests.
+    static CSServiceEndpoints current();
+    static void setCurrent(CSServiceEndpoints endpoints);
 
- private:
-  std::string authority(const std::string& host) const;
+private:
+    std::string authority(const std::string& host) const;
 };

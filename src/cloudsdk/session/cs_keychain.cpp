@@ -11,42 +11,47 @@ namespace {
 constexpr int kItemNotFound = -25300;
 
 int statusCode(const platform::SecretStatus& s) {
-  if (s.kind == platform::SecretStatus::notFound) return kItemNotFound;
-  return s.errnum != 0 ? s.errnum : -1;
+    if (s.kind == platform::SecretStatus::notFound)
+        return kItemNotFound;
+    return s.errnum != 0 ? s.errnum : -1;
 }
 
-}  // namespace
+} // namespace
 
 const std::string& CSKeychain::serviceName() {
-  static const std::string name = std::string(platform::bundle::kIdentifier) + ".cloud.auth";
-  return name;
+    static const std::string name = std::string(platform::bundle::kIdentifier) + ".cloud.auth";
+    return name;
 }
 
 std::optional<CSJsonValue> CSKeychain::credentials() {
-  std::string data;
-  const platform::SecretStatus status = platform::SecretStore().read(serviceName(), &data);
-  if (status.kind == platform::SecretStatus::notFound) return std::nullopt;
-  if (!status.isOk()) {
-    CSLogWarning("CloudSDK: error reading stored credentials (%i)", statusCode(status));
-    return std::nullopt;
-  }
-  auto record = JSONValue(std::string_view(data));
-  if (!record || !record->isObject()) return std::nullopt;
-  return record;
+    std::string data;
+    const platform::SecretStatus status = platform::SecretStore().read(serviceName(), &data);
+    if (status.kind == platform::SecretStatus::notFound)
+        return std::nullopt;
+    if (!status.isOk()) {
+        CSLogWarning("CloudSDK: error reading stored credentials (%i)", statusCode(status));
+        return std::nullopt;
+    }
+    auto record = JSONValue(std::string_view(data));
+    if (!record || !record->isObject())
+        return std::nullopt;
+    return record;
 }
 
 void CSKeychain::setCredentials(const CSJsonValue& record) {
-  auto text = JSONRepresentation(record);
-  if (!text) {
-    CSLogWarning("CloudSDK: error saving credentials (%i)", -1);
-    return;
-  }
-  // The store replaces the file atomically, so add and update are one operation.
-  const platform::SecretStatus status = platform::SecretStore().write(serviceName(), *text);
-  if (!status.isOk()) CSLogWarning("CloudSDK: error saving credentials (%i)", statusCode(status));
+    auto text = JSONRepresentation(record);
+    if (!text) {
+        CSLogWarning("CloudSDK: error saving credentials (%i)", -1);
+        return;
+    }
+    // The store replaces the file atomically, so add and update are one operation.
+    const platform::SecretStatus status = platform::SecretStore().write(serviceName(), *text);
+    if (!status.isOk())
+        CSLogWarning("CloudSDK: error saving credentials (%i)", statusCode(status));
 }
 
 void CSKeychain::deleteCredentials() {
-  const platform::SecretStatus status = platform::SecretStore().remove(serviceName());
-  if (!status.isOk()) CSLogWarning("CloudSDK: error deleting credentials (%i)", statusCode(status));
+    const platform::SecretStatus status = platform::SecretStore().remove(serviceName());
+    if (!status.isOk())
+        CSLogWarning("CloudSDK: error deleting credentials (%i)", statusCode(status));
 }

@@ -8,12 +8,12 @@
 #include "cs_json_value.h"
 
 class CSKeychain {
- public:
-  // "%@.cloud.auth" with the bundle identifier.
-  static const std::string& serviceName();
+public:
+    // "%@.cloud.auth" with the bundle identifier.
+    static const std::string& serviceName();
 
-  // The stored record, or nothing (a read failure other than "not found" is logged).
-  static std::optional<CSJsonValue> credentials();
-  static void setCredentials(const CSJsonValue& record);
-  static void deleteCredentials();
+    // The stored record, or nothing (a read failure other than "not found" is logged).
+    static std::optional<CSJsonValue> credentials();
+    static void setCredentials(const CSJsonValue& record);
+    static void deleteCredentials();
 };

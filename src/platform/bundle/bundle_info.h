@@ -19,17 +19,19 @@ inline constexpr std::array<std::string_view, 1> kURLSchemes = {"cs-q7w2k9x4m1z8
 inline constexpr std::array<std::string_view, 1> kLocalizations = {"en"};
 
 inline constexpr bool declaresURLScheme(std::string_view scheme) {
-  for (auto s : kURLSchemes) {
-    if (s == scheme) return true;
-  }
-  return false;
+    for (auto s : kURLSchemes) {
+        if (s == scheme)
+            return true;
+    }
+    return false;
 }
 
 inline constexpr bool hasLocalization(std::string_view language) {
-  for (auto l : kLocalizations) {
-    if (l == language) return true;
-  }
-  return false;
+    for (auto l : kLocalizations) {
+        if (l == language)
+            return true;
+    }
+    return false;
 }
 
-}  // namespace platform::bundle
+} // namespace platform::bundle

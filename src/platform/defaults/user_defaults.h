@@ -11,24 +11,24 @@
 namespace platform {
 
 class UserDefaults {
- public:
-  // $XDG_CONFIG_HOME/Mobrix/defaults.ini, read from the environment now.
-  static QString defaultPath();
+public:
+    // $XDG_CONFIG_HOME/Mobrix/defaults.ini, read from the environment now.
+    static QString defaultPath();
 
-  explicit UserDefaults(const QString& path = defaultPath());
+    explicit UserDefaults(const QString& path = defaultPath());
 
-  bool contains(const QString& key) const;
-  QVariant objectForKey(const QString& key) const;
-  QString stringForKey(const QString& key) const;
-  void setObject(const QVariant& value, const QString& key);
-  void removeObjectForKey(const QString& key);
-  // Writes pending changes to disk; false when the file could not be written.
-  bool sync();
+    bool contains(const QString& key) const;
+    QVariant objectForKey(const QString& key) const;
+    QString stringForKey(const QString& key) const;
+    void setObject(const QVariant& value, const QString& key);
+    void removeObjectForKey(const QString& key);
+    // Writes pending changes to disk; false when the file could not be written.
+    bool sync();
 
-  QString path() const;
+    QString path() const;
 
- private:
-  std::unique_ptr<QSettings> settings_;
+private:
+    std::unique_ptr<QSettings> settings_;
 };
 
-}  // namespace platform
+} // namespace platform

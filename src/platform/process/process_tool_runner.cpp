@@ -12,7 +12,8 @@ constexpr qsizetype kErrorTailBytes = 4096;
 QStringList toQStringList(const std::vector<std::string>& items) {
     QStringList list;
     list.reserve(static_cast<qsizetype>(items.size()));
-    for (const auto& item : items) list << QString::fromStdString(item);
+    for (const auto& item : items)
+        list << QString::fromStdString(item);
     return list;
 }
 
@@ -25,7 +26,8 @@ void configure(QProcess& process, const ToolRun& run) {
         environment.insert(QString::fromStdString(name), QString::fromStdString(value));
     process.setProcessEnvironment(environment);
     process.setStandardInputFile(QProcess::nullDevice());
-    if (!run.captureOutput) process.setStandardOutputFile(QProcess::nullDevice());
+    if (!run.captureOutput)
+        process.setStandardOutputFile(QProcess::nullDevice());
 }
 
 } // namespace
@@ -40,18 +42,20 @@ ToolOutcome ProcessToolRunner::run(const ToolRun& run) {
     bool ended = false;
     QObject::connect(&process, &QProcess::readyReadStandardError, [&] {
         errorTail += process.readAllStandardError();
-        if (errorTail.size() > kErrorTailBytes) errorTail = errorTail.right(kErrorTailBytes);
+        if (errorTail.size() > kErrorTailBytes)
+            errorTail = errorTail.right(kErrorTailBytes);
     });
     QObject::connect(&process, &QProcess::finished, [&](int code, QProcess::ExitStatus status) {
-        outcome.kind = status == QProcess::NormalExit ? ToolOutcome::Kind::Exited
-                                                      : ToolOutcome::Kind::Crashed;
+        outcome.kind =
+            status == QProcess::NormalExit ? ToolOutcome::Kind::Exited : ToolOutcome::Kind::Crashed;
         outcome.exitCode = code;
         ended = true;
         loop.quit();
     });
     // A program that cannot start never sends finished.
     QObject::connect(&process, &QProcess::errorOccurred, [&](QProcess::ProcessError error) {
-        if (error != QProcess::FailedToStart) return;
+        if (error != QProcess::FailedToStart)
+            return;
         outcome.kind = ToolOutcome::Kind::FailedToStart;
         outcome.startError = process.errorString().toStdString();
         ended = true;
@@ -59,10 +63,12 @@ ToolOutcome ProcessToolRunner::run(const ToolRun& run) {
     });
 
     process.start();
-    if (!ended) loop.exec();
+    if (!ended)
+        loop.exec();
 
     errorTail += process.readAllStandardError();
     outcome.errorOutput = errorTail.right(kErrorTailBytes).toStdString();
-    if (run.captureOutput) outcome.output = process.readAllStandardOutput().toStdString();
+    if (run.captureOutput)
+        outcome.output = process.readAllStandardOutput().toStdString();
     return outcome;
 }

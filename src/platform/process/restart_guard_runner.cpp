@@ -13,8 +13,10 @@ bool RestartGuardRunner::isRestartTool(const ToolRun& run) {
 }
 
 ToolOutcome RestartGuardRunner::run(const ToolRun& run) {
-    if (deviceRootIsSystem_ || !isRestartTool(run)) return inner_.run(run);
-    if (recorder_) recorder_(run);
+    if (deviceRootIsSystem_ || !isRestartTool(run))
+        return inner_.run(run);
+    if (recorder_)
+        recorder_(run);
     return ToolOutcome{};
 }
 

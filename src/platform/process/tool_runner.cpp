@@ -4,7 +4,8 @@ namespace {
 
 std::string firstLine(const std::string& text) {
     auto begin = text.find_first_not_of("\r\n \t");
-    if (begin == std::string::npos) return {};
+    if (begin == std::string::npos)
+        return {};
     auto end = text.find_first_of("\r\n", begin);
     return text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
 }
@@ -30,6 +31,7 @@ std::string ToolOutcome::describe() const {
         break;
     }
     std::string text = "exited with status " + std::to_string(exitCode);
-    if (auto detail = firstLine(errorOutput); !detail.empty()) text += " (" + detail + ")";
+    if (auto detail = firstLine(errorOutput); !detail.empty())
+        text += " (" + detail + ")";
     return text;
 }

@@ -10,19 +10,20 @@
 namespace platform {
 
 class SecretStoreKeychain : public OAuthKeychain {
- public:
-  explicit SecretStoreKeychain(SecretStore store = SecretStore());
+public:
+    explicit SecretStoreKeychain(SecretStore store = SecretStore());
 
-  int addItem(const OAuthKeychainItemKey& key, std::uint32_t itemType, const std::string& data) override;
-  int updateItem(const OAuthKeychainItemKey& key, const std::string& data) override;
-  int findItem(const OAuthKeychainItemKey& key, std::string* data) const override;
-  int deleteItem(const OAuthKeychainItemKey& key) override;
+    int addItem(const OAuthKeychainItemKey& key, std::uint32_t itemType,
+                const std::string& data) override;
+    int updateItem(const OAuthKeychainItemKey& key, const std::string& data) override;
+    int findItem(const OAuthKeychainItemKey& key, std::string* data) const override;
+    int deleteItem(const OAuthKeychainItemKey& key) override;
 
-  // The item's service name in the store.
-  static std::string serviceName(const OAuthKeychainItemKey& key);
+    // The item's service name in the store.
+    static std::string serviceName(const OAuthKeychainItemKey& key);
 
- private:
-  SecretStore store_;
+private:
+    SecretStore store_;
 };
 
-}  // namespace platform
+} // namespace platform

@@ -11,44 +11,45 @@
 namespace platform {
 
 class UrlOpener {
- public:
-  virtual ~UrlOpener() = default;
-  // A handler is registered for the URL's scheme.
-  virtual bool canOpenURL(const QString& url) = 0;
-  virtual bool openURL(const QString& url) = 0;
+public:
+    virtual ~UrlOpener() = default;
+    // A handler is registered for the URL's scheme.
+    virtual bool canOpenURL(const QString& url) = 0;
+    virtual bool openURL(const QString& url) = 0;
 
-  // The text before the first ":", lower-cased.
-  static QString schemeOf(const QString& url);
+    // The text before the first ":", lower-cased.
+    static QString schemeOf(const QString& url);
 
-  // The opener the program uses: the desktop's unless replaced.
-  static std::shared_ptr<UrlOpener> shared();
-  static void setShared(std::shared_ptr<UrlOpener> opener);
+    // The opener the program uses: the desktop's unless replaced.
+    static std::shared_ptr<UrlOpener> shared();
+    static void setShared(std::shared_ptr<UrlOpener> opener);
 };
 
 // The desktop's URL handlers: http(s) and file always open; another scheme
 // opens when `xdg-mime` names a default handler for it.
 class DesktopUrlOpener : public UrlOpener {
- public:
-  bool canOpenURL(const QString& url) override;
-  bool openURL(const QString& url) override;
+public:
+    bool canOpenURL(const QString& url) override;
+    bool openURL(const QString& url) override;
 };
 
 // For tests: opens the schemes it is told about and records what it opened.
 class FakeUrlOpener : public UrlOpener {
- public:
-  explicit FakeUrlOpener(QStringList openableSchemes = {}) : schemes_(std::move(openableSchemes)) {}
+public:
+    explicit FakeUrlOpener(QStringList openableSchemes = {})
+        : schemes_(std::move(openableSchemes)) {}
 
-  bool canOpenURL(const QString& url) override { return schemes_.contains(schemeOf(url)); }
-  bool openURL(const QString& url) override {
-    opened_.append(url);
-    return canOpenURL(url);
-  }
+    bool canOpenURL(const QString& url) override { return schemes_.contains(schemeOf(url)); }
+    bool openURL(const QString& url) override {
+        opened_.append(url);
+        return canOpenURL(url);
+    }
 
-  const QStringList& opened() const { return opened_; }
+    const QStringList& opened() const { return opened_; }
 
- private:
-  QStringList schemes_;
-  QStringList opened_;
+private:
+    QStringList schemes_;
+    QStringList opened_;
 };
 
-}  // namespace platform
+} // namespace platform

@@ -21,88 +21,89 @@
 namespace testsupport {
 
 enum class ServiceFault {
-  None,
-  ShortBody,          // downloads: Content-Length 10 bytes more than sent, then the connection closes
-  CutConnection,      // half the body, then the connection closes
-  Slow,               // waits `slowDelay` before answering
-  Status401,
-  Status404,
-  Status500,
-  Status507,
-  WrongSizeMetadata,  // downloads: chunked, X-Cloud-Metadata "bytes" 10 more than sent
-  NoContentLength,    // downloads: chunked, X-Cloud-Metadata gives the size
-  RedirectOnce,       // 307 to the same address
-  WrongShape,         // 200 with a JSON array where an object belongs
-  NotJson,            // 200 with a body that is not JSON
+    None,
+    ShortBody,     // downloads: Content-Length 10 bytes more than sent, then the connection closes
+    CutConnection, // half the body, then the connection closes
+    Slow,          // waits `slowDelay` before answering
+    Status401,
+    Status404,
+    Status500,
+    Status507,
+    WrongSizeMetadata, // downloads: chunked, X-Cloud-Metadata "bytes" 10 more than sent
+    NoContentLength,   // downloads: chunked, X-Cloud-Metadata gives the size
+    RedirectOnce,      // 307 to the same address
+    WrongShape,        // 200 with a JSON array where an object belongs
+    NotJson,           // 200 with a body that is not JSON
 };
 
 struct RecordedRequest {
-  std::string method;
-  std::string path;    // decoded
-  std::string target;  // as sent: path and query
-  std::string query;   // raw query text
-  std::string body;    // form bodies only
-  std::uint64_t bodySize = 0;
-  std::vector<std::pair<std::string, std::string>> params;  // query, then form body, decoded, in order
-  std::string userAgent;
-  std::string contentType;
-  int status = 0;
+    std::string method;
+    std::string path;   // decoded
+    std::string target; // as sent: path and query
+    std::string query;  // raw query text
+    std::string body;   // form bodies only
+    std::uint64_t bodySize = 0;
+    std::vector<std::pair<std::string, std::string>>
+        params; // query, then form body, decoded, in order
+    std::string userAgent;
+    std::string contentType;
+    int status = 0;
 
-  std::string param(const std::string& name) const;
-  bool hasParam(const std::string& name) const;
+    std::string param(const std::string& name) const;
+    bool hasParam(const std::string& name) const;
 };
 
 class CloudTestService {
- public:
-  struct Options {
-    std::string appKey = "q7w2k9x4m1z8r5t";
-    std::string appSecret = "h3n6p0v2c8j5y1f";
-    std::filesystem::path storage;  // the account's top folder
-    TestCertificate serverCertificate;
-    std::vector<TestCertificate> chain;  // sent after the server certificate
-    std::chrono::milliseconds slowDelay{1500};
-    std::string linkUserId = "1001";
-  };
+public:
+    struct Options {
+        std::string appKey = "q7w2k9x4m1z8r5t";
+        std::string appSecret = "h3n6p0v2c8j5y1f";
+        std::filesystem::path storage; // the account's top folder
+        TestCertificate serverCertificate;
+        std::vector<TestCertificate> chain; // sent after the server certificate
+        std::chrono::milliseconds slowDelay{1500};
+        std::string linkUserId = "1001";
+    };
 
-  struct Token {
-    std::string token;
-    std::string secret;
-    std::string uid;
-  };
+    struct Token {
+        std::string token;
+        std::string secret;
+        std::string uid;
+    };
 
-  explicit CloudTestService(Options options);
-  ~CloudTestService();
-  CloudTestService(const CloudTestService&) = delete;
-  CloudTestService& operator=(const CloudTestService&) = delete;
+    explicit CloudTestService(Options options);
+    ~CloudTestService();
+    CloudTestService(const CloudTestService&) = delete;
+    CloudTestService& operator=(const CloudTestService&) = delete;
 
-  // Listens on 127.0.0.1 at a free port. False when it cannot.
-  bool start();
-  void stop();
-  std::uint16_t port() const { return port_; }
-  std::string baseUrl() const;
+    // Listens on 127.0.0.1 at a free port. False when it cannot.
+    bool start();
+    void stop();
+    std::uint16_t port() const { return port_; }
+    std::string baseUrl() const;
 
-  // An access token the service accepts, for the given user.
-  Token issueAccessToken(const std::string& uid);
-  void revokeTokens();
+    // An access token the service accepts, for the given user.
+    Token issueAccessToken(const std::string& uid);
+    void revokeTokens();
 
-  // The next `times` requests whose path contains `pathPart` misbehave.
-  void injectFault(ServiceFault fault, std::string pathPart = {}, int times = 1);
-  void clearFaults();
+    // The next `times` requests whose path contains `pathPart` misbehave.
+    void injectFault(ServiceFault fault, std::string pathPart = {}, int times = 1);
+    void clearFaults();
 
-  std::vector<RecordedRequest> requests() const;
-  void clearRequests();
-  // TLS connections whose handshake finished.
-  int handshakes() const;
+    std::vector<RecordedRequest> requests() const;
+    void clearRequests();
+    // TLS connections whose handshake finished.
+    int handshakes() const;
 
-  // Where a remote path lives on disk.
-  std::filesystem::path localPath(const std::string& remotePath) const;
+    // Where a remote path lives on disk.
+    std::filesystem::path localPath(const std::string& remotePath) const;
 
-  struct Impl;
+    struct Impl;
 
- private:
-  std::unique_ptr<Impl> impl_;
-  std::thread thread_;
-  std::uint16_t port_ = 0;
+private:
+    std::unique_ptr<Impl> impl_;
+    std::thread thread_;
+    std::uint16_t port_ = 0;
 };
 
-}  // namespace testsupport
+} // namespace testsupport

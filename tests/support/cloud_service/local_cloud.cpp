@@ -5,32 +5,34 @@ namespace testsupport {
 LocalCloud::LocalCloud(const std::filesystem::path& storage)
     : LocalCloud(storage, makeRootCA("Mobrix Test Root"), TestCertificate{}) {}
 
-LocalCloud::LocalCloud(const std::filesystem::path& storage, TestCertificate root, TestCertificate server,
-                       std::vector<TestCertificate> chain)
+LocalCloud::LocalCloud(const std::filesystem::path& storage, TestCertificate root,
+                       TestCertificate server, std::vector<TestCertificate> chain)
     : root_(std::move(root)), previous_(CSServiceEndpoints::current()) {
-  CloudTestService::Options options;
-  options.storage = storage;
-  options.serverCertificate = server.cert ? std::move(server) : issueServerCertificate(root_);
-  options.chain = std::move(chain);
-  service_ = std::make_unique<CloudTestService>(std::move(options));
-  started_ = service_->start();
-  CSServiceEndpoints::setCurrent(endpoints());
+    CloudTestService::Options options;
+    options.storage = storage;
+    options.serverCertificate = server.cert ? std::move(server) : issueServerCertificate(root_);
+    options.chain = std::move(chain);
+    service_ = std::make_unique<CloudTestService>(std::move(options));
+    started_ = service_->start();
+    CSServiceEndpoints::setCurrent(endpoints());
 }
 
 LocalCloud::~LocalCloud() {
-  service_->stop();
-  CSServiceEndpoints::setCurrent(previous_);
+    service_->stop();
+    CSServiceEndpoints::setCurrent(previous_);
 }
 
-CSServiceEndpoints LocalCloud::endpoints() const { return endpointsTrusting({root_.der()}); }
+CSServiceEndpoints LocalCloud::endpoints() const {
+    return endpointsTrusting({root_.der()});
+}
 
 CSServiceEndpoints LocalCloud::endpointsTrusting(const std::vector<std::string>& anchorsDer) const {
-  CSServiceEndpoints e;
-  e.apiHost = e.contentHost = e.webHost = "127.0.0.1";
-  e.port = service_->port();
-  e.trustAnchors = anchorsDer;
-  e.usePinnedRoots = false;
-  return e;
+    CSServiceEndpoints e;
+    e.apiHost = e.contentHost = e.webHost = "127.0.0.1";
+    e.port = service_->port();
+    e.trustAnchors = anchorsDer;
+    e.usePinnedRoots = false;
+    return e;
 }
 
-}  // namespace testsupport
+} // namespace testsupport

@@ -12,27 +12,27 @@
 namespace testsupport {
 
 class LocalCloud {
- public:
-  // `storage` is the account's folder.
-  explicit LocalCloud(const std::filesystem::path& storage);
-  // With a server certificate (and chain) of the caller's making.
-  LocalCloud(const std::filesystem::path& storage, TestCertificate root, TestCertificate server,
-             std::vector<TestCertificate> chain = {});
-  ~LocalCloud();
+public:
+    // `storage` is the account's folder.
+    explicit LocalCloud(const std::filesystem::path& storage);
+    // With a server certificate (and chain) of the caller's making.
+    LocalCloud(const std::filesystem::path& storage, TestCertificate root, TestCertificate server,
+               std::vector<TestCertificate> chain = {});
+    ~LocalCloud();
 
-  CloudTestService& service() { return *service_; }
-  const TestCertificate& root() const { return root_; }
-  bool started() const { return started_; }
-  // The endpoints trusting only the test root.
-  CSServiceEndpoints endpoints() const;
-  // The same service address with other anchors.
-  CSServiceEndpoints endpointsTrusting(const std::vector<std::string>& anchorsDer) const;
+    CloudTestService& service() { return *service_; }
+    const TestCertificate& root() const { return root_; }
+    bool started() const { return started_; }
+    // The endpoints trusting only the test root.
+    CSServiceEndpoints endpoints() const;
+    // The same service address with other anchors.
+    CSServiceEndpoints endpointsTrusting(const std::vector<std::string>& anchorsDer) const;
 
- private:
-  TestCertificate root_;
-  std::unique_ptr<CloudTestService> service_;
-  CSServiceEndpoints previous_;
-  bool started_ = false;
+private:
+    TestCertificate root_;
+    std::unique_ptr<CloudTestService> service_;
+    CSServiceEndpoints previous_;
+    bool started_ = false;
 };
 
-}  // namespace testsupport
+} // namespace testsupport

@@ -9,21 +9,22 @@
 namespace testsupport {
 
 class LogCapture {
- public:
-  LogCapture() {
-    CSLogSetSink([this](const std::string& line) { lines.push_back(line); });
-  }
-  ~LogCapture() { CSLogSetSink({}); }
-  LogCapture(const LogCapture&) = delete;
-  LogCapture& operator=(const LogCapture&) = delete;
-
-  bool contains(const std::string& part) const {
-    for (const auto& l : lines) {
-      if (l.find(part) != std::string::npos) return true;
+public:
+    LogCapture() {
+        CSLogSetSink([this](const std::string& line) { lines.push_back(line); });
     }
-    return false;
-  }
-  std::vector<std::string> lines;
+    ~LogCapture() { CSLogSetSink({}); }
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    bool contains(const std::string& part) const {
+        for (const auto& l : lines) {
+            if (l.find(part) != std::string::npos)
+                return true;
+        }
+        return false;
+    }
+    std::vector<std::string> lines;
 };
 
-}  // namespace testsupport
+} // namespace testsupport

@@ -37,5 +37,6 @@ void FakeScreen::answer(int buttonIndex) {
     auto [alert, delegate] = open_.back();
     open_.pop_back();
     ASSERT_LT(buttonIndex, alert.buttonCount());
-    if (delegate) delegate->alertView(alert, buttonIndex);
+    if (delegate)
+        delegate->alertView(alert, buttonIndex);
 }

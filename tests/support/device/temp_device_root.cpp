@@ -17,27 +17,33 @@ namespace {
 std::string capture(const std::string& command) {
     std::string output;
     FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) return output;
+    if (!pipe)
+        return output;
     std::array<char, 4096> buffer{};
     size_t read = 0;
-    while ((read = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), read);
+    while ((read = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        output.append(buffer.data(), read);
     ::pclose(pipe);
     return output;
 }
 
 std::string quoted(const std::string& text) {
     std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
 
 } // namespace
 
-std::string sourceFolder() { return MOBRIX_SOURCE_DIR; }
+std::string sourceFolder() {
+    return MOBRIX_SOURCE_DIR;
+}
 
 TempDeviceRoot::TempDeviceRoot() {
     std::string pattern = (fs::temp_directory_path() / "mobrix-device-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    if (!::mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
     root_ = pattern;
     makeFolder("/var/tmp");
 }
@@ -66,8 +72,7 @@ std::string TempDeviceRoot::read(std::string_view devicePath) const {
 
 bool TempDeviceRoot::exists(std::string_view devicePath) const {
     std::error_code error;
-    return fs::symlink_status(path(devicePath), error).type() != fs::file_type::not_found &&
-           !error;
+    return fs::symlink_status(path(devicePath), error).type() != fs::file_type::not_found && !error;
 }
 
 void TempDeviceRoot::makeFolder(std::string_view devicePath) const {
@@ -120,8 +125,10 @@ void TempDeviceRoot::fillLiveFolders() const {
 
 std::vector<std::string> TempDeviceRoot::archiveEntries(std::string_view devicePath) const {
     std::vector<std::string> entries;
-    std::istringstream listing(capture("/usr/bin/unzip -Z1 " + quoted(path(devicePath)) + " 2>/dev/null"));
-    for (std::string line; std::getline(listing, line);) entries.push_back(line);
+    std::istringstream listing(
+        capture("/usr/bin/unzip -Z1 " + quoted(path(devicePath)) + " 2>/dev/null"));
+    for (std::string line; std::getline(listing, line);)
+        entries.push_back(line);
     std::sort(entries.begin(), entries.end());
     return entries;
 }
@@ -133,7 +140,8 @@ std::vector<std::string> TempDeviceRoot::tree(std::string_view devicePath) const
     for (auto it = fs::recursive_directory_iterator(base, error);
          !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
         std::string relative = it->path().lexically_relative(base).string();
-        if (it->is_directory() && !it->is_symlink()) relative += "/";
+        if (it->is_directory() && !it->is_symlink())
+            relative += "/";
         entries.push_back(relative);
     }
     std::sort(entries.begin(), entries.end());
