@@ -4,7 +4,11 @@ SAN_BUILD  ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 BENCH_BUILD ?= build-bench
 JOBS       ?= $(shell nproc)
-CMAKE_GEN  := -G Ninja
+CMAKE_GEN  := -G Ninja $(if $(shell command -v ccache),-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+# Compiler cache shared by every checkout of the project on this machine.
+export CCACHE_BASEDIR := $(abspath $(CURDIR)/..)
+export CCACHE_NOHASHDIR := 1
+export CCACHE_MAXSIZE := 20G
 SAMPLE     := $(BUILD)/sample-device
 
 .PHONY: all bootstrap configure build run test test-unit test-sanitize fuzz fuzz-regression bench gui package install clean format format-check
