@@ -1,5 +1,6 @@
 #include "cli_session.h"
 
+#include "bundle_version.h"
 #include "category_table.h"
 #include "cli_cloud.h"
 #include "cloud_view_controller.h"
@@ -12,6 +13,7 @@
 #include "terminal_screen.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -130,6 +132,18 @@ std::optional<int> buttonIndex(const Alert& alert, const std::string& title) {
     return std::nullopt;
 }
 
+// A button given by its number at the prompt; anything else (a sign, a blank,
+// a number past the last button, however long) is no number.
+std::optional<int> buttonNumber(const std::string& line, int buttonCount) {
+    int index = 0;
+    const char* end = line.data() + line.size();
+    auto [stop, error] = std::from_chars(line.data(), end, index);
+    if (line.empty() || error != std::errc() || stop != end || line.front() == '-' ||
+        index >= buttonCount)
+        return std::nullopt;
+    return index;
+}
+
 int prompt(const Alert& alert) {
     for (;;) {
         for (int i = 0; i < alert.buttonCount(); ++i)
@@ -141,11 +155,8 @@ int prompt(const Alert& alert) {
             return 0;
         if (auto index = buttonIndex(alert, line))
             return *index;
-        if (!line.empty() && std::all_of(line.begin(), line.end(), ::isdigit)) {
-            int index = std::stoi(line);
-            if (index < alert.buttonCount())
-                return index;
-        }
+        if (auto index = buttonNumber(line, alert.buttonCount()))
+            return *index;
     }
 }
 
@@ -160,7 +171,7 @@ int CliSession::run() {
         return kSucceeded;
     }
     if (verb == "--version") {
-        std::puts("mobrix 1.0.0");
+        std::puts("mobrix " MOBRIX_VERSION);
         return kSucceeded;
     }
     std::string error;

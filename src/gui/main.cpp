@@ -1,4 +1,5 @@
 #include "app_scheme.h"
+#include "bundle_version.h"
 #include "device_root.h"
 #include "gui_arguments.h"
 #include "link_channel.h"
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
     OAuthKeychain::setDefaultKeychain(std::make_shared<platform::SecretStoreKeychain>());
     QApplication::setApplicationName(QStringLiteral("RootMobrix"));
     QApplication::setApplicationDisplayName(QStringLiteral("Mobrix"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
+    QApplication::setApplicationVersion(QStringLiteral(MOBRIX_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("RootMobrix"));
 
     const GuiArguments arguments = parseGuiArguments(application.arguments().mid(1));
@@ -56,7 +57,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (arguments.version) {
-        std::puts("RootMobrix 1.0.0");
+        std::puts("RootMobrix " MOBRIX_VERSION);
         return 0;
     }
 

@@ -1,9 +1,13 @@
 // The command line through its real binary, on temporary device roots.
+#include "bundle_version.h"
 #include "command_lock.h"
 #include "temp_device_root.h"
 
 #include <QProcess>
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -52,7 +56,7 @@ TEST_F(CliTest, UsageErrorsExitWithTwo) {
     EXPECT_EQ(mobrix({"--service", "https://127.0.0.1:1", "save", "notes"}).status, 2);
     Result version = mobrix({"--version"});
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "mobrix 1.0.0\n");
+    EXPECT_EQ(version.out, "mobrix " MOBRIX_VERSION "\n");
     EXPECT_NE(mobrix({"help"}).out.find("CATEGORY: tweaks accounts"), std::string::npos);
 }
 
@@ -120,4 +124,30 @@ TEST_F(CliTest, AnotherCommandOnTheSameRootExitsWithFour) {
     EXPECT_EQ(busy.status, 4);
     EXPECT_EQ(busy.out, "");
     EXPECT_NE(busy.err.find("another command is running"), std::string::npos);
+}
+
+// The interactive prompt, reached only when standard input is a terminal.
+TEST_F(CliTest, PromptSurvivesOverlongNumbersAndHighBytes) {
+    device.remove("/var/mobile/Library/Preferences/Mobrix");
+    int terminal = -1;
+    pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::setenv("MOBRIX_RECORD_TOOLS", device.path("/restarts.log").c_str(), 1);
+        ::execl(MOBRIX_BINARY, MOBRIX_BINARY, "--root", device.root().c_str(), "create-folders",
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    const std::string typed = "99999999999999999999999999\n\xff\xfe\n-1\n0\n";
+    ASSERT_EQ(::write(terminal, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+    std::string screen;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
+        screen.append(buffer, static_cast<size_t>(n)); // ends with EIO once the child is gone
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ::close(terminal);
+    ASSERT_TRUE(WIFEXITED(status)) << screen;
+    EXPECT_EQ(WEXITSTATUS(status), 3) << screen;
+    EXPECT_NE(screen.find("Choose a button: "), std::string::npos);
 }

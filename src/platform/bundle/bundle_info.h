@@ -2,6 +2,8 @@
 // The application's bundle information, compiled in: what a phone reads from
 // the bundle's property list is fixed here at build time.
 
+#include "bundle_version.h"
+
 #include <array>
 #include <string_view>
 
@@ -9,7 +11,7 @@ namespace platform::bundle {
 
 inline constexpr std::string_view kIdentifier = "com.mobrix.app";
 inline constexpr std::string_view kDisplayName = "Mobrix";
-inline constexpr std::string_view kShortVersion = "1.0.0";
+inline constexpr std::string_view kShortVersion = MOBRIX_VERSION;
 inline constexpr std::string_view kProcessName = "RootMobrix";
 
 // "CFBundleURLTypes" / "CFBundleURLSchemes": the schemes the program answers.
