@@ -5,10 +5,6 @@
 #include "lum_bar_progress_view.h"
 #include "lum_round_progress_view.h"
 
-#include <QDir>
-#include <QLabel>
-#include <QLinearGradient>
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,27 +13,6 @@ using hudtest::makeHost;
 using hudtest::renderHUD;
 
 namespace {
-
-// Saves an image for a person to look at; the tests never read it back.
-void saveToGallery(const QImage& image, const QString& name) {
-    const QString dir = QStringLiteral(MOBRIX_HUD_GALLERY_DIR);
-    QDir().mkpath(dir);
-    image.save(dir + "/" + name + ".png");
-}
-
-// The overlay over a host-like backdrop, as a person sees it.
-QImage composedShot(const LumProgressHUD& hud) {
-    QImage image(hud.width(), hud.height(), QImage::Format_ARGB32_Premultiplied);
-    QPainter painter(&image);
-    QLinearGradient backdrop(0, 0, 0, hud.height());
-    backdrop.setColorAt(0, QColor(120, 170, 220));
-    backdrop.setColorAt(1, QColor(230, 200, 150));
-    painter.fillRect(image.rect(), backdrop);
-    painter.setPen(Qt::black);
-    painter.drawText(QRect(10, 10, hud.width() - 20, 40), Qt::AlignLeft, "Safeguard  Restoration");
-    hud.paintHUD(painter);
-    return image;
-}
 
 template <class View> QImage renderView(const View& view) {
     QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
@@ -102,7 +77,6 @@ TEST(HudDrawing, DimmedBackgroundDarkensTowardsTheEdges) {
     const auto expected = [](double distance) { return 0.75 * 255 * distance / 320; };
     EXPECT_NEAR(alphaAt(image, 160, 10), expected(230), 6);
     EXPECT_NEAR(alphaAt(image, 0, 0), expected(std::hypot(160, 240)), 6);
-    saveToGallery(composedShot(*s.hud), "mode0-dim-background");
 }
 
 TEST(HudDrawing, SpinnerIsDrawnInTheIndicatorColour) {
@@ -237,46 +211,4 @@ TEST(BarProgressDrawing, PartlyIntoTheRightCapFollowsTheCircle) {
     EXPECT_EQ(alphaAt(image, 112, 10), 255);
     EXPECT_EQ(alphaAt(image, 115, 10), 0);
     EXPECT_LT(alphaAt(image, 113, 4), 40) << "the cap is round, not square";
-}
-
-TEST(HudDrawing, GalleryOfEveryMode) {
-    struct Shot {
-        QString name;
-        int mode;
-        float progress;
-        QString details;
-    };
-    const QList<Shot> shots = {
-        {"mode0-spinner", LumProgressHUD::ModeSpinner, 0, {}},
-        {"mode1-pie-0.3", LumProgressHUD::ModePie, 0.3f, {}},
-        {"mode2-bar-0", LumProgressHUD::ModeBar, 0.0f, {}},
-        {"mode2-bar-0.01", LumProgressHUD::ModeBar, 0.01f, {}},
-        {"mode2-bar-0.5", LumProgressHUD::ModeBar, 0.5f, {}},
-        {"mode2-bar-1.0", LumProgressHUD::ModeBar, 1.0f, {}},
-        {"mode3-ring-0.6", LumProgressHUD::ModeRing, 0.6f, {}},
-        {"mode4-custom", LumProgressHUD::ModeCustom, 0, {}},
-        {"mode5-text-details", LumProgressHUD::ModeText, 0,
-         "Copying the accounts, the address book and the notes into the library folder."},
-    };
-    for (const Shot& shot : shots) {
-        Shown s(shot.mode, "Safeguard in progress...");
-        if (shot.mode == LumProgressHUD::ModeCustom) {
-            auto* mark = new QLabel(QString::fromUtf8("\u2714"));
-            mark->setStyleSheet("color: white; font-size: 30px;");
-            mark->setAlignment(Qt::AlignCenter);
-            mark->resize(37, 37);
-            s.hud->setCustomView(mark);
-            s.hud->setMode(LumProgressHUD::ModeCustom);
-        }
-        s.hud->setProgress(shot.progress);
-        s.hud->setDetailsLabelText(shot.details);
-        const QImage image = composedShot(*s.hud);
-        EXPECT_FALSE(image.isNull());
-        saveToGallery(image, shot.name);
-        // A close-up of the box, four times larger, for the details of the shapes.
-        const QRect box = s.hud->boxRect().toAlignedRect();
-        saveToGallery(
-            image.copy(box).scaled(box.size() * 4, Qt::KeepAspectRatio, Qt::FastTransformation),
-            shot.name + "-x4");
-    }
 }
