@@ -56,7 +56,7 @@ void writeFile(const std::string& path, const std::string& text) {
 
 TEST_F(GuiTest, EveryOptionAsksWithItsTagAndCancelChangesNothing) {
     writeFile(path(kAddedSources), "deb http://added.example.com/ ./\n");
-    runner_.runs.clear();
+    const std::size_t before = runner_.runs().size();
     for (const auto& confirmation : kConfirmations) {
         press(Shell::kOptionsTab, confirmation.method);
         AlertDialog* alert = topAlert();
@@ -69,7 +69,7 @@ TEST_F(GuiTest, EveryOptionAsksWithItsTagAndCancelChangesNothing) {
         answer(alert, 0);
         EXPECT_EQ(openAlertCount(), 0) << confirmation.method;
     }
-    EXPECT_TRUE(runner_.runs.empty());
+    EXPECT_EQ(runner_.runs().size(), before);
     EXPECT_FALSE(exists(kApplication));
     EXPECT_TRUE(exists(kAddedSources));
 }
@@ -78,17 +78,16 @@ TEST_F(GuiTest, EveryOptionAsksWithItsTagAndCancelChangesNothing) {
 // runner only records; the offers themselves are tested in tests/commands.
 TEST_F(GuiTest, RestartOffersAreAnsweredThroughTheirDialog) {
     createStoreFolders();
-    runner_.runs.clear();
     press(Shell::kRestorationTab, "RestoreAllPref");
     AlertDialog* offer = topAlert();
     ASSERT_NE(offer, nullptr);
     EXPECT_EQ(offer->alert().tag, SecondViewController::kRebootOfferTag);
     EXPECT_EQ(alertButtons(offer), (QStringList{"Close", "Reboot now"}));
     answer(QStringLiteral("Close"));
-    EXPECT_FALSE(runner_.ran("/sbin/reboot"));
+    EXPECT_TRUE(runner_.restarts().empty());
 
     press(Shell::kRestorationTab, "RestoreAllPref");
     answer(QStringLiteral("Reboot now"));
-    EXPECT_TRUE(runner_.ran("/sbin/reboot"));
+    EXPECT_EQ(runner_.restarts(), std::vector<std::string>{"/sbin/reboot"});
     EXPECT_EQ(openAlertCount(), 0);
 }
