@@ -11,7 +11,7 @@ export CCACHE_NOHASHDIR := 1
 export CCACHE_MAXSIZE := 20G
 SAMPLE     := $(BUILD)/sample-device
 
-.PHONY: all bootstrap configure build run test test-unit test-sanitize fuzz fuzz-regression bench gui package install clean format format-check
+.PHONY: all bootstrap configure build run test test-unit test-sanitize fuzz fuzz-regression bench gui gallery screenshots package install clean format format-check
 
 all: build
 
@@ -62,6 +62,14 @@ bench: bootstrap
 gui: build
 	@scripts/sample-device $(SAMPLE) >/dev/null
 	@$(BUILD)/src/gui/RootMobrix --root $(SAMPLE)
+
+# Pictures for a person to look at, not tests: the overlay in every mode, and
+# every screen of the window.
+gallery: build
+	@$(BUILD)/tests/hud/hud_gallery --gtest_brief=1 && echo "images in $(BUILD)/hud-gallery"
+
+screenshots: build
+	@$(BUILD)/tests/gui/gui_screenshots --gtest_brief=1 && echo "images in $(BUILD)/screenshots"
 
 package: build
 	@cd $(BUILD) && cpack -G DEB

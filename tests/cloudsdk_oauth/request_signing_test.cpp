@@ -23,7 +23,7 @@ std::string queryOf(const std::string& url) {
     return url.substr(url.find('?') + 1);
 }
 
-// RFC 5849, section 1.2: the photo request, signed from exactly its parameters.
+// The photo request of RFC 5849, signed from exactly its parameters.
 TEST(HmacSha1, SignsTheRfcExampleRequest) {
     OAuthURLRequest builder("http://photos.example.net/photos", rfcExampleParameters());
     CSSignedRequest request =
@@ -52,7 +52,7 @@ TEST(HmacSha1, QueryOnTheUrlIsSignedLikeParameters) {
               std::string::npos);
 }
 
-// RFC 5849, section 3.4.1.1: the base string from that section's normalized
+// The base string example of RFC 5849, from the example's normalized
 // parameters. This system sorts raw names and values, the RFC sorts encoded
 // ones; they differ only when reserved characters are involved ("c@" sorts
 // after "c2" here but "c%40" before it there), and such names are never

@@ -6,11 +6,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "cs_service.h"
 #include "cs_service_endpoints.h"
+#include "private_home.h"
 #include "secret_store.h"
 #include "secret_store_keychain.h"
-#include "test_environment.h"
 #include "test_pki.h"
 
 using namespace testsupport;
@@ -18,17 +17,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(ServiceEndpoints, DefaultsAreTheServiceHostsWithThePinnedRoots) {
-    const CSServiceEndpoints e = CSServiceEndpoints::defaults();
-    EXPECT_EQ(e.apiAuthority(), kCSCloudAPIHost);
-    EXPECT_EQ(e.contentAuthority(), kCSCloudAPIContentHost);
-    EXPECT_EQ(e.webAuthority(), kCSCloudWebHost);
-    EXPECT_TRUE(e.usePinnedRoots);
-    EXPECT_EQ(kCSRootCloud, "cloud");
-}
-
 TEST(ServiceEndpoints, AnExplicitServiceTrustsOnlyItsCertificateFile) {
-    TestEnvironment env;
+    EXPECT_TRUE(CSServiceEndpoints::defaults().usePinnedRoots) << "the real service is pinned";
+    PrivateHome env;
     const fs::path ca = env.root() / "ca.pem";
     auto root = makeRootCA("Endpoint Root");
     ASSERT_TRUE(root.writePem(ca.string()));
@@ -55,7 +46,7 @@ TEST(ServiceEndpoints, AnExplicitServiceTrustsOnlyItsCertificateFile) {
 }
 
 TEST(SecretStore, PrivateFilesReplacedAtomically) {
-    TestEnvironment env;
+    PrivateHome env;
     platform::SecretStore store;
     EXPECT_EQ(store.folder(), env.dataHome() / "Mobrix" / "secrets");
     std::string data;
@@ -79,7 +70,7 @@ TEST(SecretStore, PrivateFilesReplacedAtomically) {
 }
 
 TEST(SecretStore, ServiceNamesNeverLeaveTheFolder) {
-    TestEnvironment env;
+    PrivateHome env;
     platform::SecretStore store;
     for (const char* name :
          {"../escape", "/abs/path", ".hidden", "a/b", "", "com.mobrix.app.cloud.auth"}) {
@@ -91,7 +82,7 @@ TEST(SecretStore, ServiceNamesNeverLeaveTheFolder) {
 }
 
 TEST(SecretStore, ALinkPlantedAtTheFolderIsRefused) {
-    TestEnvironment env;
+    PrivateHome env;
     fs::create_directories(env.dataHome() / "Mobrix");
     fs::create_directories(env.root() / "elsewhere");
     fs::create_directory_symlink(env.root() / "elsewhere", env.dataHome() / "Mobrix" / "secrets");
@@ -101,7 +92,7 @@ TEST(SecretStore, ALinkPlantedAtTheFolderIsRefused) {
 }
 
 TEST(SecretStoreKeychain, KeychainStatuses) {
-    TestEnvironment env;
+    PrivateHome env;
     platform::SecretStoreKeychain keychain;
     OAuthKeychainItemKey key;
     key.account = "kOAuthCredentialAccessToken";

@@ -4,16 +4,14 @@
 
 #include <QVariantMap>
 
-#include "test_environment.h"
+#include "private_home.h"
 #include "url_opener.h"
 #include "user_defaults.h"
-
-using namespace testsupport;
 
 namespace {
 
 TEST(UserDefaults, ValuesLiveUnderTheConfigFolderAndSurviveARestart) {
-    TestEnvironment env;
+    PrivateHome env;
     {
         platform::UserDefaults d;
         EXPECT_EQ(d.path().toStdString(), (env.configHome() / "Mobrix" / "defaults.ini").string());

@@ -1,7 +1,5 @@
 #include "gui_fixture.h"
 
-#include "restart_guard_runner.h"
-
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QLabel>
@@ -9,29 +7,6 @@
 #include <QTest>
 #include <QToolButton>
 #include <filesystem>
-
-ToolOutcome RecordingRunner::run(const ToolRun& run) {
-    runs.push_back(run);
-    if (duringRun)
-        duringRun(run);
-    if (RestartGuardRunner::isRestartTool(run))
-        return {};
-    return processes_.run(run);
-}
-
-std::vector<std::string> RecordingRunner::commandLines() const {
-    std::vector<std::string> lines;
-    for (const auto& run : runs)
-        lines.push_back(run.commandLine());
-    return lines;
-}
-
-bool RecordingRunner::ran(const std::string& commandLine) const {
-    for (const auto& run : runs)
-        if (run.commandLine() == commandLine)
-            return true;
-    return false;
-}
 
 bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);

@@ -1,9 +1,8 @@
 #pragma once
 
 #include "alert_dialog.h"
-#include "process_tool_runner.h"
+#include "recording_tool_runner.h"
 #include "shell.h"
-#include "tool_runner.h"
 
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -13,20 +12,17 @@
 #include <string>
 #include <vector>
 
-// Runs every tool for real except the restart tools (killall, reboot), which
-// are only recorded. duringRun is called while the command waits for a tool.
-class RecordingRunner : public ToolRunner {
+// The recording runner of the command tests (restart tools only recorded),
+// calling duringRun while the command waits for a tool.
+class RecordingRunner : public RecordingToolRunner {
 public:
-    ToolOutcome run(const ToolRun& run) override;
+    ToolOutcome run(const ToolRun& run) override {
+        if (duringRun)
+            duringRun(run);
+        return RecordingToolRunner::run(run);
+    }
 
-    std::vector<std::string> commandLines() const;
-    bool ran(const std::string& commandLine) const;
-
-    std::vector<ToolRun> runs;
     std::function<void(const ToolRun&)> duringRun;
-
-private:
-    ProcessToolRunner processes_;
 };
 
 // Processes events until the condition holds or the time is up.

@@ -208,11 +208,7 @@ public:
 
 TEST(HudTasks, SelectorOnItsOwnThreadHidesOverlayWhenItEnds) {
     auto host = makeHost();
-    LumProgressHUD* hud = LumProgressHUD::showHUDAddedTo(host.get(), false);
-    hud->hide(false);
-    drainEvents();
-
-    hud = new LumProgressHUD(host.get());
+    auto* hud = new LumProgressHUD(host.get());
     hud->setRemoveFromSuperViewOnHide(true);
     hud->setParent(host.get());
     Worker worker;
@@ -370,6 +366,12 @@ TEST(HudHost, OverlayFollowsItsHostsSize) {
     host->resize(480, 320);
     EXPECT_EQ(hud->geometry(), QRect(0, 0, 480, 320));
     EXPECT_EQ(hud->boxRect(), QRectF(202, 122, 77, 77));
+    // A bar cut to a narrow host gets its own width back on a wider one.
+    hud->setMode(LumProgressHUD::ModeBar);
+    host->resize(150, 300);
+    EXPECT_EQ(hud->indicatorFrame().width(), 70);
+    host->resize(400, 300);
+    EXPECT_EQ(hud->indicatorFrame().width(), 120);
     hud->hide(false);
     drainEvents();
 }

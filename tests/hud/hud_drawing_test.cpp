@@ -5,10 +5,6 @@
 #include "lum_bar_progress_view.h"
 #include "lum_round_progress_view.h"
 
-#include <QDir>
-#include <QLabel>
-#include <QLinearGradient>
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -17,27 +13,6 @@ using hudtest::makeHost;
 using hudtest::renderHUD;
 
 namespace {
-
-// Saves an image for a person to look at; the tests never read it back.
-void saveToGallery(const QImage& image, const QString& name) {
-    const QString dir = QStringLiteral(MOBRIX_HUD_GALLERY_DIR);
-    QDir().mkpath(dir);
-    image.save(dir + "/" + name + ".png");
-}
-
-// The overlay over a host-like backdrop, as a person sees it.
-QImage composedShot(const LumProgressHUD& hud) {
-    QImage image(hud.width(), hud.height(), QImage::Format_ARGB32_Premultiplied);
-    QPainter painter(&image);
-    QLinearGradient backdrop(0, 0, 0, hud.height());
-    backdrop.setColorAt(0, QColor(120, 170, 220));
-    backdrop.setColorAt(1, QColor(230, 200, 150));
-    painter.fillRect(image.rect(), backdrop);
-    painter.setPen(Qt::black);
-    painter.drawText(QRect(10, 10, hud.width() - 20, 40), Qt::AlignLeft, "Safeguard  Restoration");
-    hud.paintHUD(painter);
-    return image;
-}
 
 template <class View> QImage renderView(const View& view) {
     QImage image(view.size(), QImage::Format_ARGB32_Premultiplied);
@@ -102,7 +77,6 @@ TEST(HudDrawing, DimmedBackgroundDarkensTowardsTheEdges) {
     const auto expected = [](double distance) { return 0.75 * 255 * distance / 320; };
     EXPECT_NEAR(alphaAt(image, 160, 10), expected(230), 6);
     EXPECT_NEAR(alphaAt(image, 0, 0), expected(std::hypot(160, 240)), 6);
-    saveToGallery(composedShot(*s.hud), "mode0-dim-background");
 }
 
 TEST(HudDrawing, SpinnerIsDrawnInTheIndicatorColour) {
@@ -180,35 +154,51 @@ TEST(RoundProgressDrawing, ProgressOutsideRangeIsClamped) {
     EXPECT_EQ(renderView(pie), empty);
 }
 
-// The bar is 120 x 20: outline inset 2, fill inset 4, fill cap radius q = 6,
-// right cap centre at x = 110.
-TEST(BarProgressDrawing, ZeroFillsNothingTinyFillsTheLeftCap) {
-    LumBarProgressView bar;
-    const QImage zero = renderView(bar);
-    EXPECT_EQ(alphaAt(zero, 6, 10), 0);
-    EXPECT_EQ(alphaAt(zero, 60, 10), 0);
-    EXPECT_EQ(alphaAt(zero, 60, 2), 255) << "the outline is drawn";
-    EXPECT_TRUE(lumBarFillPath(QSizeF(120, 20), 0.0).isEmpty());
-
-    bar.setProgress(0.01f);
-    const QImage tiny = renderView(bar);
-    EXPECT_EQ(alphaAt(tiny, 6, 10), 255);
-    EXPECT_EQ(alphaAt(tiny, 9, 10), 255) << "the whole cap up to x = 10";
-    EXPECT_EQ(alphaAt(tiny, 12, 10), 0);
-}
-
-TEST(BarProgressDrawing, HalfFillsTheLeftHalfWithAStraightEdge) {
-    LumBarProgressView bar;
-    bar.setProgress(0.5f);
-    const QImage image = renderView(bar);
-    for (int y : {4, 10, 15}) {
-        SCOPED_TRACE(y);
-        EXPECT_EQ(alphaAt(image, 59, y), 255);
-        EXPECT_EQ(alphaAt(image, 61, y), 0);
+// The bar is 120 x 20: outline inset 2, fill inset 4, fill cap radius 6, right
+// cap centre at x = 110. Alpha at points of the drawn bar, per progress.
+TEST(BarProgressDrawing, FillFollowsTheProgressWithRoundCapsAndClamps) {
+    struct Point {
+        float progress;
+        int x, y;
+        int minAlpha, maxAlpha;
+        const char* why;
+    };
+    const Point points[] = {
+        {0.0f, 6, 10, 0, 0, "zero fills nothing"},
+        {0.0f, 60, 10, 0, 0, "zero fills nothing"},
+        {0.0f, 60, 2, 255, 255, "the outline is drawn"},
+        {0.01f, 6, 10, 255, 255, "a tiny fill is the whole left cap"},
+        {0.01f, 9, 10, 255, 255, "the whole cap up to x = 10"},
+        {0.01f, 12, 10, 0, 0, "nothing after the cap"},
+        {0.5f, 59, 4, 255, 255, "half: a straight edge at 60"},
+        {0.5f, 59, 15, 255, 255, "half: a straight edge at 60"},
+        {0.5f, 61, 10, 0, 0, "half: a straight edge at 60"},
+        {0.95f, 112, 10, 255, 255, "4 points into the right cap"},
+        {0.95f, 115, 10, 0, 0, "4 points into the right cap"},
+        {0.95f, 113, 4, 0, 39, "the cap is round, not square"},
+        {1.0f, 114, 10, 255, 255, "full"},
+        {1.0f, 112, 6, 255, 255, "inside the right cap"},
+        {1.0f, 5, 10, 255, 255, "full"},
+        {-1.0f, 6, 10, 0, 0, "below zero is zero"},
+    };
+    for (const Point& p : points) {
+        SCOPED_TRACE(testing::Message()
+                     << p.progress << " at " << p.x << "," << p.y << ": " << p.why);
+        LumBarProgressView bar;
+        bar.setProgress(p.progress);
+        const int alpha = alphaAt(renderView(bar), p.x, p.y);
+        EXPECT_GE(alpha, p.minAlpha);
+        EXPECT_LE(alpha, p.maxAlpha);
     }
+    LumBarProgressView bar;
+    bar.setProgress(1.0f);
+    const QImage full = renderView(bar);
+    bar.setProgress(3.0f);
+    EXPECT_EQ(renderView(bar), full);
 }
 
-TEST(BarProgressDrawing, FullProgressDrawsAFullFiniteCapsule) {
+TEST(BarProgressDrawing, FillPathIsFiniteAndInsideTheBarNearAndPastTheEnd) {
+    EXPECT_TRUE(lumBarFillPath(QSizeF(120, 20), 0.0).isEmpty());
     for (double progress : {0.95, 0.97, 0.999, 1.0, 1.5}) {
         SCOPED_TRACE(progress);
         const QPainterPath fill = lumBarFillPath(QSizeF(120, 20), progress);
@@ -217,66 +207,4 @@ TEST(BarProgressDrawing, FullProgressDrawsAFullFiniteCapsule) {
         EXPECT_GE(fill.boundingRect().left(), 4.0);
     }
     EXPECT_EQ(lumBarFillPath(QSizeF(120, 20), 1.0).boundingRect(), QRectF(4, 4, 112, 12));
-
-    LumBarProgressView bar;
-    bar.setProgress(1.0f);
-    const QImage full = renderView(bar);
-    EXPECT_EQ(alphaAt(full, 114, 10), 255);
-    EXPECT_EQ(alphaAt(full, 112, 6), 255) << "inside the right cap";
-    EXPECT_EQ(alphaAt(full, 5, 10), 255);
-    bar.setProgress(3.0f);
-    EXPECT_EQ(renderView(bar), full);
-    bar.setProgress(-1.0f);
-    EXPECT_EQ(alphaAt(renderView(bar), 6, 10), 0);
-}
-
-TEST(BarProgressDrawing, PartlyIntoTheRightCapFollowsTheCircle) {
-    LumBarProgressView bar;
-    bar.setProgress(0.95f); // A = 114, 4 points into the cap of radius 6
-    const QImage image = renderView(bar);
-    EXPECT_EQ(alphaAt(image, 112, 10), 255);
-    EXPECT_EQ(alphaAt(image, 115, 10), 0);
-    EXPECT_LT(alphaAt(image, 113, 4), 40) << "the cap is round, not square";
-}
-
-TEST(HudDrawing, GalleryOfEveryMode) {
-    struct Shot {
-        QString name;
-        int mode;
-        float progress;
-        QString details;
-    };
-    const QList<Shot> shots = {
-        {"mode0-spinner", LumProgressHUD::ModeSpinner, 0, {}},
-        {"mode1-pie-0.3", LumProgressHUD::ModePie, 0.3f, {}},
-        {"mode2-bar-0", LumProgressHUD::ModeBar, 0.0f, {}},
-        {"mode2-bar-0.01", LumProgressHUD::ModeBar, 0.01f, {}},
-        {"mode2-bar-0.5", LumProgressHUD::ModeBar, 0.5f, {}},
-        {"mode2-bar-1.0", LumProgressHUD::ModeBar, 1.0f, {}},
-        {"mode3-ring-0.6", LumProgressHUD::ModeRing, 0.6f, {}},
-        {"mode4-custom", LumProgressHUD::ModeCustom, 0, {}},
-        {"mode5-text-details", LumProgressHUD::ModeText, 0,
-         "Copying the accounts, the address book and the notes into the library folder."},
-    };
-    for (const Shot& shot : shots) {
-        Shown s(shot.mode, "Safeguard in progress...");
-        if (shot.mode == LumProgressHUD::ModeCustom) {
-            auto* mark = new QLabel(QString::fromUtf8("\u2714"));
-            mark->setStyleSheet("color: white; font-size: 30px;");
-            mark->setAlignment(Qt::AlignCenter);
-            mark->resize(37, 37);
-            s.hud->setCustomView(mark);
-            s.hud->setMode(LumProgressHUD::ModeCustom);
-        }
-        s.hud->setProgress(shot.progress);
-        s.hud->setDetailsLabelText(shot.details);
-        const QImage image = composedShot(*s.hud);
-        EXPECT_FALSE(image.isNull());
-        saveToGallery(image, shot.name);
-        // A close-up of the box, four times larger, for the details of the shapes.
-        const QRect box = s.hud->boxRect().toAlignedRect();
-        saveToGallery(
-            image.copy(box).scaled(box.size() * 4, Qt::KeepAspectRatio, Qt::FastTransformation),
-            shot.name + "-x4");
-    }
 }

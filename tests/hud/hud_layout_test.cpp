@@ -6,131 +6,101 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-
-using hudtest::makeHost;
-
 namespace {
 
-const QString kLabel = QStringLiteral("Safeguard in progress...");
 const QString kDetails = QStringLiteral(
     "Copying the address book, the calendar, the notes and the messages into the library "
     "folder before they are packed into their archives.");
 
-// One line of text as the tests measure it: the font's advance and height,
-// rounded up to whole points.
-QSizeF lineSize(const QString& text, const QFont& font) {
-    const QFontMetricsF metrics(font);
-    return {std::ceil(metrics.horizontalAdvance(text)), std::ceil(metrics.height())};
+HudLayoutInput indicatorOnly(QSizeF bounds, QSizeF indicator) {
+    HudLayoutInput in;
+    in.bounds = bounds;
+    in.indicatorSize = indicator;
+    return in;
 }
-
-struct Fixture {
-    std::unique_ptr<QWidget> host;
-    LumProgressHUD* hud;
-
-    explicit Fixture(int w = 320, int h = 480, int mode = LumProgressHUD::ModeSpinner)
-        : host(makeHost(w, h)), hud(LumProgressHUD::showHUDAddedTo(host.get(), false)) {
-        hud->setMode(mode);
-    }
-};
 
 } // namespace
 
-TEST(HudLayout, SpinnerWithoutLabelTakesNoRoomForIt) {
-    Fixture f;
-    f.hud->setLabelText("");
-    EXPECT_EQ(f.hud->size(), QSizeF(77, 77));
-    // (320 - 37) / 2 = 141.5 rounds to 142; (480 - 77) / 2 = 201.5 rounds to 202, + margin.
-    EXPECT_EQ(f.hud->indicatorFrame(), QRectF(142, 222, 37, 37));
-    EXPECT_EQ(f.hud->labelFrame().height(), 0);
+// Without text the layout does not depend on the fonts: exact frames, with
+// halves rounded up when centring.
+TEST(HudLayout, IndicatorBoxesCentredClampedAndAdjusted) {
+    struct Case {
+        const char* name;
+        HudLayoutInput in;
+        QRectF indicator;
+        QSizeF size;
+    };
+    std::vector<Case> cases = {
+        {"spinner", indicatorOnly({320, 480}, {37, 37}), {142, 222, 37, 37}, {77, 77}},
+        {"wider than four margins allow",
+         indicatorOnly({150, 300}, {120, 20}),
+         {40, 140, 70, 20},
+         {110, 60}},
+        {"no room at all", indicatorOnly({60, 300}, {37, 37}), {30, 132, 0, 37}, {40, 77}},
+    };
+    Case minSize{"min size", indicatorOnly({320, 480}, {37, 37}), {142, 222, 37, 37}, {200, 77}};
+    minSize.in.minSize = {200, 60};
+    Case offsets{"offsets", indicatorOnly({320, 480}, {37, 37}), {152, 192, 37, 37}, {77, 77}};
+    offsets.in.xOffset = 10;
+    offsets.in.yOffset = -30;
+    Case square{"square", indicatorOnly({320, 480}, {120, 20}), {100, 230, 120, 20}, {160, 160}};
+    square.in.square = true;
+    // Too low for the square: only the width takes the side.
+    Case lowSquare{
+        "low square", indicatorOnly({320, 150}, {120, 20}), {100, 65, 120, 20}, {160, 60}};
+    lowSquare.in.square = true;
+    cases.insert(cases.end(), {minSize, offsets, square, lowSquare});
+
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const HudLayout layout = layoutHUD(c.in);
+        EXPECT_EQ(layout.indicatorFrame, c.indicator);
+        EXPECT_EQ(layout.size, c.size);
+        EXPECT_EQ(layout.labelFrame.height(), 0);
+        EXPECT_EQ(layout.detailsFrame.height(), 0);
+    }
 }
 
-TEST(HudLayout, SpinnerAndLabelAreStackedWithTheSpacing) {
-    Fixture f;
-    f.hud->setLabelText(kLabel);
-    const QSizeF label = lineSize(kLabel, f.hud->labelFont());
-    const double width = std::max(37.0, label.width()) + 40;
-    const double height = 37 + 4 + label.height() + 40;
-    EXPECT_EQ(f.hud->size(), QSizeF(width, height));
+TEST(HudLayout, IndicatorLabelAndDetailsStackWithTheSpacingInsideTheWidth) {
+    HudLayoutInput in = indicatorOnly({320, 480}, {37, 37});
+    in.labelText = QStringLiteral("Safeguard in progress... and a label far too long to fit");
+    in.detailsText = QStringLiteral("Accounts.zip");
+    const HudLayout layout = layoutHUD(in);
+    EXPECT_EQ(layout.labelFrame.width(), 320 - 4 * 20) << "cut to the maximum width";
+    EXPECT_EQ(layout.labelFrame.left(), 40);
+    EXPECT_EQ(layout.labelFrame.top(), layout.indicatorFrame.bottom() + kHudSpacing);
+    EXPECT_EQ(layout.detailsFrame.top(), layout.labelFrame.bottom() + kHudSpacing);
+    EXPECT_GT(layout.detailsFrame.height(), 0);
+    EXPECT_NEAR(layout.detailsFrame.center().x(), 160, 0.5);
+    EXPECT_EQ(layout.size.width(), 320 - 2 * 20);
+    EXPECT_EQ(layout.size.height(),
+              layout.detailsFrame.bottom() - layout.indicatorFrame.top() + 40);
 
-    const double top = std::round((480 - height) / 2) + 20;
-    EXPECT_EQ(f.hud->indicatorFrame(), QRectF(142, top, 37, 37));
-    EXPECT_EQ(f.hud->labelFrame(), QRectF(std::round((320 - label.width()) / 2), top + 37 + 4,
-                                          label.width(), label.height()));
-
-    // Details below the label, after a second spacing.
-    f.hud->setDetailsLabelText("Accounts.zip");
-    const QSizeF details = lineSize("Accounts.zip", f.hud->detailsLabelFont());
-    const double withDetails = height + details.height() + 4;
-    EXPECT_EQ(f.hud->size().height(), withDetails);
-    EXPECT_EQ(f.hud->detailsLabelFrame().top(),
-              std::round((480 - withDetails) / 2) + 20 + 37 + 4 + label.height() + 4);
+    // Details alone: no spacing above them, wrapped within the width.
+    in.indicatorSize = {};
+    in.labelText.clear();
+    in.detailsText = kDetails;
+    const HudLayout text = layoutHUD(in);
+    EXPECT_LE(text.detailsFrame.width(), 240);
+    EXPECT_GT(text.detailsFrame.height(), 2 * QFontMetricsF(in.detailsFont).height());
+    EXPECT_EQ(text.size, text.detailsFrame.size() + QSizeF(40, 40));
+    EXPECT_EQ(text.detailsFrame.top(), std::round((480 - text.size.height()) / 2) + 20);
 }
 
-TEST(HudLayout, TextOnlyDetailsWrapWithinTheMaximumWidth) {
-    Fixture f(320, 480, LumProgressHUD::ModeText);
-    f.hud->setDetailsLabelText(kDetails);
-    const double maxWidth = 320 - 4 * 20;
-    const QFontMetricsF metrics(f.hud->detailsLabelFont());
-    const QRectF wrapped =
-        metrics.boundingRect(QRectF(0, 0, maxWidth, 1000), Qt::TextWordWrap, kDetails);
-    const QSizeF details(std::ceil(wrapped.width()), std::ceil(wrapped.height()));
-    ASSERT_LE(details.width(), maxWidth);
-    ASSERT_GT(details.height(), 2 * metrics.height()) << "the text should take several lines";
+TEST(HudLayout, WrappedTextIsCutToTheWholeLinesThatFit) {
+    const QFont font;
+    const QFontMetricsF metrics(font);
+    const QString text = kDetails + " " + kDetails;
+    const double full = wrappedSize(text, font, 240, 1000).height();
+    ASSERT_GT(full, 3 * metrics.lineSpacing());
 
-    // No indicator and no label: no spacing above the details.
-    EXPECT_EQ(f.hud->size(), details + QSizeF(40, 40));
-    const double top = std::round((480 - details.height() - 40) / 2) + 20;
-    EXPECT_EQ(f.hud->detailsLabelFrame(), QRectF(std::round((320 - details.width()) / 2), top,
-                                                 details.width(), details.height()));
-}
-
-TEST(HudLayout, DetailsAreCutToTheLinesThatFitTheHeight) {
-    Fixture f(320, 140, LumProgressHUD::ModeText);
-    f.hud->setDetailsLabelText(kDetails + " " + kDetails);
-    // 140 - 0 - 4 - 4 * 20 = 56 points remain for the details.
-    const double height = f.hud->detailsLabelFrame().height();
-    EXPECT_GT(height, 0);
-    EXPECT_LE(height, 56);
-    const QFontMetricsF metrics(f.hud->detailsLabelFont());
-    const double lines = std::floor((56 + metrics.leading()) / metrics.lineSpacing());
-    EXPECT_EQ(height, std::ceil(lines * metrics.lineSpacing() - metrics.leading()));
-}
-
-TEST(HudLayout, LongLabelAndWideIndicatorAreLimitedToTheMaximumWidth) {
-    Fixture f(150, 300, LumProgressHUD::ModeBar);
-    f.hud->setLabelText(kLabel);
-    // 150 - 4 * 20 = 70 points at most; the bar is 120 wide on its own.
-    EXPECT_EQ(f.hud->indicatorFrame().width(), 70);
-    EXPECT_EQ(f.hud->labelFrame().width(), 70);
-    EXPECT_EQ(f.hud->size().width(), 110);
-
-    f.host->resize(400, 300);
-    EXPECT_EQ(f.hud->indicatorFrame().width(), 120) << "the indicator's own width comes back";
-}
-
-TEST(HudLayout, SquareUsesTheLargerSideWhereItFits) {
-    Fixture f;
-    f.hud->setLabelText(kLabel);
-    const QSizeF label = lineSize(kLabel, f.hud->labelFont());
-    const double width = label.width() + 40;
-    ASSERT_GT(width, 37 + 4 + label.height() + 40);
-    f.hud->setSquare(true);
-    EXPECT_EQ(f.hud->size(), QSizeF(width, width));
-
-    // On a host too low for it, only the width takes the side.
-    f.host->resize(320, 120);
-    EXPECT_EQ(f.hud->size(), QSizeF(width, 37 + 4 + label.height() + 40));
-}
-
-TEST(HudLayout, MinSizeEnlargesEachSideAndOffsetsShiftEverything) {
-    Fixture f;
-    f.hud->setMinSize(QSizeF(200, 60));
-    EXPECT_EQ(f.hud->size(), QSizeF(200, 77));
-    EXPECT_EQ(f.hud->boxRect(), QRectF(60, 202, 200, 77));
-
-    f.hud->setXOffset(10);
-    f.hud->setYOffset(-30);
-    EXPECT_EQ(f.hud->boxRect(), QRectF(70, 172, 200, 77));
-    EXPECT_EQ(f.hud->indicatorFrame(), QRectF(152, 192, 37, 37));
+    const double room = 2.5 * metrics.lineSpacing();
+    const double cut = wrappedSize(text, font, 240, room).height();
+    EXPECT_LE(cut, room);
+    EXPECT_GT(cut, metrics.lineSpacing()) << "two whole lines fit";
+    EXPECT_EQ(wrappedSize(text, font, 240, metrics.height() - 1), QSizeF(0, 0))
+        << "not even one line fits";
+    EXPECT_EQ(wrappedSize(text, font, 0, 100), QSizeF(0, 0));
+    EXPECT_EQ(wrappedSize("", font, 240, 100), QSizeF(0, 0));
+    EXPECT_EQ(singleLineSize("", font), QSizeF(0, 0));
 }

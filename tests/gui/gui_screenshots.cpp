@@ -1,3 +1,6 @@
+// `make screenshots`: every screen of the window, an alert and the overlay
+// as PNG files under <build>/screenshots for a person to look at. Not a test:
+// nothing is checked but that each image is written.
 #include "gui_fixture.h"
 
 #include "lum_progress_hud.h"
@@ -31,7 +34,7 @@ QPixmap withDialog(QWidget& window, QWidget& dialog) {
 
 } // namespace
 
-TEST_F(GuiTest, SavesScreenshotsOfEveryScreenAnAlertAndTheOverlay) {
+TEST_F(GuiTest, EveryScreenAnAlertAndTheOverlay) {
     MainWindow& window = shell_->window();
     window.resize(420, 760);
     const char* names[] = {"1-safeguard", "2-restoration", "3-options", "4-cloud", "5-help"};

@@ -1,0 +1,41 @@
+#pragma once
+// Settings, secrets, caches and sockets go to a private home, and the session
+// bus address leads nowhere, so no test reaches the desktop's own.
+
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+
+// For the whole process: HOME and the XDG folders point at folders made under
+// base (the runtime folder 0700), the session bus nowhere, and Qt draws
+// offscreen unless told otherwise.
+void usePrivateHome(const std::filesystem::path& base);
+
+// The same for one test, in a fresh temporary folder: the variables come back
+// and the folder goes when it ends.
+class PrivateHome {
+public:
+    PrivateHome();
+    ~PrivateHome();
+    PrivateHome(const PrivateHome&) = delete;
+    PrivateHome& operator=(const PrivateHome&) = delete;
+
+    const std::filesystem::path& root() const { return root_; }
+    std::filesystem::path home() const { return root_ / "home"; }
+    std::filesystem::path configHome() const { return root_ / "config"; }
+    std::filesystem::path dataHome() const { return root_ / "data"; }
+    // A fresh folder under the root.
+    std::filesystem::path makeFolder(const std::string& name) const;
+
+private:
+    std::filesystem::path root_;
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
+#ifdef QT_CORE_LIB
+#include <QString>
+inline void usePrivateHome(const QString& base) {
+    usePrivateHome(std::filesystem::path(base.toStdString()));
+}
+#endif
