@@ -165,6 +165,7 @@ TEST_F(CloudCliTest, UploadSendsTheTransferSetAndNothingElse) {
     EXPECT_EQ(uploaded.out, kUploadQuestion + "Backup Upload to Cloud\nDone !\n"
                                               "metadata.plist: skipped: not safeguarded yet\n");
     EXPECT_TRUE(contains(uploaded.err, "Uploading..."));
+    EXPECT_FALSE(contains(uploaded.err, "matches no running request")) << uploaded.err;
     EXPECT_EQ(remoteTree(), (std::vector<std::string>{
                                 "Mobrix/",
                                 "Mobrix/CydiaPackages/",
@@ -236,6 +237,7 @@ TEST_F(CloudCliTest, DownloadReplacesLocalFilesAndKeepsThoseTheCloudLacks) {
     EXPECT_EQ(device.read(storePath("SMS.zip")), "sms");
     for (const auto& line : requestLines())
         EXPECT_TRUE(line.starts_with("GET /1/files/cloud/Mobrix/")) << line;
+    EXPECT_FALSE(contains(downloaded.err, "matches no running request")) << downloaded.err;
 }
 
 TEST_F(CloudCliTest, ACutTransferLeavesTheLocalFileAsItWas) {
@@ -359,6 +361,7 @@ TEST_F(CloudCliTest, AnUploadKilledHalfWayGoesOnWhereTheServiceGotTo) {
     qunsetenv("MOBRIX_CHUNKED_UPLOAD_THRESHOLD");
     EXPECT_EQ(resumed.status, 0) << resumed.err;
     EXPECT_EQ(resumed.out, kUploadQuestion + "Backup Upload to Cloud\nDone !\n");
+    EXPECT_FALSE(contains(resumed.err, "matches no running request")) << resumed.err;
     EXPECT_EQ(remoteFile("/Mobrix/MobrixLibrary/Accounts.zip"), big);
     std::vector<std::string> offsets;
     for (const auto& request : service().requests())
