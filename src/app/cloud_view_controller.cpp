@@ -5,14 +5,18 @@
 #include "command_context.h"
 #include "command_environment.h"
 #include "command_frame.h"
+#include "cs_log.h"
 #include "cs_rest_client.h"
+#include "cs_service_endpoints.h"
 #include "cs_session.h"
+#include "download_leftovers.h"
 #include "store_checks.h"
 #include "store_layout.h"
 #include "transfer_set.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <map>
 #include <sys/stat.h>
 
 using cloud::RequestKind;
@@ -183,6 +187,8 @@ bool CloudViewController::beginTransfer(const std::string& label, const std::str
         return false;
     }
     title_ = title;
+    // The last command's chunked uploads report into the bookkeeping replaced here.
+    chunked_.reset();
     transfer_ = std::make_unique<cloud::CloudTransfer>();
     transfer_->onProgress([this](const cloud::TransferProgress& progress) {
         screen_.setOverlayProgress(progress.fraction, progress.details());
@@ -208,7 +214,7 @@ std::string CloudViewController::hostPath(std::string_view devicePath) const {
 void CloudViewController::upload() {
     if (!requireLinkedAccount(kUploadTitle) || !beginTransfer("Uploading...", kUploadTitle))
         return;
-    CSRestClient* client = restClient();
+    restClient();
     CommandContext context(environment_, screen_);
     for (const auto& file : cloud::transferSet()) {
         const std::string subject(file.fileName);
@@ -228,10 +234,26 @@ void CloudViewController::upload() {
                 bytes = status.st_size;
         }
         transfer_->expect(RequestKind::Upload, std::string(file.remotePath), subject, bytes);
-        // A missing file is turned away by the client itself (code 1001).
-        client->uploadFile(subject, std::string(file.remoteFolder), local);
+        uploadFile(file, local);
     }
     transfer_->seal();
+}
+
+void CloudViewController::uploadFile(const cloud::TransferFile& file, const std::string& local) {
+    const std::string name(file.fileName);
+    const std::string folder(file.remoteFolder);
+    const auto identity = cloud::identityOf(local);
+    if (!identity || identity->size <= chunkedUploadThreshold_) {
+        // A missing file is turned away by the client itself (code 1001).
+        restClient_->uploadFile(name, folder, local);
+        return;
+    }
+    if (!chunked_) {
+        chunked_ = std::make_unique<cloud::ChunkedUploads>(
+            *restClient_, *transfer_, cloud::UploadResumeStore(),
+            CSServiceEndpoints::current().contentAuthority(), restClient_->userId().value_or(""));
+    }
+    chunked_->start(name, folder, local, *identity);
 }
 
 // Nothing local is removed first: each file is replaced only when its own
@@ -241,6 +263,7 @@ void CloudViewController::download() {
         return;
     CSRestClient* client = restClient();
     CommandContext context(environment_, screen_);
+    sweepDownloadLeftovers(context);
     for (const auto& file : cloud::transferSet()) {
         const std::string subject(file.fileName);
         if (auto problem = storeFolderProblem(context, file.localFolder, true); !problem.empty()) {
@@ -252,6 +275,22 @@ void CloudViewController::download() {
         client->loadFile(std::string(file.remotePath), local);
     }
     transfer_->seal();
+}
+
+// Only folders this download may write into, and only the temporary names of
+// the files it fetches there: the command lock keeps any other download of this
+// device root from running, so none of them is still being written.
+void CloudViewController::sweepDownloadLeftovers(const CommandContext& context) {
+    std::map<std::string_view, std::vector<std::string>> namesByFolder;
+    for (const auto& file : cloud::transferSet())
+        namesByFolder[file.localFolder].emplace_back(file.fileName);
+    for (const auto& [folder, names] : namesByFolder) {
+        if (!storeFolderProblem(context, folder, true).empty())
+            continue;
+        const auto sweep = cloud::removeDownloadLeftovers(hostPath(folder), names);
+        if (!sweep.problem.empty())
+            CSLogWarning("Mobrix: %s", sweep.problem.c_str());
+    }
 }
 
 void CloudViewController::deleteBackup() {
@@ -289,6 +328,35 @@ CSRestClientDelegate CloudViewController::makeDelegate() {
                                          const std::string& destination, const std::string&) {
         if (auto* t = transfer())
             t->progressed(RequestKind::Upload, destination, fraction);
+    };
+    delegate.uploadedFileChunk = [this](CSRestClient*, const std::string& uploadId,
+                                        std::int64_t newOffset, const std::string& fromPath,
+                                        const std::optional<CSDate>& expires) {
+        ++activity_;
+        if (chunked_)
+            chunked_->chunkUploaded(uploadId, newOffset, fromPath, expires);
+    };
+    delegate.uploadFileChunkProgress = [this](CSRestClient*, double fraction, const std::string&,
+                                              std::int64_t, const std::string& fromPath) {
+        ++activity_;
+        if (chunked_)
+            chunked_->chunkProgressed(fraction, fromPath);
+    };
+    delegate.uploadFileChunkFailedWithError = [this](CSRestClient*, const CSError& error) {
+        ++activity_;
+        if (chunked_)
+            chunked_->chunkFailed(error);
+    };
+    delegate.uploadedFileFromUploadId = [this](CSRestClient*, const std::string& destination,
+                                               const std::string&, const CSMetadata&) {
+        ++activity_;
+        if (chunked_)
+            chunked_->committed(destination);
+    };
+    delegate.uploadFromUploadIdFailedWithError = [this](CSRestClient*, const CSError& error) {
+        ++activity_;
+        if (chunked_)
+            chunked_->commitFailed(error);
     };
     delegate.uploadFileFailedWithError = [transfer](CSRestClient*, const CSError& error) {
         auto* t = transfer();

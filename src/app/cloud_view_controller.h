@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chunked_upload.h"
 #include "cloud_transfer.h"
 #include "view_controller.h"
 
@@ -7,7 +8,12 @@
 #include <memory>
 #include <string>
 
+namespace cloud {
+struct TransferFile;
+}
+
 class CSRestClient;
+class CommandContext;
 struct CSError;
 struct CSRestClientDelegate;
 
@@ -48,6 +54,9 @@ public:
     // ends as failed with this reason.
     void abandonRequests(const std::string& reason);
 
+    // Files larger than this go up in resumable pieces.
+    void setChunkedUploadThreshold(std::int64_t bytes) { chunkedUploadThreshold_ = bytes; }
+
 private:
     bool requireLinkedAccount(const std::string& title);
     void upload();
@@ -57,6 +66,9 @@ private:
     // command runs.
     bool beginTransfer(const std::string& label, const std::string& title);
     void finishTransfer();
+    void uploadFile(const cloud::TransferFile& file, const std::string& local);
+    // What killed downloads left in the store folders that this download will write.
+    void sweepDownloadLeftovers(const CommandContext& context);
     CSRestClientDelegate makeDelegate();
     std::string hostPath(std::string_view devicePath) const;
 
@@ -66,6 +78,9 @@ private:
     // The running (or last) command; kept until the next one starts, since it
     // is the bookkeeping itself that reports the end.
     std::unique_ptr<cloud::CloudTransfer> transfer_;
+    // The running (or last) upload's chunked files; reports into transfer_.
+    std::unique_ptr<cloud::ChunkedUploads> chunked_;
+    std::int64_t chunkedUploadThreshold_ = cloud::chunkedUploadThreshold();
     std::string title_;
     std::uint64_t activity_ = 0;
 };

@@ -1,5 +1,8 @@
 #include "cloud_transfer.h"
 
+#include "cs_cloud_path.h"
+#include "cs_log.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -41,21 +44,27 @@ void CloudTransfer::refuse(std::string subject, std::string reason) {
     entries_.push_back(std::move(entry));
 }
 
-// The client names a request by its path; when a name does not match (the
-// service may answer with another letter case), the oldest running request of
-// that kind is taken, so that the command still ends.
+// Remote paths compare as the service compares them (it may answer with
+// another letter case); local paths, of downloads, compare exactly. An answer
+// that names no running request marks nothing: taking another request would
+// report a file done that is not.
 CloudTransfer::Entry* CloudTransfer::find(RequestKind kind, const std::string& key) {
     ++activity_;
-    Entry* fallback = nullptr;
-    for (auto& entry : entries_) {
-        if (entry.outcome != Outcome::Running || entry.kind != kind)
-            continue;
-        if (entry.key == key)
+    for (auto& entry : entries_)
+        if (entry.outcome == Outcome::Running && entry.kind == kind &&
+            sameKey(kind, entry.key, key))
             return &entry;
-        if (!fallback)
-            fallback = &entry;
-    }
-    return fallback;
+    ++unmatched_;
+    CSLogWarning("Mobrix: an answer of the cloud service for %s matches no running request",
+                 key.c_str());
+    return nullptr;
+}
+
+bool CloudTransfer::sameKey(RequestKind kind, const std::string& expected,
+                            const std::string& answered) {
+    if (kind == RequestKind::Download)
+        return expected == answered;
+    return !expected.empty() && isEqualToCloudPath(expected, answered);
 }
 
 void CloudTransfer::complete(Entry& entry, Outcome outcome, std::string reason) {

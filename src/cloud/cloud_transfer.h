@@ -53,6 +53,8 @@ public:
     int inFlight() const;
     // Callbacks received so far: lets a waiter tell a stalled command from a slow one.
     std::uint64_t activity() const { return activity_; }
+    // Answers that named no running request, and so marked nothing.
+    int unmatched() const { return unmatched_; }
 
     bool hasFailures() const;
     // "Done !" when nothing failed, else "Failed !"; then one line per failed
@@ -72,7 +74,9 @@ private:
         std::string reason = {};
     };
 
+    // The running request an answer names; none (and a warning) when it names none.
     Entry* find(RequestKind kind, const std::string& key);
+    static bool sameKey(RequestKind kind, const std::string& expected, const std::string& answered);
     void complete(Entry& entry, Outcome outcome, std::string reason = {});
     void finishIfDone();
     void reportProgress();
@@ -82,6 +86,7 @@ private:
     bool sealed_ = false;
     bool finishedCalled_ = false;
     std::uint64_t activity_ = 0;
+    int unmatched_ = 0;
     Finished finished_;
     ProgressChanged progress_;
 };

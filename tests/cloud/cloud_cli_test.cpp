@@ -1,6 +1,7 @@
 // The cloud commands end to end: the real mobrix binary against the local
 // test service, with a private home and a temporary device root.
 #include "cloud_fixture.h"
+#include "qt_wait.h"
 #include "transfer_set.h"
 
 #include <QProcess>
@@ -163,6 +164,7 @@ TEST_F(CloudCliTest, UploadSendsTheTransferSetAndNothingElse) {
     EXPECT_EQ(uploaded.out, kUploadQuestion + "Backup Upload to Cloud\nDone !\n"
                                               "metadata.plist: skipped: not safeguarded yet\n");
     EXPECT_TRUE(contains(uploaded.err, "Uploading..."));
+    EXPECT_FALSE(contains(uploaded.err, "matches no running request")) << uploaded.err;
     EXPECT_EQ(remoteTree(), (std::vector<std::string>{
                                 "Mobrix/",
                                 "Mobrix/CydiaPackages/",
@@ -234,6 +236,7 @@ TEST_F(CloudCliTest, DownloadReplacesLocalFilesAndKeepsThoseTheCloudLacks) {
     EXPECT_EQ(device.read(storePath("SMS.zip")), "sms");
     for (const auto& line : requestLines())
         EXPECT_TRUE(line.starts_with("GET /1/files/cloud/Mobrix/")) << line;
+    EXPECT_FALSE(contains(downloaded.err, "matches no running request")) << downloaded.err;
 }
 
 TEST_F(CloudCliTest, ACutTransferLeavesTheLocalFileAsItWas) {
@@ -326,4 +329,55 @@ TEST_F(CloudCliTest, CloudUsageErrors) {
                                   "/nonexistent.pem", "cloud", "info"});
     process.waitForFinished(30000);
     EXPECT_EQ(process.exitCode(), 2);
+}
+
+TEST_F(CloudCliTest, AnUploadKilledHalfWayGoesOnWhereTheServiceGotTo) {
+    linkStoredAccount();
+    fillStore();
+    std::string big(3 * 2097152 + 5, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>((i * 7919) >> 3);
+    device.write(storePath("Accounts.zip"), big);
+    qputenv("MOBRIX_CHUNKED_UPLOAD_THRESHOLD", "1048576");
+    // The second piece is answered late: the program is killed while it waits.
+    service().injectFault(testsupport::ServiceFault::Slow, "/1/chunked_upload", 1, 1);
+    QProcess process;
+    start(process, {"--yes", "cloud", "upload"});
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] { return service().receivedCount("/1/chunked_upload") == 2; }, 60000));
+    process.kill();
+    process.waitForFinished(10000);
+    // The service still keeps the piece whose answer never reached the program.
+    ASSERT_TRUE(testsupport::waitUntil([&] {
+        auto all = service().requests();
+        return std::count_if(all.begin(), all.end(),
+                             [](const auto& r) { return r.path == "/1/chunked_upload"; }) == 2;
+    }));
+    EXPECT_EQ(remoteFile("/Mobrix/MobrixLibrary/Accounts.zip"), "");
+    service().clearRequests();
+
+    Result resumed = mobrix({"--yes", "cloud", "upload"});
+    qunsetenv("MOBRIX_CHUNKED_UPLOAD_THRESHOLD");
+    EXPECT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_EQ(resumed.out, kUploadQuestion + "Backup Upload to Cloud\nDone !\n");
+    EXPECT_FALSE(contains(resumed.err, "matches no running request")) << resumed.err;
+    EXPECT_EQ(remoteFile("/Mobrix/MobrixLibrary/Accounts.zip"), big);
+    std::vector<std::string> offsets;
+    for (const auto& request : service().requests())
+        if (request.path == "/1/chunked_upload")
+            offsets.push_back(request.param("offset") + " " + std::to_string(request.status));
+    // From the last acknowledged piece; the service names the one it kept; no byte twice.
+    EXPECT_EQ(offsets, (std::vector<std::string>{"2097152 400", "4194304 200", "6291456 200"}));
+}
+
+TEST_F(CloudCliTest, DownloadFirstRemovesWhatKilledDownloadsLeft) {
+    linkStoredAccount();
+    fillStore();
+    fillRemote();
+    device.write(kLibrary + "/.Notes.zip.Xy12Za", "half a download");
+    device.write(kLibrary + "/.SMS.zip.Xy12Za", "not one of ours");
+    Result downloaded = mobrix({"--yes", "cloud", "download"});
+    EXPECT_EQ(downloaded.status, 0) << downloaded.err;
+    EXPECT_FALSE(device.exists(kLibrary + "/.Notes.zip.Xy12Za"));
+    EXPECT_TRUE(device.exists(kLibrary + "/.SMS.zip.Xy12Za"));
 }

@@ -1,5 +1,6 @@
 // The bookkeeping of one cloud command: when it ends and what it says.
 #include "cloud_transfer.h"
+#include "cs_log.h"
 
 #include <gtest/gtest.h>
 
@@ -69,19 +70,39 @@ TEST(CloudTransfer, FailuresComeFirstOneLinePerFileThenNotes) {
               "cydia.list: passed over");
 }
 
-TEST(CloudTransfer, UnmatchedNamesTakeTheOldestRunningRequestOfThatKind) {
+TEST(CloudTransfer, AnAnswerMarksOnlyTheRequestItNames) {
+    std::vector<std::string> log;
+    CSLogSetSink([&](const std::string& line) { log.push_back(line); });
     Watched w;
     w.transfer.expect(RequestKind::CreateFolder, "/Mobrix", "/Mobrix");
-    w.transfer.expect(RequestKind::Upload, "/Mobrix/a", "a");
+    w.transfer.expect(RequestKind::Upload, "/Mobrix/MobrixLibrary/Accounts.zip", "Accounts.zip");
+    w.transfer.expect(RequestKind::Upload, "/Mobrix/MobrixLibrary/Notes.zip", "Notes.zip");
+    w.transfer.expect(RequestKind::Download, "/root/var/Notes.zip", "Notes.zip");
     w.transfer.seal();
-    // The service answered with another letter case: still the create-folder request.
-    w.transfer.succeeded(RequestKind::CreateFolder, "/mobrix");
-    EXPECT_EQ(w.transfer.inFlight(), 1);
-    // An answer of a kind that has no running request changes nothing.
+    // The service answers remote paths in its own letter case and composition.
+    w.transfer.succeeded(RequestKind::CreateFolder, "/MOBRIX");
+    EXPECT_EQ(w.transfer.inFlight(), 3);
+    // Another file, another kind, a local path in another case: nothing is marked.
+    w.transfer.succeeded(RequestKind::Upload, "/Mobrix/MobrixLibrary/Calendar.zip");
     w.transfer.succeeded(RequestKind::Delete, "/Mobrix");
-    EXPECT_EQ(w.transfer.inFlight(), 1);
-    w.transfer.failed(RequestKind::Upload, "/Mobrix/a", "HTTP 500");
+    w.transfer.succeeded(RequestKind::Download, "/root/var/notes.zip");
+    w.transfer.progressed(RequestKind::Upload, "/Mobrix/Notes.zip", 0.5);
+    EXPECT_EQ(w.transfer.inFlight(), 3);
+    EXPECT_EQ(w.transfer.unmatched(), 4);
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[0], "[WARNING] Mobrix: an answer of the cloud service for "
+                      "/Mobrix/MobrixLibrary/Calendar.zip matches no running request");
+    EXPECT_EQ(w.transfer.progress().fraction, 0.25);
+
+    w.transfer.failed(RequestKind::Upload, "/mobrix/mobrixlibrary/notes.zip", "HTTP 500");
+    w.transfer.succeeded(RequestKind::Upload, "/Mobrix/MobrixLibrary/Accounts.zip");
+    w.transfer.succeeded(RequestKind::Download, "/root/var/Notes.zip");
     EXPECT_EQ(w.finishedCount, 1);
+    EXPECT_EQ(w.transfer.closingMessage(), "Failed !\nNotes.zip: HTTP 500");
+    // A late second answer for a finished request marks nothing either.
+    w.transfer.succeeded(RequestKind::Upload, "/Mobrix/MobrixLibrary/Notes.zip");
+    EXPECT_TRUE(w.transfer.hasFailures());
+    CSLogSetSink({});
 }
 
 TEST(CloudTransfer, ProgressCountsFilesAndBytesWhenEverySizeIsKnown) {

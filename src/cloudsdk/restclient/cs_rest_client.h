@@ -65,6 +65,10 @@ public:
     void uploadFileFromUploadId(const std::string& filename, const std::string& toPath,
                                 const std::optional<std::string>& withParentRev,
                                 const std::string& fromUploadId);
+    // The same commit without "overwrite": the service's default for an
+    // existing file applies, as for uploadFile(filename, toPath, fromPath).
+    void uploadFileFromUploadId(const std::string& filename, const std::string& toPath,
+                                const std::string& fromUploadId);
 
     void loadRevisionsForFile(const std::string& path, int limit = 10);
     void restoreFile(const std::string& path, const std::string& toRev);
@@ -115,6 +119,9 @@ private:
                        const std::string& path) const;
     void postToOwner(std::function<void()> work);
 
+    void commitChunkedUpload(const std::string& filename, const std::string& toPath,
+                             const std::optional<std::string>& withParentRev,
+                             const std::string& fromUploadId, const Params& params);
     void uploadFileWithParams(const std::string& filename, const std::string& toPath,
                               const std::string& fromPath, const Params& extra);
     // Error 1004 for an answer whose elements are not what the operation reads.

@@ -270,10 +270,22 @@ void CSRestClient::uploadFileChunk(const std::optional<std::string>& uploadId, s
 void CSRestClient::uploadFileFromUploadId(const std::string& filename, const std::string& toPath,
                                           const std::optional<std::string>& withParentRev,
                                           const std::string& fromUploadId) {
-    const std::string destination = joinPath(toPath, filename);
     Params params = {{"upload_id", fromUploadId}, {"overwrite", "false"}};
     if (withParentRev)
         params.emplace_back("parent_rev", *withParentRev);
+    commitChunkedUpload(filename, toPath, withParentRev, fromUploadId, params);
+}
+
+void CSRestClient::uploadFileFromUploadId(const std::string& filename, const std::string& toPath,
+                                          const std::string& fromUploadId) {
+    commitChunkedUpload(filename, toPath, std::nullopt, fromUploadId,
+                        {{"upload_id", fromUploadId}});
+}
+
+void CSRestClient::commitChunkedUpload(const std::string& filename, const std::string& toPath,
+                                       const std::optional<std::string>& withParentRev,
+                                       const std::string& fromUploadId, const Params& params) {
+    const std::string destination = joinPath(toPath, filename);
     CSJsonValue info = CSJsonValue::object({{"uploadId", fromUploadId}, {"destPath", destination}});
     if (withParentRev)
         info.set("parentRev", *withParentRev);

@@ -167,6 +167,7 @@ struct FaultRule {
     ServiceFault fault;
     std::string pathPart;
     int times;
+    int after;
 };
 
 struct TokenInfo {
@@ -195,6 +196,7 @@ struct CloudTestService::Impl {
     std::unique_ptr<httplib::SSLServer> server;
     mutable std::mutex mutex;
     std::vector<RecordedRequest> recorded;
+    std::vector<std::string> received; // paths, as their bodies were read
     std::vector<FaultRule> faults;
     std::map<std::string, TokenInfo> tokens;
     std::map<std::string, int> revisions;
@@ -218,6 +220,10 @@ struct CloudTestService::Impl {
     ServiceFault takeFault(const std::string& path) {
         std::lock_guard lock(mutex);
         for (auto it = faults.begin(); it != faults.end(); ++it) {
+            if (path.find(it->pathPart) != std::string::npos && it->after > 0) {
+                --it->after;
+                continue;
+            }
             if (path.find(it->pathPart) != std::string::npos) {
                 ServiceFault f = it->fault;
                 if (--it->times <= 0)
@@ -283,6 +289,23 @@ struct CloudTestService::Impl {
             }
         }
         return out + "}";
+    }
+
+    // The remote path itself when nothing is there, else "name (N).ext" with
+    // the first N free: what the service does when it may not overwrite.
+    std::string freeName(const std::string& remote) const {
+        std::error_code ec;
+        if (!fs::exists(local(remote), ec))
+            return remote;
+        std::string stem = fs::path(remote).stem().string(),
+                    ext = fs::path(remote).extension().string();
+        std::string parent = fs::path(remote).parent_path().string();
+        for (int i = 1;; ++i) {
+            std::string candidate =
+                (parent == "/" ? "" : parent) + "/" + stem + " (" + std::to_string(i) + ")" + ext;
+            if (!fs::exists(local(candidate), ec))
+                return candidate;
+        }
     }
 
     static std::vector<std::string> sortedChildren(const fs::path& dir) {
@@ -491,6 +514,10 @@ void CloudTestService::Impl::handle(const httplib::Request& req, httplib::Respon
             }
         }
     }
+    {
+        std::lock_guard lock(mutex);
+        received.push_back(req.path);
+    }
     auto cleanup = [&] {
         if (!uploadTemp.empty()) {
             std::error_code ec;
@@ -620,19 +647,9 @@ void CloudTestService::Impl::route(RecordedRequest& r, const httplib::Request& r
         fs::path target = local(remote);
         if (fs::is_directory(target, ec))
             return sendJson(res, 403, errorBody("A folder is in the way"));
-        if (r.param("overwrite") == "false" && fs::exists(target, ec)) {
-            std::string stem = fs::path(remote).stem().string(),
-                        ext = fs::path(remote).extension().string();
-            std::string parent = fs::path(remote).parent_path().string();
-            for (int i = 1;; ++i) {
-                std::string candidate = (parent == "/" ? "" : parent) + "/" + stem + " (" +
-                                        std::to_string(i) + ")" + ext;
-                if (!fs::exists(local(candidate), ec)) {
-                    remote = candidate;
-                    target = local(remote);
-                    break;
-                }
-            }
+        if (r.param("overwrite") == "false") {
+            remote = freeName(remote);
+            target = local(remote);
         }
         fs::create_directories(target.parent_path(), ec);
         fs::rename(uploadTemp, target, ec);
@@ -682,6 +699,8 @@ void CloudTestService::Impl::route(RecordedRequest& r, const httplib::Request& r
             data = std::move(it->second);
             chunkedUploads.erase(it);
         }
+        if (r.param("overwrite") == "false")
+            remote = freeName(remote);
         fs::create_directories(local(remote).parent_path(), ec);
         std::ofstream(local(remote), std::ios::binary) << data;
         bumpRevision(remote);
@@ -897,14 +916,22 @@ void CloudTestService::revokeTokens() {
     impl_->tokens.clear();
 }
 
-void CloudTestService::injectFault(ServiceFault fault, std::string pathPart, int times) {
+void CloudTestService::injectFault(ServiceFault fault, std::string pathPart, int times, int after) {
     std::lock_guard lock(impl_->mutex);
-    impl_->faults.push_back({fault, std::move(pathPart), times});
+    impl_->faults.push_back({fault, std::move(pathPart), times, after});
 }
 
 void CloudTestService::clearFaults() {
     std::lock_guard lock(impl_->mutex);
     impl_->faults.clear();
+}
+
+int CloudTestService::receivedCount(const std::string& pathPart) const {
+    std::lock_guard lock(impl_->mutex);
+    return static_cast<int>(
+        std::count_if(impl_->received.begin(), impl_->received.end(), [&](const std::string& path) {
+            return path.find(pathPart) != std::string::npos;
+        }));
 }
 
 std::vector<RecordedRequest> CloudTestService::requests() const {
@@ -915,6 +942,7 @@ std::vector<RecordedRequest> CloudTestService::requests() const {
 void CloudTestService::clearRequests() {
     std::lock_guard lock(impl_->mutex);
     impl_->recorded.clear();
+    impl_->received.clear();
 }
 
 int CloudTestService::handshakes() const {

@@ -86,10 +86,14 @@ public:
     Token issueAccessToken(const std::string& uid);
     void revokeTokens();
 
-    // The next `times` requests whose path contains `pathPart` misbehave.
-    void injectFault(ServiceFault fault, std::string pathPart = {}, int times = 1);
+    // The next `times` requests whose path contains `pathPart` misbehave,
+    // once `after` such requests have been served normally.
+    void injectFault(ServiceFault fault, std::string pathPart = {}, int times = 1, int after = 0);
     void clearFaults();
 
+    // Requests whose path contains `pathPart` that have arrived whole, answered or
+    // not yet (requests() lists a request only once it is answered).
+    int receivedCount(const std::string& pathPart) const;
     std::vector<RecordedRequest> requests() const;
     void clearRequests();
     // TLS connections whose handshake finished.
