@@ -43,7 +43,8 @@ protected:
     QStringList common() {
         return {"--root",       QString::fromStdString(device.root()),
                 "--service",    QString::fromStdString(service().baseUrl()),
-                "--service-ca", QString::fromStdString(caFile)};
+                "--service-ca", QString::fromStdString(caFile),
+                "--test-home",  QString::fromStdString(environment.home().string())};
     }
 
     void start(QProcess& process, const QStringList& arguments) {

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include "user_folders.h"
+
 #include <cstdlib>
 #include <stdexcept>
 #include <vector>
@@ -29,9 +31,11 @@ TestEnvironment::TestEnvironment() {
         ::setenv(var.c_str(), path.c_str(), 1);
     }
     ::chmod((root_ / "runtime").c_str(), 0700);
+    platform::setUserFoldersOverride(platform::UserFolders::underHome(home()));
 }
 
 TestEnvironment::~TestEnvironment() {
+    platform::setUserFoldersOverride(std::nullopt);
     for (const auto& [var, value] : saved_) {
         if (value) {
             ::setenv(var.c_str(), value->c_str(), 1);
