@@ -33,6 +33,8 @@ bool applyTestHome(const std::string& home) {
 } // namespace
 
 int main(int argc, char** argv) {
+    std::vector<std::string> words(argv + 1, argv + argc);
+    hideLinkAnswers(argc, argv);
     // The program needs root to read and write other users' folders. The
     // results are looked at only to say so once; the commands report their
     // own failures.
@@ -45,8 +47,6 @@ int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     // Credential items of the OAuth component live in the per-user secret store.
     OAuthKeychain::setDefaultKeychain(std::make_shared<platform::SecretStoreKeychain>());
-    std::vector<std::string> words(argv + 1, argv + argc);
-    hideLinkAnswers(argc, argv);
     ParsedArguments parsed = parseArguments(words);
     if (!parsed.arguments) {
         std::fprintf(stderr, "mobrix: %s\n%s", parsed.error.c_str(), kUsageText);
