@@ -59,7 +59,6 @@ int main(int argc, char** argv) {
         std::fputs("RootMobrix-open: the link answer is too long\n", stderr);
         return 2;
     }
-    ::signal(SIGPIPE, SIG_IGN);
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
         std::perror("RootMobrix-open: pipe");
@@ -77,6 +76,8 @@ int main(int argc, char** argv) {
         ::_exit(127);
     }
     ::close(pipeFds[0]);
+    // Here only: an ignored signal would stay ignored in RootMobrix too.
+    ::signal(SIGPIPE, SIG_IGN);
     if (child < 0) {
         std::perror("RootMobrix-open: fork");
         ::close(pipeFds[1]);
