@@ -58,7 +58,8 @@ ParsedArguments parseArguments(const std::vector<std::string>& argv) {
             arguments.yes = true;
         } else if (takeValue(argv, i, "--root", arguments.root, error) ||
                    takeValue(argv, i, "--service", arguments.serviceUrl, error) ||
-                   takeValue(argv, i, "--service-ca", arguments.serviceCa, error)) {
+                   takeValue(argv, i, "--service-ca", arguments.serviceCa, error) ||
+                   takeValue(argv, i, "--test-home", arguments.testHome, error)) {
         } else if (takeValue(argv, i, "--answer", answer, error)) {
             arguments.answers.push_back(answer);
         } else if (word == "--help" || word == "--version" || word == "-h") {

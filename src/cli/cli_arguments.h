@@ -11,6 +11,9 @@ struct CliArguments {
     std::vector<std::string> answers;
     std::string serviceUrl;
     std::string serviceCa;
+    // Test hook, left out of the usage text: the home whose .local/share and
+    // .config hold the account and the pending link, in place of the user's.
+    std::string testHome;
     std::vector<std::string> words; // the command and its operands
 };
 

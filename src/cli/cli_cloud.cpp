@@ -87,6 +87,24 @@ std::string trimmed(std::string text) {
     return text;
 }
 
+// The first line of standard input that is not blank, trimmed; "" when none
+// comes within a bounded amount of text.
+std::string linkAnswerFromInput() {
+    constexpr std::size_t kMaxInput = 64 * 1024;
+    std::string line;
+    char c;
+    for (std::size_t seen = 0; seen < kMaxInput && std::cin.get(c); ++seen) {
+        if (c != '\n') {
+            line += c;
+        } else if (std::string answer = trimmed(line); !answer.empty()) {
+            return answer;
+        } else {
+            line.clear();
+        }
+    }
+    return std::cin.eof() ? trimmed(line) : std::string();
+}
+
 // The account is linked when the session took the answer and now has a user.
 int reportLink(bool taken) {
     auto session = CSSession::sharedSession();
@@ -219,8 +237,14 @@ int runAccountCommand(const CliArguments& arguments) {
     const std::string& verb = words[0] == "cloud" ? words[1] : words[0];
     const size_t operands = words.size() - (words[0] == "cloud" ? 2 : 1);
     std::string usage;
-    if (verb == "open-url" && operands != 1)
-        usage = "open-url takes one URL";
+    std::string answer;
+    if (verb == "open-url") {
+        // The answer's token and secret travel best on standard input: a
+        // command line is readable by every local user.
+        answer = operands == 1 ? words[1] : operands == 0 ? linkAnswerFromInput() : std::string();
+        if (answer.empty())
+            usage = "open-url takes one URL";
+    }
     if ((verb == "link" || verb == "info") && operands != 0)
         usage = "cloud " + verb + " takes no operand";
     if (verb == "ls" && operands > 1)
@@ -240,7 +264,7 @@ int runAccountCommand(const CliArguments& arguments) {
     TerminalScreen screen;
     AppDelegate delegate(environment, screen);
     if (verb == "open-url")
-        return reportLink(delegate.handleOpenURL(words[1]));
+        return reportLink(delegate.handleOpenURL(answer));
     CloudViewController controller(environment, screen);
     return link(controller, delegate);
 }

@@ -15,7 +15,8 @@ namespace cli_cloud {
 // they cannot be used.
 bool applyServiceOptions(const CliArguments& arguments, std::string& error);
 
-// `cloud link`, `cloud info`, `cloud ls [PATH]` and `open-url URL` run outside
+// `cloud link`, `cloud info`, `cloud ls [PATH]` and `open-url [URL]` (the URL
+// read from standard input when not given) run outside
 // the alert loop: they ask nothing and show no closing alert.
 bool isAccountCommand(const std::vector<std::string>& words);
 // Runs one of them; returns the exit status (usage errors included).

@@ -1,11 +1,40 @@
+#include "bundle_info.h"
 #include "cli_session.h"
+#include "hidden_arguments.h"
 #include "secret_store_keychain.h"
+#include "user_folders.h"
 
 #include <QCoreApplication>
 #include <cstdio>
 #include <unistd.h>
 
+namespace {
+
+// Link answers (mobrix open-url URL) are copied, then blanked in the
+// process's command line, which every local user can read.
+void hideLinkAnswers(int argc, char** argv) {
+    for (std::string_view scheme : platform::bundle::kURLSchemes)
+        platform::hideArgumentsStartingWith(argc, argv, std::string(scheme) + ":");
+}
+
+// The test hook --test-home: never taken from a program started with raised
+// rights, whose arguments come from a less trusted user.
+bool applyTestHome(const std::string& home) {
+    if (home.empty())
+        return true;
+    if (platform::startedWithRaisedRights()) {
+        std::fprintf(stderr, "mobrix: --test-home is refused when started with raised rights\n");
+        return false;
+    }
+    platform::setUserFoldersOverride(platform::UserFolders::underHome(home));
+    return true;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    std::vector<std::string> words(argv + 1, argv + argc);
+    hideLinkAnswers(argc, argv);
     // The program needs root to read and write other users' folders. The
     // results are looked at only to say so once; the commands report their
     // own failures.
@@ -18,11 +47,12 @@ int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     // Credential items of the OAuth component live in the per-user secret store.
     OAuthKeychain::setDefaultKeychain(std::make_shared<platform::SecretStoreKeychain>());
-    std::vector<std::string> words(argv + 1, argv + argc);
     ParsedArguments parsed = parseArguments(words);
     if (!parsed.arguments) {
         std::fprintf(stderr, "mobrix: %s\n%s", parsed.error.c_str(), kUsageText);
         return CliSession::kUsage;
     }
+    if (!applyTestHome(parsed.arguments->testHome))
+        return CliSession::kUsage;
     return CliSession(std::move(*parsed.arguments)).run();
 }

@@ -1,6 +1,7 @@
 #include "cloud_error_text.h"
 
 #include "cs_error.h"
+#include "printable_text.h"
 
 #include <QNetworkReply>
 #include <cstring>
@@ -11,7 +12,7 @@ namespace {
 std::string serviceReason(const CSError& error) {
     std::string text = "HTTP " + std::to_string(error.code);
     if (std::string said = error.infoString("error"); !said.empty())
-        text += ": " + said;
+        text += ": " + printable(said);
     return text;
 }
 

@@ -3,6 +3,7 @@
 #include "cloud_transfer.h"
 #include "cs_account_info.h"
 #include "cs_metadata.h"
+#include "printable_text.h"
 
 #include <algorithm>
 #include <ctime>
@@ -12,7 +13,7 @@ namespace cloud {
 namespace {
 
 std::string orUnknown(const std::optional<std::string>& text) {
-    return text && !text->empty() ? *text : "(unknown)";
+    return text && !text->empty() ? printable(*text) : "(unknown)";
 }
 
 std::string formatDate(const std::optional<CSDate>& date) {
@@ -34,7 +35,7 @@ struct Row {
 };
 
 Row rowFor(const CSMetadata& entry) {
-    return {entry.filename() + (entry.isDirectory() ? "/" : ""),
+    return {printable(entry.filename()) + (entry.isDirectory() ? "/" : ""),
             entry.isDirectory() ? "-" : std::to_string(entry.totalBytes()),
             formatDate(entry.lastModifiedDate())};
 }

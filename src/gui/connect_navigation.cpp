@@ -39,8 +39,17 @@ ConnectNavigation::ConnectNavigation(QWidget* presenter) : QDialog(presenter) {
         policy.setRetainSizeWhenHidden(true);
         button->setSizePolicy(policy);
     }
+    host_ = new QLabel;
+    host_->setObjectName(QStringLiteral("connectHost"));
+    host_->setAlignment(Qt::AlignCenter);
+    host_->setTextFormat(Qt::PlainText);
+    host_->setStyleSheet(QStringLiteral("font-size: 12px; color: #606066;"));
+    auto* heading = new QVBoxLayout;
+    heading->setSpacing(0);
+    heading->addWidget(title_);
+    heading->addWidget(host_);
     row->addWidget(back_);
-    row->addWidget(title_, 1);
+    row->addLayout(heading, 1);
     row->addWidget(cancel_);
     layout->addWidget(bar);
     stack_ = new QStackedWidget;
@@ -81,13 +90,23 @@ QString ConnectNavigation::title() const {
     return title_->text();
 }
 
+QString ConnectNavigation::host() const {
+    return host_->text();
+}
+
+void ConnectNavigation::pageHostChanged(CSConnectController* controller) {
+    if (controller == top())
+        host_->setText(controller->pageHost());
+}
+
 void ConnectNavigation::showTop() {
     if (entries_.isEmpty())
         return;
     const Entry& entry = entries_.back();
     stack_->setCurrentWidget(entry.controller);
     title_->setText(entry.title);
-    setWindowTitle(entry.title);
+    host_->setText(entry.controller->pageHost());
+    setWindowTitle(entry.title + QStringLiteral(" — ") + host_->text());
     back_->setVisible(entries_.size() > 1);
     cancel_->setVisible(entry.withCancel);
 }

@@ -73,7 +73,7 @@ public:
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
         if (!isMainFrame)
-            return true;
+            return controller_->shouldLoadFrame(url);
         return controller_->shouldStartLoad(url, type == NavigationTypeLinkClicked);
     }
 
@@ -89,6 +89,8 @@ QString appScheme(CSSession* session) {
 
 CSConnectController::CSConnectController(const QUrl& url, Context context)
     : url_(url), context_(std::move(context)) {
+    if (context_.origin.host.isEmpty())
+        context_.origin = ServiceOrigin::current();
     setObjectName(QStringLiteral("connectController"));
     setAutoFillBackground(true);
     QPalette palette = this->palette();
@@ -146,6 +148,10 @@ void CSConnectController::viewDidLoad() {
     connect(webView_, &QWebEngineView::loadFinished, this, &CSConnectController::pageFinished);
     connect(webView_->page(), &QWebEnginePage::loadingChanged, this,
             &CSConnectController::loadingChanged);
+    connect(webView_, &QWebEngineView::urlChanged, this, [this] {
+        if (ConnectNavigation* stack = navigation())
+            stack->pageHostChanged(this);
+    });
     loadRequest();
 }
 
@@ -273,8 +279,8 @@ void CSConnectController::alertView(const Alert&, int clickedButtonAtIndex) {
 
 bool CSConnectController::shouldStartLoad(const QUrl& url, bool userClicked) {
     (void)userClicked;
-    const QString scheme = url.scheme();
-    if (scheme.compare(appScheme(context_.session), Qt::CaseInsensitive) == 0) {
+    switch (decideNavigation(url, url_, appScheme(context_.session), context_.origin)) {
+    case ConnectDecision::LinkAnswer: {
         const bool taken = openUrl(url.toString(QUrl::FullyEncoded));
         if (taken && context_.session && !context_.session->isLinked())
             CSLogError("CloudSDK: credentials not saved. Make sure you call -[CSSession "
@@ -284,25 +290,41 @@ bool CSConnectController::shouldStartLoad(const QUrl& url, bool userClicked) {
         dismiss();
         return false;
     }
-    if (scheme == QLatin1String("itms-apps")) {
+    case ConnectDecision::StoreLink:
         QDesktopServices::openUrl(url);
         refusedNavigation_ = true;
         cancelAnimated(false);
         return false;
-    }
-    if (pathComponents(url) == pathComponents(url_))
+    case ConnectDecision::LoadInPlace:
         return true;
+    case ConnectDecision::PushScreen:
+        pushScreen(url);
+        refusedNavigation_ = true;
+        return false;
+    case ConnectDecision::Refuse:
+        break;
+    }
+    // The host only: the rest of an address may carry secrets.
+    CSLogWarning("CloudSDK: refused a page outside the service (%s)",
+                 qPrintable(url.scheme() + QStringLiteral("://") + displayedHost(url)));
+    refusedNavigation_ = true;
+    return false;
+}
 
-    // Another path: a screen of its own, pushed.
+// Another path: a screen of its own, pushed.
+void CSConnectController::pushScreen(const QUrl& url) {
     ConnectNavigation* stack = navigation();
     if (!stack)
-        return false;
+        return;
     const QString embedTitle =
         QUrlQuery(url).queryItemValue(QStringLiteral("embed_title"), QUrl::FullyDecoded);
     auto* pushed = new CSConnectController(url, context_);
     stack->push(pushed, embedTitle.isEmpty() ? stack->title() : embedTitle, false);
-    refusedNavigation_ = true;
-    return false;
+}
+
+QString CSConnectController::pageHost() const {
+    const QUrl shown = webView_ && !webView_->url().isEmpty() ? webView_->url() : url_;
+    return displayedHost(shown);
 }
 
 bool CSConnectController::openUrl(const QString& url) {

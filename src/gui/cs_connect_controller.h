@@ -1,5 +1,6 @@
 #pragma once
 
+#include "connect_policy.h"
 #include "screen.h"
 
 #include <QPointer>
@@ -16,11 +17,13 @@ class ActivitySpinner;
 class QWebEngineLoadingInfo;
 
 // The web authorization screen: the service's link page in an embedded web
-// view, shown in a navigation screen presented over the program. Pages of
-// this screen's path load in place, pages of another path open as pushed
-// screens, and the moment a page sends the browser to the application's own
-// scheme, that address goes to the application delegate as a link answer and
-// the screen goes away. Load failures become alerts with a retry.
+// view, shown in a navigation screen presented over the program. Only https
+// pages of the service's web host are shown (connect_policy.h): pages of this
+// screen's path load in place, pages of another path open as pushed screens,
+// and any other page is refused. The moment a page sends the browser to the
+// application's own scheme, that address goes to the application delegate
+// as a link answer and the screen goes away. Load failures become alerts
+// with a retry.
 class CSConnectController : public QWidget, public AlertDelegate {
 public:
     // application:handleOpenURL: of the application delegate.
@@ -31,6 +34,8 @@ public:
         QWidget* rootController = nullptr; // the presenting screen
         Screen* screen = nullptr;          // shows the error alerts
         OpenUrlHandler openUrlHandler;
+        // Where pages may come from; empty: the endpoints in use.
+        ServiceOrigin origin;
     };
 
     // initWithUrlRequest:fromController:session: (the request is requestForUrl:).
@@ -50,6 +55,10 @@ public:
 
     // The navigation decision for a main-frame navigation.
     bool shouldStartLoad(const QUrl& url, bool userClicked);
+    // Frames inside the page: only service pages.
+    bool shouldLoadFrame(const QUrl& url) const { return allowFrame(url, context_.origin); }
+    // The host of the page on display (before the first load, of the page asked for).
+    QString pageHost() const;
 
     void alertView(const Alert& alert, int clickedButtonAtIndex) override;
 
@@ -74,6 +83,7 @@ private:
     void loadingChanged(const QWebEngineLoadingInfo& info);
     void loadFailed(int code, const QString& description);
     void placeIndicator();
+    void pushScreen(const QUrl& url);
 
     QUrl url_;
     Context context_;

@@ -5,6 +5,8 @@ GuiArguments parseGuiArguments(const QStringList& words) {
     bool optionsEnded = false;
     for (qsizetype i = 0; i < words.size(); ++i) {
         const QString& word = words[i];
+        if (word.isEmpty())
+            continue;
         if (optionsEnded || !word.startsWith(QLatin1Char('-')) || word == QLatin1String("-")) {
             parsed.urls << word;
         } else if (word == QLatin1String("--")) {
@@ -21,6 +23,10 @@ GuiArguments parseGuiArguments(const QStringList& words) {
             parsed.root = words[++i];
         } else if (word.startsWith(QLatin1String("--root="))) {
             parsed.root = word.mid(7);
+        } else if (word == QLatin1String("--link-stdin")) {
+            parsed.linksOnInput = true;
+        } else if (word == QLatin1String("--test-home") && i + 1 < words.size()) {
+            parsed.testHome = words[++i];
         } else {
             parsed.error = QStringLiteral("unknown option ") + word;
             return parsed;

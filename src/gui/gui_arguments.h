@@ -3,20 +3,27 @@
 #include <QString>
 #include <QStringList>
 
-// The window's command line: RootMobrix [--root DIR] [URL]...
-// The URLs are link answers (the desktop hands them over through %U).
+// The window's command line: RootMobrix [--root DIR] [--link-stdin] [URL]...
+// The URLs are link answers. The desktop hands them to RootMobrix-open, which
+// passes them on standard input (--link-stdin), off every command line.
 struct GuiArguments {
     QString root = QStringLiteral("/");
     QStringList urls;
+    bool linksOnInput = false;
+    // Test hook, left out of the usage text: the home whose .local/share and
+    // .config hold the account and the pending link.
+    QString testHome;
     bool help = false;
     bool version = false;
     QString error; // set when the words make no sense
 };
 
-// Parses the words after the program name (Qt's own options already taken out).
+// Parses the words after the program name (Qt's own options already taken
+// out). Empty words (arguments blanked after they were read) are skipped.
 GuiArguments parseGuiArguments(const QStringList& words);
 
 inline constexpr const char* kGuiUsage =
-    "usage: RootMobrix [--root DIR] [URL]...\n"
-    "  --root DIR   the device root (default /)\n"
-    "  URL          a link answer, handed to the running window\n";
+    "usage: RootMobrix [--root DIR] [--link-stdin] [URL]...\n"
+    "  --root DIR     the device root (default /)\n"
+    "  --link-stdin   read link answers from standard input, one per line\n"
+    "  URL            a link answer, handed to the running window\n";

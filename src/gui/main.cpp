@@ -2,16 +2,19 @@
 #include "bundle_version.h"
 #include "device_root.h"
 #include "gui_arguments.h"
+#include "hidden_arguments.h"
 #include "link_channel.h"
 #include "process_tool_runner.h"
 #include "restart_guard_runner.h"
 #include "secret_store_keychain.h"
 #include "shell.h"
+#include "user_folders.h"
 #include "web_link_presenter.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
 #include <unistd.h>
 
@@ -25,6 +28,54 @@ void allowWebEngineAsRoot() {
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", (flags + " --no-sandbox").trimmed());
 }
 
+// Link answers given as arguments, copied and then blanked in the process's
+// command line, which every local user can read.
+QStringList takeLinkAnswers(int argc, char** argv) {
+    const QString prefix = QStringLiteral("%1:").arg(QLatin1String(kAppScheme));
+    QStringList answers;
+    for (int i = 1; i < argc; ++i) {
+        const QString word = QString::fromLocal8Bit(argv[i]);
+        if (word.startsWith(prefix, Qt::CaseInsensitive))
+            answers << word;
+    }
+    platform::hideArgumentsStartingWith(argc, argv, prefix.toStdString());
+    return answers;
+}
+
+// Link answers on standard input, one per line (RootMobrix-open writes them
+// and closes the pipe). Bounded like the link socket.
+QStringList readLinkAnswers() {
+    QByteArray input;
+    char buffer[4096];
+    ssize_t n = 0;
+    while (input.size() <= link_channel::kMaxMessage &&
+           (n = ::read(STDIN_FILENO, buffer, sizeof buffer)) != 0) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            break;
+        input.append(buffer, n);
+    }
+    QStringList answers;
+    if (input.size() > link_channel::kMaxMessage)
+        return answers;
+    for (const QByteArray& line : input.split('\n'))
+        if (const QString url = QString::fromUtf8(line).trimmed(); !url.isEmpty())
+            answers << url;
+    return answers;
+}
+
+// The test hook --test-home, never taken from a program started with raised
+// rights, whose arguments come from a less trusted user.
+bool applyTestHome(const QString& home) {
+    if (home.isEmpty())
+        return true;
+    if (platform::startedWithRaisedRights())
+        return false;
+    platform::setUserFoldersOverride(platform::UserFolders::underHome(home.toStdString()));
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -35,6 +86,7 @@ int main(int argc, char** argv) {
     const bool root = ::geteuid() == 0;
     if (root)
         allowWebEngineAsRoot();
+    QStringList linkAnswers = takeLinkAnswers(argc, argv);
     registerAppScheme();
     // The web engine shares its graphics context with the window's.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -47,7 +99,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral(MOBRIX_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("RootMobrix"));
 
-    const GuiArguments arguments = parseGuiArguments(application.arguments().mid(1));
+    GuiArguments arguments = parseGuiArguments(application.arguments().mid(1));
+    if (arguments.error.isEmpty() && !applyTestHome(arguments.testHome))
+        arguments.error = QStringLiteral("--test-home is refused when started with raised rights");
     if (!arguments.error.isEmpty()) {
         std::fprintf(stderr, "RootMobrix: %s\n%s", qPrintable(arguments.error), kGuiUsage);
         return 2;
@@ -60,6 +114,10 @@ int main(int argc, char** argv) {
         std::puts("RootMobrix " MOBRIX_VERSION);
         return 0;
     }
+
+    arguments.urls << linkAnswers;
+    if (arguments.linksOnInput)
+        arguments.urls << readLinkAnswers();
 
     // A window already runs: it takes the link answers, and this launch ends.
     const QString socketPath = link_channel::socketPath();

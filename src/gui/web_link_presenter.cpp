@@ -12,7 +12,7 @@ void WebLinkPresenter::presentLink(const QUrl& url, QObject*, CSSession* session
         presented_->dismissAnimated(false);
     auto* navigation = new ConnectNavigation(window_);
     auto* controller = new CSConnectController(
-        url, CSConnectController::Context{session, window_, &screen_, openUrlHandler_});
+        url, CSConnectController::Context{session, window_, &screen_, openUrlHandler_, origin_});
     navigation->push(controller, QStringLiteral("Cloud"), true);
     presented_ = navigation;
     navigation->open();

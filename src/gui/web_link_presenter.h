@@ -16,10 +16,14 @@ public:
 
     void presentLink(const QUrl& url, QObject* fromController, CSSession* session) override;
     ConnectNavigation* presented() const { return presented_; }
+    // Where link pages may come from; by default the endpoints in use. Tests
+    // serving pages on a loopback port say so here.
+    void setServiceOrigin(ServiceOrigin origin) { origin_ = std::move(origin); }
 
 private:
     QPointer<QWidget> window_;
     Screen& screen_;
     CSConnectController::OpenUrlHandler openUrlHandler_;
     QPointer<ConnectNavigation> presented_;
+    ServiceOrigin origin_;
 };

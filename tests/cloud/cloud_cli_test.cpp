@@ -44,7 +44,8 @@ protected:
     QStringList common() {
         return {"--root",       QString::fromStdString(device.root()),
                 "--service",    QString::fromStdString(service().baseUrl()),
-                "--service-ca", QString::fromStdString(caFile)};
+                "--service-ca", QString::fromStdString(caFile),
+                "--test-home",  QString::fromStdString(environment.home().string())};
     }
 
     void start(QProcess& process, const QStringList& arguments) {
@@ -154,6 +155,30 @@ TEST_F(CloudCliTest, ALinkAnswerIsTakenAtAFreshStart) {
     // The nonce is used once.
     EXPECT_EQ(mobrix({"open-url", QString::fromStdString(answer)}).status, 1);
     EXPECT_EQ(mobrix({"open-url", "https://127.0.0.1/elsewhere"}).status, 1);
+}
+
+// `open-url` without its operand reads the answer from standard input, so the
+// token and secret never stand on a command line; with nothing there it is
+// the usage error it always was.
+TEST_F(CloudCliTest, ALinkAnswerOnStandardInput) {
+    QProcess linking;
+    std::string out;
+    const std::string address = startLink(linking, out);
+    finish(linking);
+    const std::string answer = browse(address);
+    ASSERT_FALSE(answer.empty());
+
+    QProcess process;
+    start(process, {"open-url"});
+    process.write(QByteArray::fromStdString("\n  " + answer + "  \n"));
+    Result opened = finish(process);
+    EXPECT_EQ(opened.status, 0) << opened.err;
+    EXPECT_TRUE(contains(opened.out, "Cloud account linked"));
+    EXPECT_EQ(mobrix({"cloud", "info"}).status, 0);
+
+    Result nothing = mobrix({"open-url"});
+    EXPECT_EQ(nothing.status, 2);
+    EXPECT_TRUE(contains(nothing.err, "open-url takes one URL"));
 }
 
 TEST_F(CloudCliTest, UploadSendsTheTransferSetAndNothingElse) {

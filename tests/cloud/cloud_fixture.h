@@ -5,8 +5,8 @@
 
 #include "cloud_test_service.h"
 #include "local_cloud.h"
+#include "private_home.h"
 #include "temp_device_root.h"
-#include "test_environment.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +38,7 @@ protected:
 
     static std::string storePath(const std::string& fileName);
 
-    testsupport::TestEnvironment environment;
+    PrivateHome environment;
     TempDeviceRoot device;
     std::filesystem::path account;
     testsupport::LocalCloud localCloud;

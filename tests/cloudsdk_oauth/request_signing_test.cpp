@@ -154,6 +154,21 @@ TEST(Signing, UploadPutsEverythingInTheQuery) {
     EXPECT_TRUE(request.headers.empty());
 }
 
+// The separator before the signature is written even when nothing precedes it.
+TEST(Signing, NoParametersStillSeparateTheSignature) {
+    OAuthURLRequest get("https://api.example.com/1/x");
+    EXPECT_EQ(get.urlRequestSignedWithSecret("c&t", "PLAINTEXT").url,
+              "https://api.example.com/1/x?&oauth_signature=c%26t");
+    OAuthURLRequest post("https://api.example.com/1/x");
+    post.setHTTPMethod("POST");
+    CSSignedRequest request = post.urlRequestSignedWithSecret("c&t", "PLAINTEXT");
+    EXPECT_EQ(request.body, "&oauth_signature=c%26t");
+    EXPECT_EQ(request.headers[0].second, "22");
+    OAuthURLRequest upload("https://content.example.com/1/files_put/cloud/a");
+    EXPECT_EQ(upload.uploadRequestSignedWithSecret("c&", "PLAINTEXT").url,
+              "https://content.example.com/1/files_put/cloud/a?&oauth_signature=c%26");
+}
+
 TEST(Signing, UnsupportedMethodsRaiseNamedExceptions) {
     OAuthURLRequest builder("https://api.example.com/1/x");
     builder.setHTTPMethod("PUT");

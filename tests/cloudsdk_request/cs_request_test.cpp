@@ -16,9 +16,9 @@
 #include "cs_request.h"
 #include "cs_trust.h"
 #include "local_cloud.h"
+#include "private_home.h"
 #include "qt_wait.h"
 #include "signing_helper.h"
-#include "test_environment.h"
 
 using namespace testsupport;
 namespace fs = std::filesystem;
@@ -84,7 +84,7 @@ protected:
         return request;
     }
 
-    TestEnvironment env;
+    PrivateHome env;
     fs::path storage = env.makeFolder("account");
     fs::path local = env.makeFolder("local");
     LocalCloud cloud{storage};

@@ -17,8 +17,8 @@
 #include "cs_trust.h"
 #include "link_presenter.h"
 #include "local_cloud.h"
+#include "private_home.h"
 #include "qt_wait.h"
-#include "test_environment.h"
 
 namespace testsupport {
 
@@ -100,7 +100,7 @@ protected:
         calls.push_back({std::move(name), std::move(args), std::move(error), std::move(metadata)});
     }
 
-    TestEnvironment env;
+    PrivateHome env;
     std::filesystem::path storage = env.makeFolder("account");
     std::filesystem::path local = env.makeFolder("local");
     LocalCloud cloud{storage};

@@ -14,13 +14,15 @@
 #include "cs_json.h"
 #include "cs_keychain.h"
 #include "cs_log.h"
+#include "cs_service.h"
+#include "cs_service_endpoints.h"
 #include "cs_session.h"
 #include "cs_trust.h"
 #include "link_presenter.h"
 #include "local_cloud.h"
+#include "private_home.h"
 #include "qt_wait.h"
 #include "secret_store.h"
-#include "test_environment.h"
 #include "url_opener.h"
 #include "user_defaults.h"
 
@@ -86,7 +88,7 @@ protected:
         return platform::UserDefaults().stringForKey(kCSCloudSyncNonceKey).toStdString();
     }
 
-    TestEnvironment env;
+    PrivateHome env;
     std::shared_ptr<RecordingPresenter> presenter;
     std::shared_ptr<platform::FakeUrlOpener> opener;
 };
@@ -222,6 +224,36 @@ TEST_F(SessionTest, UnlinkingAndTheCredentialFilesMode) {
     ASSERT_NE(anonymous, nullptr);
     EXPECT_FALSE(anonymous->accessToken());
     EXPECT_EQ(anonymous, session.credentialStoreForUserId(std::nullopt));
+}
+
+// An account linked on one service stays with it: another service named for
+// a run neither loads it nor overwrites it, and the built-in service keeps
+// the record's original name.
+TEST_F(SessionTest, CredentialsAreKeptPerService) {
+    const std::string builtIn = CSKeychain::serviceName();
+    EXPECT_EQ(builtIn, "com.mobrix.app.cloud.auth");
+    {
+        CSSession session(kKey, kSecret, "cloud");
+        session.updateAccessToken("built-in-token", "built-in-secret", "1");
+    }
+    {
+        LocalCloud cloud(env.makeFolder("account"));
+        const std::string local = CSKeychain::serviceName();
+        EXPECT_EQ(local, builtIn + "@127.0.0.1:" + std::to_string(cloud.service().port()));
+        CSSession elsewhere(kKey, kSecret, "cloud");
+        EXPECT_FALSE(elsewhere.isLinked()) << "the built-in account is not sent to another host";
+        elsewhere.updateAccessToken("local-token", "local-secret", "2");
+        EXPECT_EQ(platform::SecretStore().pathFor(local).parent_path(),
+                  platform::SecretStore().pathFor(builtIn).parent_path());
+    }
+    CSSession home(kKey, kSecret, "cloud");
+    EXPECT_EQ(home.userIds(), std::vector<std::string>{"1"});
+    EXPECT_EQ(*home.credentialStoreForUserId("1")->accessToken(), "built-in-token");
+
+    CSServiceEndpoints sameHostOtherPort = CSServiceEndpoints::defaults();
+    sameHostOtherPort.port = 8443;
+    EXPECT_EQ(CSKeychain::serviceNameFor(sameHostOtherPort),
+              builtIn + "@" + std::string(kCSCloudAPIHost) + ":8443");
 }
 
 TEST_F(SessionTest, LinkStartGoesToTheServiceAppWhenItCanOpen) {
@@ -370,7 +402,7 @@ TEST(SessionParsing, FingerprintDropsLeadingZeros) {
 }
 
 TEST(SessionShared, SharedSessionIsReplacedAndHeld) {
-    TestEnvironment env;
+    PrivateHome env;
     EXPECT_EQ(CSSession::sharedSession(), nullptr);
     auto a = std::make_shared<CSSession>(kKey, kSecret, "cloud");
     std::weak_ptr<CSSession> weakA = a;

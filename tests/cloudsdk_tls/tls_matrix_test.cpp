@@ -13,8 +13,8 @@
 #include "cs_request.h"
 #include "cs_trust.h"
 #include "local_cloud.h"
+#include "private_home.h"
 #include "qt_wait.h"
-#include "test_environment.h"
 
 using namespace testsupport;
 
@@ -52,7 +52,7 @@ bool refusedHandshake(const Outcome& o) {
 
 class TlsTest : public ::testing::Test {
 protected:
-    TestEnvironment env;
+    PrivateHome env;
     std::filesystem::path storage = env.makeFolder("account");
     TestCertificate root = makeRootCA("Matrix Root");
 };

@@ -1,4 +1,5 @@
 #include "connect_navigation.h"
+#include "connect_policy.h"
 #include "cs_connect_controller.h"
 #include "web_link_presenter.h"
 
@@ -50,8 +51,8 @@ public:
 class LinkPages {
 public:
     LinkPages() {
-        server_.Get("/1/connect_login", [](const httplib::Request& request,
-                                           httplib::Response& response) {
+        server_.Get("/1/connect_login", [this](const httplib::Request& request,
+                                               httplib::Response& response) {
             if (request.has_param("slow"))
                 std::this_thread::sleep_for(std::chrono::milliseconds(1500));
             const std::string state = request.get_param_value("state");
@@ -61,7 +62,11 @@ public:
                                      "&page=2'>Again</a> "
                                      "<a id='terms' href='/1/terms?embed_title=Terms'>Terms</a> "
                                      "<a id='allow' href='/1/allow?state=" +
-                                     state + "'>Allow</a></body></html>",
+                                     state + "'>Allow</a> <a id='away' href='http://localhost:" +
+                                     std::to_string(port_) +
+                                     "/1/terms'>Away</a> <a id='plain' "
+                                     "href='https://127.0.0.1:" +
+                                     std::to_string(port_) + "/1/terms'>Plain</a></body></html>",
                                  "text/html");
         });
         server_.Get("/1/terms", [](const httplib::Request&, httplib::Response& response) {
@@ -103,7 +108,11 @@ protected:
         window_.resize(420, 700);
         window_.show();
     }
-    void present(const QUrl& url) { presenter_.presentLink(url, nullptr, nullptr); }
+    // The pages served here stand for the service's web host.
+    void present(const QUrl& url) {
+        presenter_.setServiceOrigin(ServiceOrigin{url.scheme(), url.host(), url.port()});
+        presenter_.presentLink(url, nullptr, nullptr);
+    }
     ConnectNavigation* navigation() const { return presenter_.presented(); }
     CSConnectController* top() const { return navigation() ? navigation()->top() : nullptr; }
     // Clicks the link once the page that holds it is there.
@@ -167,6 +176,57 @@ TEST_F(ConnectTest, LinkPageEndsWithTheAnswerHandedOver) {
     EXPECT_NE(opened_[0].find("oauth_token=T1"), std::string::npos);
     EXPECT_NE(opened_[0].find("state=S7"), std::string::npos);
     EXPECT_TRUE(screen_.alerts.empty()) << "a refused navigation is no load error";
+}
+
+// Pages of another host, or of the service's host by another scheme or
+// port, are loaded nowhere: not in place, not as a pushed screen, not by
+// another program. The bar shows the host of the page on display.
+TEST_F(ConnectTest, PagesOutsideTheServiceAreRefused) {
+    LinkPages pages;
+    present(pages.url());
+    ASSERT_TRUE(waitUntil([&] { return loaded(); }));
+    const QString host = QStringLiteral("127.0.0.1:%1").arg(pages.port());
+    EXPECT_EQ(navigation()->host(), host);
+    CSConnectController* first = top();
+    for (const char* id : {"away", "plain"}) {
+        click(id);
+        QTest::qWait(500);
+        EXPECT_EQ(navigation()->depth(), 1) << id;
+        EXPECT_EQ(first->webView()->url().path(), "/1/connect_login") << id;
+    }
+    EXPECT_TRUE(opened_.empty());
+    EXPECT_TRUE(screen_.alerts.empty());
+
+    click("terms");
+    ASSERT_TRUE(waitUntil([&] { return navigation()->depth() == 2 && loaded(); }));
+    EXPECT_EQ(navigation()->host(), host);
+}
+
+TEST(ConnectPolicy, OnlyHttpsPagesOfTheServicesWebHost) {
+    const ServiceOrigin origin{QStringLiteral("https"), QStringLiteral("www.cloud.example"), 443};
+    const QUrl screen(QStringLiteral("https://www.cloud.example/1/connect_login?k=x"));
+    const QString app = QStringLiteral("cs-q7w2k9x4m1z8r5t");
+    auto decide = [&](const char* target) {
+        return decideNavigation(QUrl(QString::fromLatin1(target)), screen, app, origin);
+    };
+    EXPECT_EQ(decide("cs-q7w2k9x4m1z8r5t://1/connect?x=1"), ConnectDecision::LinkAnswer);
+    EXPECT_EQ(decide("itms-apps://itunes.example/app"), ConnectDecision::StoreLink);
+    EXPECT_EQ(decide("https://WWW.cloud.example/1/connect_login?page=2"),
+              ConnectDecision::LoadInPlace);
+    EXPECT_EQ(decide("https://www.cloud.example:443/1/terms"), ConnectDecision::PushScreen);
+    for (const char* refused :
+         {"http://www.cloud.example/1/terms", "https://www.cloud.example:8443/1/terms",
+          "https://evil.example/1/connect_login", "https://www.cloud.example.evil.example/1/x",
+          "file:///etc/passwd", "javascript:alert(1)", "data:text/html,hi",
+          "https://api.cloud.example/1/connect_login"}) {
+        EXPECT_EQ(decide(refused), ConnectDecision::Refuse) << refused;
+    }
+    EXPECT_TRUE(allowFrame(QUrl(QStringLiteral("about:blank")), origin));
+    EXPECT_TRUE(allowFrame(QUrl(QStringLiteral("https://www.cloud.example/frame")), origin));
+    EXPECT_FALSE(allowFrame(QUrl(QStringLiteral("https://ads.example/frame")), origin));
+    EXPECT_EQ(displayedHost(QUrl(QStringLiteral("https://www.cloud.example/a?b"))),
+              "www.cloud.example");
+    EXPECT_EQ(displayedHost(QUrl(QStringLiteral("https://127.0.0.1:8443/a"))), "127.0.0.1:8443");
 }
 
 TEST_F(ConnectTest, CancelDismissesThenHandsOverTheCancelAddress) {

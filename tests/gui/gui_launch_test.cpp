@@ -16,9 +16,10 @@ QProcessEnvironment launchEnvironment(const QString& runtime) {
 
 } // namespace
 
-// The real program: a second launch hands its link answer to the running
-// window and ends; the window logs the answer without its query.
-TEST(RootMobrixLaunch, SecondLaunchForwardsItsUrlAndEnds) {
+// The real program: the desktop's forwarder and a second launch both hand
+// their link answer to the running window and end; the window logs the
+// answers without their query.
+TEST(RootMobrixLaunch, ForwarderAndSecondLaunchHandTheirUrlsOver) {
     QTemporaryDir folder;
     const QString runtime = folder.path() + "/runtime";
     const QString device = folder.path() + "/device";
@@ -28,16 +29,23 @@ TEST(RootMobrixLaunch, SecondLaunchForwardsItsUrlAndEnds) {
 
     QProcess first;
     first.setProcessEnvironment(launchEnvironment(runtime));
-    first.start(ROOTMOBRIX_BINARY, {"--root", device});
+    first.start(ROOTMOBRIX_BINARY, {"--root", device, "--test-home", folder.path() + "/home"});
     ASSERT_TRUE(first.waitForStarted(10000));
     const QString socket = runtime + "/RootMobrix.link";
     ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(socket); }, 20000))
         << first.readAllStandardError().toStdString();
 
+    QProcess forwarder;
+    forwarder.setProcessEnvironment(launchEnvironment(runtime));
+    forwarder.start(ROOTMOBRIX_OPEN_BINARY,
+                    {"cs-q7w2k9x4m1z8r5t://1/connect?oauth_token=TOKEN&oauth_token_secret=SECRET"});
+    ASSERT_TRUE(forwarder.waitForFinished(20000));
+    EXPECT_EQ(forwarder.exitCode(), 0) << forwarder.readAllStandardError().toStdString();
+
     QProcess second;
     second.setProcessEnvironment(launchEnvironment(runtime));
     second.start(ROOTMOBRIX_BINARY,
-                 {"cs-q7w2k9x4m1z8r5t://1/connect?oauth_token=TOKEN&oauth_token_secret=SECRET"});
+                 {"cs-q7w2k9x4m1z8r5t://1/cancel?oauth_token=TOKEN&oauth_token_secret=SECRET"});
     ASSERT_TRUE(second.waitForFinished(20000));
     EXPECT_EQ(second.exitCode(), 0);
 
@@ -45,9 +53,9 @@ TEST(RootMobrixLaunch, SecondLaunchForwardsItsUrlAndEnds) {
     EXPECT_TRUE(waitUntil(
         [&] {
             log += first.readAllStandardError();
-            return log.contains("/connect");
+            return log.contains("/connect") && log.contains("/cancel");
         },
-        10000))
+        20000))
         << log.toStdString();
     EXPECT_FALSE(log.contains("TOKEN"));
     EXPECT_FALSE(log.contains("SECRET"));

@@ -1,5 +1,6 @@
 #include "alert_dialog.h"
 #include "app_scheme.h"
+#include "bus_activation.h"
 #include "gui_arguments.h"
 #include "gui_fixture.h"
 #include "input_blocker.h"
@@ -11,6 +12,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/stat.h>
@@ -153,7 +155,68 @@ public slots:
     void UnInhibit(uint cookie) { calls << QStringLiteral("UnInhibit %1").arg(cookie); }
 };
 
+// A stand-in for a URL handler that takes URLs over the bus.
+class FakeApplication : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Application")
+public:
+    QStringList opened;
+public slots:
+    void Open(const QStringList& uris, const QVariantMap&) { opened << uris; }
+};
+
 } // namespace
+
+// The service's app, when it takes URLs over the bus, gets the link (and its
+// nonce) in a bus message instead of on a command line.
+TEST(BusActivation, AHandlerOnTheBusGetsTheUrlInAMessage) {
+    const QString applications =
+        QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
+    QDir().mkpath(applications);
+    auto writeEntry = [&](const QString& id, const QByteArray& text) {
+        QFile file(applications + "/" + id);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    };
+    writeEntry("org.example.CloudApp.desktop",
+               "[Desktop Entry]\nType=Application\nExec=cloudapp %u\nDBusActivatable=true\n");
+    writeEntry("org.example.Plain.desktop",
+               "[Desktop Entry]\nExec=plain %u\n[Desktop Action x]\nDBusActivatable=true\n");
+    EXPECT_TRUE(
+        platform::isBusActivatable(platform::desktopFileOf("org.example.CloudApp.desktop")));
+    EXPECT_FALSE(platform::isBusActivatable(platform::desktopFileOf("org.example.Plain.desktop")))
+        << "only the [Desktop Entry] group counts";
+    EXPECT_TRUE(platform::desktopFileOf("../applications/org.example.Plain.desktop").isEmpty());
+    EXPECT_FALSE(platform::isBusActivatable(platform::desktopFileOf("missing.desktop")));
+
+    QTemporaryDir folder;
+    QProcess bus;
+    bus.start("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--print-address=1",
+                              "--address=unix:path=" + folder.path() + "/bus"});
+    if (!bus.waitForStarted(5000))
+        GTEST_SKIP() << "no dbus-daemon";
+    ASSERT_TRUE(waitUntil([&] { return bus.canReadLine(); }, 5000));
+    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    {
+        QDBusConnection service = QDBusConnection::connectToBus(address, "fake-app");
+        FakeApplication app;
+        ASSERT_TRUE(
+            service.registerObject("/org/example/CloudApp", &app, QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(service.registerService("org.example.CloudApp"));
+        QDBusConnection client = QDBusConnection::connectToBus(address, "opener");
+        const QString link = "csapi-2://1/connect?k=q7w2k9x4m1z8r5t&s=1a2b&state=NONCE";
+        EXPECT_TRUE(platform::openThroughBus("org.example.CloudApp.desktop", link, client));
+        EXPECT_TRUE(waitUntil([&] { return !app.opened.isEmpty(); }, 5000));
+        EXPECT_EQ(app.opened, QStringList{link});
+        EXPECT_FALSE(platform::openThroughBus("cloudapp.desktop", link, client))
+            << "one element is no bus name";
+        service.unregisterService("org.example.CloudApp");
+    }
+    QDBusConnection::disconnectFromBus("fake-app");
+    QDBusConnection::disconnectFromBus("opener");
+    bus.terminate();
+    bus.waitForFinished(5000);
+}
 
 TEST(ScreenSaver, InhibitsThroughTheSessionServiceAndReleasesAtTheEnd) {
     QTemporaryDir folder;

@@ -2,9 +2,9 @@
 #include <cstring>
 #include <limits>
 #include <string>
-#include <unordered_map>
 
 #include "cs_json.h"
+#include "cs_json_key_merge.h"
 #include "cs_utf8_check.h"
 
 #ifdef __SSE2__
@@ -417,100 +417,6 @@ void CSJsonParser::Reader::closeArray() {
     stack_.resize(start);
     stack_.emplace_back(std::move(list));
 }
-
-namespace {
-
-uint64_t keyHash(std::string_view key) {
-    uint64_t h = 1469598103934665603ull ^ key.size();
-    std::size_t i = 0;
-    for (; i + 8 <= key.size(); i += 8) {
-        uint64_t word;
-        std::memcpy(&word, key.data() + i, 8);
-        h = (h ^ word) * 0x9E3779B97F4A7C15ull;
-        h ^= h >> 29;
-    }
-    for (; i < key.size(); ++i)
-        h = (h ^ static_cast<unsigned char>(key[i])) * 1099511628211ull;
-    return h ^ (h >> 32);
-}
-
-// Large objects: one hash map from key to first position.
-void mergeRepeatedKeysLarge(CSJsonValue::Object& members, const uint64_t* hashes) {
-    struct Hash {
-        std::size_t operator()(const std::pair<uint64_t, std::string_view>& k) const {
-            return k.first;
-        }
-    };
-    std::unordered_map<std::pair<uint64_t, std::string_view>, std::size_t, Hash> first;
-    first.reserve(members.size());
-    std::vector<bool> dropped(members.size(), false);
-    bool anyDropped = false;
-    for (std::size_t j = 0; j < members.size(); ++j) {
-        auto [it, inserted] = first.emplace(std::make_pair(hashes[j], members[j].key()), j);
-        if (!inserted) {
-            members[it->second].value = std::move(members[j].value);
-            dropped[j] = anyDropped = true;
-        }
-    }
-    if (!anyDropped)
-        return;
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < members.size(); ++i)
-        if (!dropped[i])
-            members[kept++] = std::move(members[i]);
-    members.resize(kept);
-}
-
-// Keeps the first position of a repeated key with the value read last. A
-// 256-bit filter of key hashes settles the usual case (no repeats) without
-// comparing keys.
-void mergeRepeatedKeys(CSJsonValue::Object& members) {
-    const std::size_t n = members.size();
-    if (n < 2)
-        return;
-    uint64_t localHashes[32];
-    std::vector<uint64_t> heapHashes;
-    uint64_t* hashes = localHashes;
-    if (n > 32) {
-        heapHashes.resize(n);
-        hashes = heapHashes.data();
-    }
-    uint64_t seen[4] = {0, 0, 0, 0};
-    bool maybeRepeated = false;
-    for (std::size_t i = 0; i < n; ++i) {
-        hashes[i] = keyHash(members[i].key());
-        const unsigned bit = static_cast<unsigned>(hashes[i] >> 56);
-        const uint64_t mask = uint64_t{1} << (bit & 63);
-        maybeRepeated |= (seen[bit >> 6] & mask) != 0;
-        seen[bit >> 6] |= mask;
-    }
-    if (!maybeRepeated)
-        return;
-    if (n > 64) {
-        mergeRepeatedKeysLarge(members, hashes);
-        return;
-    }
-    bool dropped[64] = {};
-    bool anyDropped = false;
-    for (std::size_t j = 1; j < n; ++j) {
-        for (std::size_t i = 0; i < j; ++i) {
-            if (!dropped[i] && hashes[i] == hashes[j] && members[i].key() == members[j].key()) {
-                members[i].value = std::move(members[j].value);
-                dropped[j] = anyDropped = true;
-                break;
-            }
-        }
-    }
-    if (!anyDropped)
-        return;
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        if (!dropped[i])
-            members[kept++] = std::move(members[i]);
-    members.resize(kept);
-}
-
-} // namespace
 
 void CSJsonParser::Reader::closeObject() {
     const std::size_t start = frames_.back().start;

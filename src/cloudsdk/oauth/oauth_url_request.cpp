@@ -45,8 +45,10 @@ std::string OAuthURLRequest::signedParameterText(std::string_view secret, std::s
     std::sort(parameters_.begin(), parameters_.end());
     std::string text = URLRequestParameter::parameterStringForParameters(parameters_);
     OAuthSignatureParameter signature(text, secret, *this, method);
-    if (!text.empty())
-        text += '&';
+    // The signature is always appended as "&" and its pair, also after an
+    // empty parameter text: the service splits the text at "&" and skips
+    // the empty piece, so the signature reads the same either way.
+    text += '&';
     text += signature.URLEncodedParameterString();
     return text;
 }

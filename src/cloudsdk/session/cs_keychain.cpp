@@ -3,6 +3,8 @@
 #include "bundle_info.h"
 #include "cs_json.h"
 #include "cs_log.h"
+#include "cs_service.h"
+#include "cs_service_endpoints.h"
 #include "secret_store.h"
 
 namespace {
@@ -18,8 +20,14 @@ int statusCode(const platform::SecretStatus& s) {
 
 } // namespace
 
-const std::string& CSKeychain::serviceName() {
-    static const std::string name = std::string(platform::bundle::kIdentifier) + ".cloud.auth";
+std::string CSKeychain::serviceName() {
+    return serviceNameFor(CSServiceEndpoints::current());
+}
+
+std::string CSKeychain::serviceNameFor(const CSServiceEndpoints& endpoints) {
+    std::string name = std::string(platform::bundle::kIdentifier) + ".cloud.auth";
+    if (endpoints.apiAuthority() != kCSCloudAPIHost)
+        name += "@" + endpoints.apiAuthority();
     return name;
 }
 

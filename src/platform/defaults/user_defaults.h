@@ -1,7 +1,10 @@
 #pragma once
-// The user defaults: small values kept between runs, in an INI file under
-// $XDG_CONFIG_HOME/Mobrix (else ~/.config/Mobrix). Writes are cached until
-// sync(), which is the flush.
+// The user defaults: small values kept between runs (the pending link's
+// nonce among them), in an INI file under the user's config folder
+// (user_folders.h), in Mobrix/. The folder is 0700 and the user's own, the
+// file 0600; both are checked before the file is read and when it is
+// written, and a file that fails the check is neither read nor replaced.
+// Writes are cached until sync(), which is the flush.
 
 #include <QSettings>
 #include <QString>
@@ -12,7 +15,7 @@ namespace platform {
 
 class UserDefaults {
 public:
-    // $XDG_CONFIG_HOME/Mobrix/defaults.ini, read from the environment now.
+    // <config folder>/Mobrix/defaults.ini, decided now.
     static QString defaultPath();
 
     explicit UserDefaults(const QString& path = defaultPath());
@@ -22,13 +25,16 @@ public:
     QString stringForKey(const QString& key) const;
     void setObject(const QVariant& value, const QString& key);
     void removeObjectForKey(const QString& key);
-    // Writes pending changes to disk; false when the file could not be written.
+    // Writes pending changes to disk; false when the file could not be
+    // written or its folder is not private.
     bool sync();
 
     QString path() const;
 
 private:
     std::unique_ptr<QSettings> settings_;
+    // The file on disk may be read: missing, or private and ours.
+    bool readable_ = false;
 };
 
 } // namespace platform

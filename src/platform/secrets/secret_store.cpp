@@ -5,36 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <vector>
+#include <random>
+
+#include "user_folders.h"
 
 namespace platform {
 namespace {
-
-std::filesystem::path envPath(const char* name) {
-    const char* value = std::getenv(name);
-    if (value && *value == '/')
-        return value;
-    return {};
-}
-
-SecretStatus failure(int errnum) {
-    return {SecretStatus::failed, errnum};
-}
-
-// mkdir -m 0700 that never follows a link and tightens an existing folder.
-SecretStatus makePrivateFolder(const std::filesystem::path& path) {
-    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
-        return failure(errno);
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
-        return failure(errno);
-    if (!S_ISDIR(st.st_mode))
-        return failure(ENOTDIR);
-    if ((st.st_mode & 07777) != 0700 && ::chmod(path.c_str(), 0700) != 0)
-        return failure(errno);
-    return {};
-}
 
 bool writeAll(int fd, std::string_view data) {
     while (!data.empty()) {
@@ -49,17 +25,41 @@ bool writeAll(int fd, std::string_view data) {
     return true;
 }
 
+SecretStatus readAll(int fd, std::string& out) {
+    char buffer[4096];
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return SecretStatus::failure(errno);
+        if (n == 0)
+            return {};
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+// A new file of ours in the folder, under a fresh hidden name.
+FileDescriptor createTemporary(int folder, std::string& name) {
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = ".tmp-";
+        for (int i = 0; i < 12; ++i)
+            name += letters[random() % (sizeof letters - 1)];
+        FileDescriptor fd(::openat(folder, name.c_str(),
+                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        if (fd.valid() || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return FileDescriptor();
+}
+
 } // namespace
 
 std::filesystem::path SecretStore::defaultFolder() {
-    std::filesystem::path base = envPath("XDG_DATA_HOME");
-    if (base.empty()) {
-        std::filesystem::path home = envPath("HOME");
-        if (home.empty())
-            home = "/root";
-        base = home / ".local" / "share";
-    }
-    return base / "Mobrix" / "secrets";
+    return userFolders().data / "Mobrix" / "secrets";
 }
 
 SecretStore::SecretStore(std::filesystem::path folder) : folder_(std::move(folder)) {}
@@ -83,72 +83,67 @@ std::filesystem::path SecretStore::pathFor(std::string_view service) const {
     return folder_ / name;
 }
 
-SecretStatus SecretStore::ensureFolder() const {
-    // Every level we create is private; the parents of the store may exist already.
-    std::error_code ec;
-    std::filesystem::create_directories(folder_.parent_path().parent_path(), ec);
-    if (auto s = makePrivateFolder(folder_.parent_path()); !s.isOk())
-        return s;
-    return makePrivateFolder(folder_);
+SecretStatus SecretStore::openFolder(bool create, FileDescriptor& folder) const {
+    // The store's own folder and its parent are private; what lies above is
+    // the user's data folder.
+    return openPrivateFolder(
+        folder_.parent_path().parent_path(),
+        {folder_.parent_path().filename().string(), folder_.filename().string()}, create, folder);
 }
 
 SecretStatus SecretStore::read(std::string_view service, std::string* data) const {
-    int fd = ::open(pathFor(service).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT ? SecretStatus{SecretStatus::notFound, ENOENT} : failure(errno);
+    FileDescriptor folder;
+    if (auto s = openFolder(false, folder); !s.isOk())
+        return s;
+    const std::string name = pathFor(service).filename().string();
+    FileDescriptor fd(::openat(folder.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid())
+        return errno == ENOENT ? SecretStatus{SecretStatus::notFound, ENOENT}
+                               : SecretStatus::failure(errno);
+    if (auto s = checkPrivateFile(fd.get()); !s.isOk())
+        return s;
     std::string out;
-    char buffer[4096];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            int e = errno;
-            ::close(fd);
-            return failure(e);
-        }
-        if (n == 0)
-            break;
-        out.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
+    if (auto s = readAll(fd.get(), out); !s.isOk())
+        return s;
     if (data)
         *data = std::move(out);
     return {};
 }
 
 SecretStatus SecretStore::write(std::string_view service, std::string_view data) const {
-    if (auto s = ensureFolder(); !s.isOk())
+    FileDescriptor folder;
+    if (auto s = openFolder(true, folder); !s.isOk())
         return s;
-    const std::filesystem::path target = pathFor(service);
-    std::string pattern = (folder_ / ".tmp-XXXXXX").string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    // mkstemp: O_EXCL, mode 0600, never through a link.
-    int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0)
-        return failure(errno);
-    bool ok = ::fchmod(fd, 0600) == 0 && writeAll(fd, data) && ::fsync(fd) == 0;
+    std::string temporary;
+    FileDescriptor fd = createTemporary(folder.get(), temporary);
+    if (!fd.valid())
+        return SecretStatus::failure(errno);
+    bool ok = ::fchmod(fd.get(), 0600) == 0 && writeAll(fd.get(), data) && ::fsync(fd.get()) == 0;
     int e = errno;
-    if (::close(fd) != 0 && ok) {
+    if (::close(fd.release()) != 0 && ok) {
         ok = false;
         e = errno;
     }
-    if (ok && ::rename(name.data(), target.c_str()) != 0) {
+    const std::string name = pathFor(service).filename().string();
+    if (ok && ::renameat(folder.get(), temporary.c_str(), folder.get(), name.c_str()) != 0) {
         ok = false;
         e = errno;
     }
     if (!ok) {
-        ::unlink(name.data());
-        return failure(e);
+        ::unlinkat(folder.get(), temporary.c_str(), 0);
+        return SecretStatus::failure(e);
     }
     return {};
 }
 
 SecretStatus SecretStore::remove(std::string_view service) const {
-    if (::unlink(pathFor(service).c_str()) != 0) {
-        return errno == ENOENT ? SecretStatus{SecretStatus::notFound, ENOENT} : failure(errno);
-    }
+    FileDescriptor folder;
+    if (auto s = openFolder(false, folder); !s.isOk())
+        return s;
+    const std::string name = pathFor(service).filename().string();
+    if (::unlinkat(folder.get(), name.c_str(), 0) != 0)
+        return errno == ENOENT ? SecretStatus{SecretStatus::notFound, ENOENT}
+                               : SecretStatus::failure(errno);
     return {};
 }
 

@@ -1,25 +1,22 @@
 #pragma once
-// The per-user secret store: one file per service name in a 0700 folder under
-// $XDG_DATA_HOME/Mobrix (else ~/.local/share/Mobrix), each file 0600 and
-// replaced atomically, so a reader sees the old or the new secret, never half.
+// The per-user secret store: one file per service name in the folder
+// Mobrix/secrets of the user's data folder (user_folders.h), each file 0600
+// and replaced atomically, so a reader sees the old or the new secret, never
+// half. Both folders are 0700 and the user's own; every read, write and
+// removal checks them, and every read checks the file, on open descriptors.
 
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "private_files.h"
+
 namespace platform {
-
-struct SecretStatus {
-    enum Kind { ok, notFound, failed } kind = ok;
-    int errnum = 0; // errno of a failure
-
-    bool isOk() const { return kind == ok; }
-};
 
 class SecretStore {
 public:
-    // $XDG_DATA_HOME/Mobrix/secrets, read from the environment at each call.
+    // <data folder>/Mobrix/secrets, decided at each call (user_folders.h).
     static std::filesystem::path defaultFolder();
 
     explicit SecretStore(std::filesystem::path folder = defaultFolder());
@@ -37,7 +34,8 @@ public:
     std::filesystem::path pathFor(std::string_view service) const;
 
 private:
-    SecretStatus ensureFolder() const;
+    // The store's folder, checked (and with `create`, made).
+    SecretStatus openFolder(bool create, FileDescriptor& folder) const;
 
     std::filesystem::path folder_;
 };

@@ -1,5 +1,7 @@
 #include "url_opener.h"
 
+#include "bus_activation.h"
+
 #include <QDesktopServices>
 #include <QProcess>
 #include <QStandardPaths>
@@ -43,21 +45,26 @@ bool DesktopUrlOpener::canOpenURL(const QString& url) {
         scheme == QLatin1String("file")) {
         return true;
     }
+    return !defaultHandler(scheme).isEmpty();
+}
+
+QString DesktopUrlOpener::defaultHandler(const QString& scheme) {
     if (scheme.isEmpty())
-        return false;
+        return {};
     const QString tool = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
     if (tool.isEmpty())
-        return false;
+        return {};
     QProcess query;
     query.start(tool, {QStringLiteral("query"), QStringLiteral("default"),
                        QStringLiteral("x-scheme-handler/") + scheme});
     if (!query.waitForFinished(3000)) {
         query.kill();
         query.waitForFinished(1000);
-        return false;
+        return {};
     }
-    return query.exitStatus() == QProcess::NormalExit && query.exitCode() == 0 &&
-           !query.readAllStandardOutput().trimmed().isEmpty();
+    if (query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(query.readAllStandardOutput().trimmed());
 }
 
 bool DesktopUrlOpener::openURL(const QString& url) {
@@ -66,7 +73,13 @@ bool DesktopUrlOpener::openURL(const QString& url) {
         scheme == QLatin1String("file")) {
         return QDesktopServices::openUrl(QUrl::fromEncoded(url.toUtf8()));
     }
-    // Handed over as typed, so the handler gets the exact text.
+    // A handler on the bus takes the address in a message. Otherwise it goes
+    // on the command lines of the opener and of the handler, as the desktop
+    // starts handlers; the address is handed over as typed, so the handler
+    // gets the exact text.
+    const QString handler = defaultHandler(scheme);
+    if (isBusActivatable(desktopFileOf(handler)) && openThroughBus(handler, url))
+        return true;
     const QString tool = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
     return !tool.isEmpty() && QProcess::startDetached(tool, {url});
 }

@@ -26,11 +26,17 @@ public:
 };
 
 // The desktop's URL handlers: http(s) and file always open; another scheme
-// opens when `xdg-mime` names a default handler for it.
+// opens when `xdg-mime` names a default handler for it, over the session bus
+// when the handler takes URLs there (bus_activation.h), else through
+// `xdg-open`.
 class DesktopUrlOpener : public UrlOpener {
 public:
     bool canOpenURL(const QString& url) override;
     bool openURL(const QString& url) override;
+
+private:
+    // The desktop id of the scheme's default handler, or empty.
+    static QString defaultHandler(const QString& scheme);
 };
 
 // For tests: opens the schemes it is told about and records what it opened.

@@ -1,5 +1,7 @@
 #include "private_home.h"
 
+#include "user_folders.h"
+
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -9,10 +11,10 @@
 
 namespace {
 
-// The variables that point into the home, with their folder names.
+// The variables that point into the home, with their folders under the base.
 const std::pair<const char*, const char*> kFolders[] = {{"HOME", "home"},
-                                                        {"XDG_CONFIG_HOME", "config"},
-                                                        {"XDG_DATA_HOME", "data"},
+                                                        {"XDG_CONFIG_HOME", "home/.config"},
+                                                        {"XDG_DATA_HOME", "home/.local/share"},
                                                         {"XDG_CACHE_HOME", "cache"},
                                                         {"XDG_RUNTIME_DIR", "runtime"}};
 
@@ -26,6 +28,7 @@ void usePrivateHome(const std::filesystem::path& base) {
     ::chmod((base / "runtime").c_str(), 0700);
     ::setenv("DBUS_SESSION_BUS_ADDRESS", ("unix:path=" + (base / "no-bus").string()).c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    platform::setUserFoldersOverride(platform::UserFolders::underHome(base / "home"));
 }
 
 PrivateHome::PrivateHome() {
@@ -46,6 +49,7 @@ PrivateHome::PrivateHome() {
 }
 
 PrivateHome::~PrivateHome() {
+    platform::setUserFoldersOverride(std::nullopt);
     for (const auto& [variable, value] : saved_) {
         if (value)
             ::setenv(variable.c_str(), value->c_str(), 1);

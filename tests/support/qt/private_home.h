@@ -1,13 +1,16 @@
 #pragma once
 // Settings, secrets, caches and sockets go to a private home, and the session
-// bus address leads nowhere, so no test reaches the desktop's own.
+// bus address leads nowhere, so no test reaches the desktop's own. The
+// program's own user folders take the home through their explicit hook (as
+// root they never follow the environment); programs a test starts take it
+// with --test-home home().
 
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
 
-// For the whole process: HOME and the XDG folders point at folders made under
+// For the whole process: HOME (base/home) and the XDG folders point under
 // base (the runtime folder 0700), the session bus nowhere, and Qt draws
 // offscreen unless told otherwise.
 void usePrivateHome(const std::filesystem::path& base);
@@ -23,8 +26,8 @@ public:
 
     const std::filesystem::path& root() const { return root_; }
     std::filesystem::path home() const { return root_ / "home"; }
-    std::filesystem::path configHome() const { return root_ / "config"; }
-    std::filesystem::path dataHome() const { return root_ / "data"; }
+    std::filesystem::path dataHome() const { return home() / ".local" / "share"; }
+    std::filesystem::path configHome() const { return home() / ".config"; }
     // A fresh folder under the root.
     std::filesystem::path makeFolder(const std::string& name) const;
 
