@@ -34,6 +34,8 @@ enum class ServiceFault {
     RedirectOnce,      // 307 to the same address
     WrongShape,        // 200 with a JSON array where an object belongs
     NotJson,           // 200 with a body that is not JSON
+    RedirectElsewhere, // 307 to the same path and query on the redirect authority
+    NoSize,            // downloads: chunked, without any X-Cloud-Metadata
 };
 
 struct RecordedRequest {
@@ -63,6 +65,9 @@ public:
         std::vector<TestCertificate> chain; // sent after the server certificate
         std::chrono::milliseconds slowDelay{1500};
         std::string linkUserId = "1001";
+        // Where RedirectElsewhere points ("host:port"); "localhost" at this service's port when
+        // empty.
+        std::string redirectAuthority;
     };
 
     struct Token {
@@ -89,6 +94,7 @@ public:
     // The next `times` requests whose path contains `pathPart` misbehave.
     void injectFault(ServiceFault fault, std::string pathPart = {}, int times = 1);
     void clearFaults();
+    void setRedirectAuthority(std::string authority);
 
     std::vector<RecordedRequest> requests() const;
     void clearRequests();
