@@ -180,6 +180,14 @@ TEST_F(RequestTest, ErrorShapes) {
         EXPECT_EQ(r->downloadProgress(), 0);
     }
     {
+        SCOPED_TRACE("an upload whose file is gone keeps the file system's error");
+        auto r = run(signedUpload(*store, url("/files_put/cloud/gone.bin")),
+                     [&](CSRequest& req) { req.setSourcePath((local / "gone.bin").string()); });
+        ASSERT_TRUE(r->error());
+        EXPECT_TRUE(r->error()->is(CSPOSIXErrorDomain, ENOENT));
+        EXPECT_EQ(r->error()->infoString("path"), "/the/path");
+    }
+    {
         SCOPED_TRACE("507 on an ordinary request");
         cloud.service().injectFault(ServiceFault::Status507, "/account/");
         auto r = run(signedRequest(*store, url("/account/info")));

@@ -1,9 +1,7 @@
 #include "cs_request.h"
 
-#include <fcntl.h>
 #include <openssl/x509_vfy.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <QPointer>
 #include <QUrl>
@@ -166,16 +164,13 @@ bool CSRequest::configureEasy(CURL* e) {
 bool CSRequest::configureBody(CURL* e) {
     if (!sourcePath_.empty()) {
         // The body is read from the file's start on every send.
-        bodyFd_ = ::open(sourcePath_.c_str(), O_RDONLY | O_CLOEXEC);
-        struct stat st {};
-        if (bodyFd_ < 0 || ::fstat(bodyFd_, &st) != 0) {
-            const int e2 = errno;
+        if (const int error = body_.open(sourcePath_); error != 0) {
             stopTransfer();
-            failWithError(CSError(CSPOSIXErrorDomain, e2, userInfo_));
+            failWithError(CSError(CSPOSIXErrorDomain, error, userInfo_));
             return false;
         }
         curl_easy_setopt(e, CURLOPT_UPLOAD, 1L);
-        curl_easy_setopt(e, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(st.st_size));
+        curl_easy_setopt(e, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(body_.size()));
         curl_easy_setopt(e, CURLOPT_READFUNCTION, &CSRequest::onRead);
         curl_easy_setopt(e, CURLOPT_READDATA, this);
         curl_easy_setopt(e, CURLOPT_SEEKFUNCTION, &CSRequest::onSeek);
@@ -283,10 +278,7 @@ void CSRequest::stopTransfer() {
     easy_.reset();
     headerList_.reset();
     multi_.reset();
-    if (bodyFd_ >= 0) {
-        ::close(bodyFd_);
-        bodyFd_ = -1;
-    }
+    body_.close();
 }
 
 void CSRequest::onTimeout() {
@@ -388,25 +380,19 @@ bool CSRequest::receiveData(const char* data, std::size_t size) {
 
 std::size_t CSRequest::onRead(char* buffer, std::size_t size, std::size_t count, void* self) {
     auto* r = static_cast<CSRequest*>(self);
-    for (;;) {
-        const ssize_t n = ::read(r->bodyFd_, buffer, size * count);
-        if (n >= 0) {
-            r->touch();
-            return static_cast<std::size_t>(n);
-        }
-        if (errno != EINTR) {
-            r->bodyErrno_ = errno;
-            r->stop_ = Stop::readFailed;
-            return CURL_READFUNC_ABORT;
-        }
+    const ssize_t n = r->body_.read(buffer, size * count);
+    if (n < 0) {
+        r->stop_ = Stop::readFailed;
+        return CURL_READFUNC_ABORT;
     }
+    r->touch();
+    return static_cast<std::size_t>(n);
 }
 
 int CSRequest::onSeek(void* self, curl_off_t offset, int origin) {
-    auto* r = static_cast<CSRequest*>(self);
     // curl sends the body again (a reused connection that the server had closed).
-    return ::lseek(r->bodyFd_, static_cast<off_t>(offset), origin) < 0 ? CURL_SEEKFUNC_FAIL
-                                                                       : CURL_SEEKFUNC_OK;
+    return static_cast<CSRequest*>(self)->body_.seek(offset, origin) ? CURL_SEEKFUNC_OK
+                                                                     : CURL_SEEKFUNC_FAIL;
 }
 
 int CSRequest::onProgress(void* self, curl_off_t, curl_off_t, curl_off_t ultotal,
@@ -454,10 +440,7 @@ void CSRequest::curlFinished(CURLcode result) {
     easy_.reset();
     headerList_.reset();
     multi_.reset();
-    if (bodyFd_ >= 0) {
-        ::close(bodyFd_);
-        bodyFd_ = -1;
-    }
+    body_.close();
     if (stop_ != Stop::none) {
         stopFailure();
     } else if (result != CURLE_OK) {
@@ -482,7 +465,7 @@ void CSRequest::curlFinished(CURLcode result) {
 void CSRequest::stopFailure() {
     switch (stop_) {
     case Stop::readFailed:
-        failWithError(CSError(CSPOSIXErrorDomain, bodyErrno_, userInfo_));
+        failWithError(CSError(CSPOSIXErrorDomain, body_.lastError(), userInfo_));
         return;
     case Stop::bodyTooLarge:
         failWithError(CSError(CSErrorDomain, CSErrorInvalidResponse, userInfo_));

@@ -25,6 +25,7 @@
 #include "cs_error.h"
 #include "cs_json_value.h"
 #include "cs_signed_request.h"
+#include "cs_upload_body.h"
 
 // Status and header fields of the answer.
 struct CSHTTPResponse {
@@ -136,7 +137,6 @@ private:
     void headerLine(std::string_view line);
     bool receiveResponse();
     bool receiveData(const char* data, std::size_t size);
-    void transportFailed(CURLcode result);
     bool followRedirect();
     void finishLoading();
     void finishDownload();
@@ -169,8 +169,7 @@ private:
     std::shared_ptr<CSCurlMulti> multi_;
     std::unique_ptr<CURL, EasyCleanup> easy_;
     std::unique_ptr<curl_slist, ListCleanup> headerList_;
-    int bodyFd_ = -1;
-    int bodyErrno_ = 0;
+    CSUploadBody body_;
     curl_off_t uploaded_ = 0;
     QTimer timer_;
     QElapsedTimer sinceProgress_;
