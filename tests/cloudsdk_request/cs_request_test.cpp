@@ -355,6 +355,15 @@ TEST_F(RequestTest, RedirectsNeverLeaveTheRequestsServer) {
         ASSERT_FALSE(r->error()) << r->error()->description();
         EXPECT_TRUE(fs::is_directory(storage / "made"));
     }
+    {
+        SCOPED_TRACE("but not forever");
+        cloud.service().clearRequests();
+        cloud.service().injectFault(ServiceFault::RedirectOnce, "/account/", 10);
+        auto r = run(signedRequest(*store, url("/account/info")));
+        ASSERT_TRUE(r->error());
+        EXPECT_TRUE(r->error()->is(CSErrorDomain, 307));
+        EXPECT_EQ(cloud.service().requests().size(), 1u + CSRequest::kMaxRedirects);
+    }
     other.stop();
 }
 
