@@ -11,6 +11,7 @@
 #include <set>
 #include <sstream>
 
+#include "cs_download_file.h"
 #include "cs_log.h"
 #include "cs_network_activity.h"
 #include "cs_request.h"
@@ -179,6 +180,14 @@ TEST_F(RequestTest, ErrorShapes) {
         EXPECT_EQ(r->downloadProgress(), 0);
     }
     {
+        SCOPED_TRACE("an upload whose file is gone keeps the file system's error");
+        auto r = run(signedUpload(*store, url("/files_put/cloud/gone.bin")),
+                     [&](CSRequest& req) { req.setSourcePath((local / "gone.bin").string()); });
+        ASSERT_TRUE(r->error());
+        EXPECT_TRUE(r->error()->is(CSPOSIXErrorDomain, ENOENT));
+        EXPECT_EQ(r->error()->infoString("path"), "/the/path");
+    }
+    {
         SCOPED_TRACE("507 on an ordinary request");
         cloud.service().injectFault(ServiceFault::Status507, "/account/");
         auto r = run(signedRequest(*store, url("/account/info")));
@@ -306,6 +315,128 @@ TEST_F(RequestTest, UploadBodyIsSentAgainAfterARedirect) {
     EXPECT_EQ(recorded[1].status, 200);
     EXPECT_EQ(recorded[1].bodySize, body.size());
     EXPECT_DOUBLE_EQ(last, 1.0);
+}
+
+TEST_F(RequestTest, RedirectsNeverLeaveTheRequestsServer) {
+    // A second server the first one's certificate authority also vouches for.
+    CloudTestService::Options options;
+    options.storage = env.makeFolder("other");
+    options.serverCertificate = issueServerCertificate(cloud.root());
+    CloudTestService other(options);
+    ASSERT_TRUE(other.start());
+    writeFile(local / "up.bin", std::string(100000, 'u'));
+    {
+        SCOPED_TRACE("307 of an upload to another host name of the same machine");
+        cloud.service().injectFault(ServiceFault::RedirectElsewhere, "/files_put/");
+        auto r = run(signedUpload(*store, url("/files_put/cloud/dest/up.bin")),
+                     [&](CSRequest& req) { req.setSourcePath((local / "up.bin").string()); });
+        ASSERT_TRUE(r->error());
+        EXPECT_TRUE(r->error()->is(CSErrorDomain, 307));
+        EXPECT_EQ(cloud.service().requests().size(), 1u) << "the body went out once only";
+        EXPECT_FALSE(fs::exists(storage / "dest/up.bin"));
+    }
+    {
+        SCOPED_TRACE("307 of a form body to another port");
+        cloud.service().clearRequests();
+        cloud.service().setRedirectAuthority("127.0.0.1:" + std::to_string(other.port()));
+        cloud.service().injectFault(ServiceFault::RedirectElsewhere, "/fileops/");
+        auto r = run(signedRequest(*store, url("/fileops/create_folder"), "POST",
+                                   {{"root", "cloud"}, {"path", "/made"}}));
+        ASSERT_TRUE(r->error());
+        EXPECT_TRUE(r->error()->is(CSErrorDomain, 307));
+        EXPECT_EQ(cloud.service().requests().size(), 1u);
+        EXPECT_TRUE(other.requests().empty()) << "nothing reached the other server";
+    }
+    {
+        SCOPED_TRACE("the same server is still followed");
+        cloud.service().injectFault(ServiceFault::RedirectOnce, "/fileops/");
+        auto r = run(signedRequest(*store, url("/fileops/create_folder"), "POST",
+                                   {{"root", "cloud"}, {"path", "/made"}}));
+        ASSERT_FALSE(r->error()) << r->error()->description();
+        EXPECT_TRUE(fs::is_directory(storage / "made"));
+    }
+    {
+        SCOPED_TRACE("but not forever");
+        cloud.service().clearRequests();
+        cloud.service().injectFault(ServiceFault::RedirectOnce, "/account/", 10);
+        auto r = run(signedRequest(*store, url("/account/info")));
+        ASSERT_TRUE(r->error());
+        EXPECT_TRUE(r->error()->is(CSErrorDomain, 307));
+        EXPECT_EQ(cloud.service().requests().size(), 1u + CSRequest::kMaxRedirects);
+    }
+    other.stop();
+}
+
+TEST_F(RequestTest, AnAnswerKeptInMemoryIsCappedNotTruncated) {
+    writeFile(storage / "huge.json", std::string(CSRequest::kMaxBodyInMemory + 1, ' '));
+    writeFile(storage / "fits.json", std::string(CSRequest::kMaxBodyInMemory, ' '));
+    auto over = run(signedRequest(*store, url("/files/cloud/huge.json")));
+    ASSERT_TRUE(over->error());
+    EXPECT_TRUE(over->error()->is(CSErrorDomain, CSErrorInvalidResponse));
+    EXPECT_LE(over->resultData().size(), CSRequest::kMaxBodyInMemory);
+    auto fits = run(signedRequest(*store, url("/files/cloud/fits.json")));
+    ASSERT_FALSE(fits->error()) << fits->error()->description();
+    EXPECT_EQ(fits->resultData().size(), CSRequest::kMaxBodyInMemory);
+}
+
+// A file system that had 1 MiB free before the download began.
+std::uint64_t oneMebibyteFree(int fd) {
+    struct stat st {};
+    ::fstat(fd, &st);
+    return st.st_size >= (1 << 20) ? 0 : (1 << 20) - static_cast<std::uint64_t>(st.st_size);
+}
+
+struct SmallFileSystem {
+    SmallFileSystem() { CSDownloadFile::setFreeSpaceProbe(&oneMebibyteFree); }
+    ~SmallFileSystem() { CSDownloadFile::setFreeSpaceProbe(nullptr); }
+};
+
+TEST_F(RequestTest, DownloadsStopAtTheFreeSpaceOfTheDestination) {
+    writeFile(storage / "big.bin", std::string(3 << 20, 'b'));
+    auto small = std::make_unique<SmallFileSystem>();
+    for (ServiceFault fault : {ServiceFault::NoSize, ServiceFault::None}) {
+        SCOPED_TRACE(fault == ServiceFault::NoSize ? "no size announced" : "size announced");
+        writeFile(local / "big.bin", "keep me");
+        cloud.service().injectFault(fault, "/files/");
+        auto r = run(signedRequest(*store, url("/files/cloud/big.bin")),
+                     [&](CSRequest& req) { req.setResultFilename((local / "big.bin").string()); });
+        ASSERT_TRUE(r->error());
+        EXPECT_TRUE(r->error()->is(CSErrorDomain, CSErrorInsufficientDiskSpace));
+        EXPECT_EQ(readFile(local / "big.bin"), "keep me");
+        EXPECT_TRUE(strayFiles(local, {"big.bin"}).empty());
+    }
+    small.reset();
+    cloud.service().injectFault(ServiceFault::NoSize, "/files/");
+    auto r = run(signedRequest(*store, url("/files/cloud/big.bin")),
+                 [&](CSRequest& req) { req.setResultFilename((local / "big.bin").string()); });
+    ASSERT_FALSE(r->error()) << r->error()->description();
+    EXPECT_EQ(fs::file_size(local / "big.bin"), 3u << 20);
+}
+
+TEST_F(RequestTest, ARequestMayBeDestroyedFromItsOwnProgressCall) {
+    writeFile(storage / "big.bin", std::string(8 << 20, 'd'));
+    writeFile(local / "up.bin", std::string(8 << 20, 'u'));
+    for (bool upload : {false, true}) {
+        SCOPED_TRACE(upload ? "upload" : "download");
+        int calls = 0;
+        std::unique_ptr<CSRequest> request;
+        const CSRequest::Callback destroy = [&](CSRequest*) { request.reset(); };
+        if (upload) {
+            request = std::make_unique<CSRequest>(
+                signedUpload(*store, url("/files_put/cloud/up.bin")), [&](CSRequest*) { ++calls; });
+            request->setSourcePath((local / "up.bin").string());
+            request->setUploadProgressSelector(destroy);
+        } else {
+            request = std::make_unique<CSRequest>(
+                signedRequest(*store, url("/files/cloud/big.bin")), [&](CSRequest*) { ++calls; });
+            request->setResultFilename((local / "down.bin").string());
+            request->setDownloadProgressSelector(destroy);
+        }
+        ASSERT_TRUE(waitUntil([&] { return !request; }));
+        runEventsFor(200);
+        EXPECT_EQ(calls, 0);
+        EXPECT_TRUE(strayFiles(local, {"up.bin"}).empty());
+    }
 }
 
 TEST_F(RequestTest, UnsignedOrWronglySignedRequestsAreRefused) {

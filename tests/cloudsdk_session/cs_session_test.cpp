@@ -5,8 +5,6 @@
 #include <openssl/sha.h>
 #include <sys/stat.h>
 
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QVariantMap>
 #include <fstream>
 #include <sstream>
@@ -14,6 +12,7 @@
 #include "cs_json.h"
 #include "cs_keychain.h"
 #include "cs_log.h"
+#include "cs_request.h"
 #include "cs_service.h"
 #include "cs_service_endpoints.h"
 #include "cs_session.h"
@@ -363,13 +362,13 @@ TEST_F(SessionTest, LinkThroughTheLocalServicesPage) {
             "https://127.0.0.1:" + std::to_string(cloud.service().port()) + "/1/connect_login?", 0),
         0u);
     // The browser's part: load the page and take its redirect to the app scheme.
-    auto* manager = CSNetworkManagerFor(CSTrustAnchors(cloud.endpoints()));
-    QNetworkRequest request(QUrl::fromEncoded(QByteArray::fromStdString(presenter->urls[0])));
-    request.setSslConfiguration(CSTrustConfiguration(CSTrustAnchors(cloud.endpoints())));
-    QNetworkReply* reply = manager->get(request);
-    ASSERT_TRUE(waitUntil([&] { return reply->isFinished(); }));
-    const std::string location = reply->rawHeader("Location").toStdString();
-    reply->deleteLater();
+    // The engine follows no redirect to another scheme: the answer keeps its Location.
+    bool done = false;
+    CSRequest page(CSSignedRequest{"GET", presenter->urls[0], {}, {}},
+                   [&](CSRequest*) { done = true; });
+    ASSERT_TRUE(waitUntil([&] { return done; }));
+    EXPECT_EQ(page.statusCode(), 302);
+    const std::string location = page.response().headerValue("Location").value_or("");
     CSCloseIdleConnections();
     EXPECT_TRUE(session.handleOpenURL(location)) << location;
     EXPECT_EQ(session.userIds(), std::vector<std::string>{"1001"});

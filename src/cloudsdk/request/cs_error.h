@@ -8,7 +8,7 @@
 
 // The client's own domain: HTTP statuses of failed answers and the codes below.
 extern const char* const CSErrorDomain;
-// Transport failures keep Qt's network error code in this domain.
+// Transport failures: a CSNetworkError code in this domain.
 extern const char* const CSNetworkErrorDomain;
 // File-system failures keep errno in this domain.
 extern const char* const CSPOSIXErrorDomain;
@@ -19,6 +19,25 @@ enum CSErrorCode : long {
     CSErrorInsufficientDiskSpace = 1002, // download could not be written
     CSErrorIllegalFileType = 1003,       // upload source is a folder
     CSErrorInvalidResponse = 1004,       // answer of the wrong JSON shape
+};
+
+// Transport failures, numbered as the Qt network layer numbers them, which
+// is what earlier versions of the client reported in this domain.
+enum CSNetworkError : long {
+    CSNetworkErrorConnectionRefused = 1,
+    CSNetworkErrorRemoteHostClosed = 2,
+    CSNetworkErrorHostNotFound = 3,
+    CSNetworkErrorTimeout = 4,
+    CSNetworkErrorOperationCanceled = 5,
+    CSNetworkErrorSslHandshakeFailed = 6,
+    CSNetworkErrorTemporaryNetworkFailure = 7,
+    CSNetworkErrorTooManyRedirects = 10,
+    CSNetworkErrorInsecureRedirect = 11,
+    CSNetworkErrorUnknownNetwork = 99,
+    CSNetworkErrorProxyConnectionRefused = 101,
+    CSNetworkErrorProxyNotFound = 105,
+    CSNetworkErrorProtocolUnknown = 301,
+    CSNetworkErrorProtocolFailure = 399,
 };
 
 struct CSError {

@@ -1,31 +1,26 @@
 #include "cs_request.h"
 
-#include <fcntl.h>
+#include <openssl/x509_vfy.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <QFile>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QSslConfiguration>
+#include <QPointer>
 #include <QUrl>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <vector>
 
+#include "cs_curl_error.h"
 #include "cs_json.h"
 #include "cs_log.h"
 #include "cs_network_activity.h"
 #include "cs_service_endpoints.h"
 #include "cs_trust.h"
 #include "cs_utf8_check.h"
-#include "der_reader.h"
 
 namespace {
 
-constexpr int kMaxRedirects = 5;
-constexpr qint64 kReadBufferSize = 2 * 1024 * 1024;
+// Large reads and writes: fewer trips through the loop per megabyte.
+constexpr long kReceiveBufferSize = 512 * 1024;
+constexpr long kSendBufferSize = 512 * 1024;
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
@@ -38,25 +33,21 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() &&
+           (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
+        s.remove_suffix(1);
+    return s;
 }
 
-// Network-layer failures (no usable answer) as opposed to HTTP statuses,
-// which Qt also reports as errors.
-bool isTransportError(QNetworkReply::NetworkError e) {
-    return e != QNetworkReply::NoError &&
-           (e < QNetworkReply::ContentAccessDenied || e == QNetworkReply::ProtocolFailure);
+QUrl urlOf(const std::string& text) {
+    return QUrl::fromEncoded(QByteArray::fromStdString(text), QUrl::StrictMode);
+}
+
+bool isRedirect(int status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
 } // namespace
@@ -79,23 +70,25 @@ CSRequest::CSRequest(CSSignedRequest request, Callback completion, QObject* pare
 
 CSRequest::~CSRequest() {
     if (state_ != State::done) {
-        stopReply();
-        closeTempFile();
-        removeTempFile("CSRequest#cancel");
+        stopTransfer();
+        discardTempFile("CSRequest#cancel");
         state_ = State::done;
         CSNetworkRequestStopped();
     }
 }
 
-QList<QSslCertificate> CSRequest::rootCertificates() {
+const std::vector<std::string>& CSRequest::rootCertificates() {
     return CSRootCertificates();
 }
 
 std::string CSRequest::requestPath() const {
-    return QUrl::fromEncoded(
-               QByteArray::fromStdString(currentUrl_.empty() ? request_.url : currentUrl_))
+    return urlOf(currentUrl_.empty() ? request_.url : currentUrl_)
         .path(QUrl::FullyDecoded)
         .toStdString();
+}
+
+std::string CSRequest::requestHost() const {
+    return urlOf(currentUrl_.empty() ? request_.url : currentUrl_).host().toStdString();
 }
 
 void CSRequest::start() {
@@ -104,63 +97,100 @@ void CSRequest::start() {
     state_ = State::running;
     currentUrl_ = request_.url;
     currentMethod_ = request_.method.empty() ? "GET" : request_.method;
-    startReply();
+    startTransfer();
 }
 
-void CSRequest::startReply() {
-    QUrl url = QUrl::fromEncoded(QByteArray::fromStdString(currentUrl_), QUrl::StrictMode);
+void CSRequest::startTransfer() {
+    const QUrl url = urlOf(currentUrl_);
     if (!url.isValid() || url.scheme() != QLatin1String("https")) {
-        failWithError(
-            CSError(CSNetworkErrorDomain, QNetworkReply::ProtocolUnknownError, userInfo_));
+        failWithError(CSError(CSNetworkErrorDomain, CSNetworkErrorProtocolUnknown, userInfo_));
         return;
     }
-    QNetworkRequest req(url);
-    for (const auto& [name, value] : request_.headers) {
-        req.setRawHeader(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
+    multi_ = CSCurlMulti::forPolicy(CSTrustPolicyFor(CSServiceEndpoints::current()));
+    easy_.reset(curl_easy_init());
+    if (!easy_) {
+        failWithError(CSError(CSNetworkErrorDomain, CSNetworkErrorUnknownNetwork, userInfo_));
+        return;
     }
-    // Sizes must match what is announced: no transparent decompression.
-    req.setRawHeader("Accept-Encoding", "identity");
-    req.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    req.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    req.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                     QNetworkRequest::ManualRedirectPolicy);
-
-    const QList<QSslCertificate> anchors = CSTrustAnchors(CSServiceEndpoints::current());
-    req.setSslConfiguration(CSTrustConfiguration(anchors));
-    QNetworkAccessManager* manager = CSNetworkManagerFor(anchors);
-
-    const QByteArray verb = QByteArray::fromStdString(currentMethod_);
-    if (!sourcePath_.empty()) {
-        // The body restarts from the file's start on every send.
-        body_ = std::make_unique<QFile>(QString::fromStdString(sourcePath_));
-        if (!body_->open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-            failWithError(CSError(CSPOSIXErrorDomain, ENOENT, userInfo_));
-            return;
-        }
-        req.setHeader(QNetworkRequest::ContentLengthHeader, body_->size());
-        reply_ = manager->sendCustomRequest(req, verb, body_.get());
-    } else if (!request_.body.empty() && verb != "GET") {
-        reply_ = manager->sendCustomRequest(req, verb, QByteArray::fromStdString(request_.body));
-    } else if (verb == "GET") {
-        reply_ = manager->get(req);
-    } else {
-        reply_ = manager->sendCustomRequest(req, verb, QByteArray());
+    // On failure the request has completed (and may be gone).
+    if (!configureEasy(easy_.get()))
+        return;
+    if (!multi_->add(easy_.get(), this)) {
+        stopTransfer();
+        failWithError(CSError(CSNetworkErrorDomain, CSNetworkErrorUnknownNetwork, userInfo_));
+        return;
     }
-    // Bounded: when the loop falls behind, Qt stops reading the socket
-    // instead of piling the body up in memory.
-    reply_->setReadBufferSize(kReadBufferSize);
-    connectReply();
     touch();
 }
 
-void CSRequest::connectReply() {
-    QNetworkReply* r = reply_.data();
-    connect(r, &QNetworkReply::encrypted, this, &CSRequest::onEncrypted);
-    connect(r, &QNetworkReply::sslErrors, this, &CSRequest::onSslErrors);
-    connect(r, &QNetworkReply::metaDataChanged, this, &CSRequest::onMetaDataChanged);
-    connect(r, &QNetworkReply::readyRead, this, &CSRequest::onReadyRead);
-    connect(r, &QNetworkReply::uploadProgress, this, &CSRequest::onUploadProgress);
-    connect(r, &QNetworkReply::finished, this, &CSRequest::onFinished);
+bool CSRequest::configureEasy(CURL* e) {
+    curl_easy_setopt(e, CURLOPT_URL, currentUrl_.c_str());
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "https");
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    // Redirects are followed here, with the checks of followRedirect.
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
+    // Only the trust policy's anchors: no bundle, no folder, no proxy from the environment.
+    curl_easy_setopt(e, CURLOPT_CAINFO, nullptr);
+    curl_easy_setopt(e, CURLOPT_CAPATH, nullptr);
+    curl_easy_setopt(e, CURLOPT_PROXY, "");
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(e, CURLOPT_SSL_CTX_FUNCTION, &CSRequest::onSslContext);
+    curl_easy_setopt(e, CURLOPT_SSL_CTX_DATA, &multi_->policy());
+    // Every new connection makes a full handshake, so the revocation check always runs.
+    curl_easy_setopt(e, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+    curl_easy_setopt(e, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
+    curl_easy_setopt(e, CURLOPT_UPLOAD_BUFFERSIZE, kSendBufferSize);
+    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &CSRequest::onHeader);
+    curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &CSRequest::onWrite);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, &CSRequest::onProgress);
+    curl_easy_setopt(e, CURLOPT_XFERINFODATA, this);
+
+    curl_slist* list = nullptr;
+    for (const auto& [name, value] : request_.headers)
+        list = curl_slist_append(list, (name + ": " + value).c_str());
+    // Sizes must match what is announced: no transparent decompression.
+    list = curl_slist_append(list, "Accept-Encoding: identity");
+    // The body goes at once; no wait for an interim answer.
+    list = curl_slist_append(list, "Expect:");
+    headerList_.reset(list);
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, list);
+    return configureBody(e);
+}
+
+bool CSRequest::configureBody(CURL* e) {
+    if (!sourcePath_.empty()) {
+        // The body is read from the file's start on every send.
+        if (const int error = body_.open(sourcePath_); error != 0) {
+            stopTransfer();
+            failWithError(CSError(CSPOSIXErrorDomain, error, userInfo_));
+            return false;
+        }
+        curl_easy_setopt(e, CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(e, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(body_.size()));
+        curl_easy_setopt(e, CURLOPT_READFUNCTION, &CSRequest::onRead);
+        curl_easy_setopt(e, CURLOPT_READDATA, this);
+        curl_easy_setopt(e, CURLOPT_SEEKFUNCTION, &CSRequest::onSeek);
+        curl_easy_setopt(e, CURLOPT_SEEKDATA, this);
+        curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, currentMethod_.c_str());
+    } else if (currentMethod_ == "GET") {
+        curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
+    } else {
+        curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(request_.body.size()));
+        curl_easy_setopt(e, CURLOPT_POSTFIELDS, request_.body.data());
+        if (currentMethod_ != "POST")
+            curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, currentMethod_.c_str());
+    }
+    return true;
+}
+
+CURLcode CSRequest::onSslContext(CURL*, void* context, void* policy) {
+    static_cast<const CSTrustPolicy*>(policy)->installInto(static_cast<SSL_CTX*>(context));
+    return CURLE_OK;
 }
 
 void CSRequest::touch() {
@@ -232,74 +262,66 @@ void CSRequest::cancel() {
     if (state_ == State::done)
         return;
     state_ = State::done;
-    stopReply();
+    stopTransfer();
     selector_ = nullptr;
     failureSelector_ = nullptr;
     downloadProgressSelector_ = nullptr;
     uploadProgressSelector_ = nullptr;
-    closeTempFile();
-    removeTempFile("CSRequest#cancel");
+    discardTempFile("CSRequest#cancel");
     CSNetworkRequestStopped();
 }
 
-void CSRequest::stopReply() {
+void CSRequest::stopTransfer() {
     timer_.stop();
-    if (QNetworkReply* r = reply_.data()) {
-        r->disconnect(this);
-        r->abort();
-        r->deleteLater();
-    }
-    reply_.clear();
+    if (easy_ && multi_)
+        multi_->remove(easy_.get());
+    easy_.reset();
+    headerList_.reset();
+    multi_.reset();
+    body_.close();
 }
 
 void CSRequest::onTimeout() {
-    if (!reply_)
+    if (state_ != State::running || !easy_)
         return;
-    timedOut_ = true;
-    reply_->abort();
+    stopTransfer();
+    failWithError(CSError(CSNetworkErrorDomain, CSNetworkErrorTimeout, userInfo_));
 }
 
-void CSRequest::onEncrypted() {
-    touch();
-    const QSslCertificate peer = reply_->sslConfiguration().peerCertificate();
-    const QByteArray der = peer.toDer();
-    if (peer.isNull() ||
-        isRevokedCertificate(reinterpret_cast<const std::uint8_t*>(der.constData()),
-                             static_cast<std::size_t>(der.size()))) {
-        CSLogError("CloudSDK: SSL Error. Revoked certificate for the host: %s",
-                   reply_->url().host().toUtf8().constData());
-        trustRefused_ = true;
-        // Nothing of the request has been sent yet.
-        reply_->abort();
+// ---- curl callbacks: record, never call out -------------------------------
+
+std::size_t CSRequest::onHeader(char* data, std::size_t size, std::size_t count, void* self) {
+    auto* r = static_cast<CSRequest*>(self);
+    const std::size_t length = size * count;
+    r->touch();
+    const std::string_view line = trimmed(std::string_view(data, length));
+    if (line.empty()) {
+        // The end of a header block; interim (1xx) answers are skipped.
+        if (r->response_.statusCode >= 200 && !r->responseSeen_ && !r->receiveResponse())
+            return 0;
+        return length;
     }
+    r->headerLine(line);
+    return length;
 }
 
-void CSRequest::onSslErrors() {
-    if (!trustLogged_) {
-        trustLogged_ = true;
-        CSLogError("CloudSDK: SSL Error. Cannot validate a certificate for the host: %s",
-                   reply_->url().host().toUtf8().constData());
+void CSRequest::headerLine(std::string_view line) {
+    if (line.rfind("HTTP/", 0) == 0) {
+        response_ = CSHTTPResponse();
+        const auto space = line.find(' ');
+        if (space != std::string_view::npos)
+            response_.statusCode = std::atoi(std::string(line.substr(space + 1, 3)).c_str());
+        return;
     }
-    trustRefused_ = true;
+    const auto colon = line.find(':');
+    if (colon == std::string_view::npos || colon == 0)
+        return;
+    response_.headers.emplace_back(std::string(trimmed(line.substr(0, colon))),
+                                   std::string(trimmed(line.substr(colon + 1))));
 }
 
-void CSRequest::onMetaDataChanged() {
-    touch();
-    if (responseSeen_)
-        return;
-    const QVariant status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!status.isValid())
-        return;
+bool CSRequest::receiveResponse() {
     responseSeen_ = true;
-    receiveResponse();
-}
-
-void CSRequest::receiveResponse() {
-    response_ = CSHTTPResponse();
-    response_.statusCode = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    for (const auto& pair : reply_->rawHeaderPairs()) {
-        response_.headers.emplace_back(pair.first.toStdString(), pair.second.toStdString());
-    }
     xCloudMetadataJSON_.reset();
     if (auto meta = response_.headerValue("X-Cloud-Metadata")) {
         auto json = JSONValue(std::string_view(*meta));
@@ -307,138 +329,173 @@ void CSRequest::receiveResponse() {
             xCloudMetadataJSON_ = std::move(json);
     }
     bodySize_ = responseBodySize();
-    if (!resultFilename_.empty() && response_.statusCode == 200 && !createTempFile()) {
-        writeFailed();
-    }
-}
-
-bool CSRequest::createTempFile() {
-    namespace fs = std::filesystem;
-    const fs::path dest(resultFilename_);
-    fs::path dir = dest.parent_path();
-    if (dir.empty())
-        dir = ".";
-    // In the destination's own folder, so the final rename never crosses file systems.
-    std::string leaf = ".";
-    leaf.append(dest.filename().string()).append(".XXXXXX");
-    const std::string pattern = (dir / leaf).string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    // O_EXCL, mode 0600: a link planted at the name is never followed.
-    int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) {
-        int e = errno;
+    if (resultFilename_.empty() || response_.statusCode != 200)
+        return true;
+    if (const int e = download_.create(resultFilename_); e != 0) {
         CSLogError("CSRequest#connection:didReceiveData: Error creating temp file: (%d) %s", e,
                    std::strerror(e));
-        errno = e;
+        stop_ = Stop::writeFailed;
         return false;
     }
-    tempFd_ = fd;
-    tempFilename_ = name.data();
+    if (bodySize_ > 0 && !download_.hasRoomFor(static_cast<std::uint64_t>(bodySize_))) {
+        stop_ = Stop::noSpace;
+        return false;
+    }
     return true;
 }
 
-void CSRequest::onReadyRead() {
-    touch();
-    QPointer<CSRequest> self(this);
-    if (!responseSeen_)
-        onMetaDataChanged();
-    // A failed temporary file has completed the request, which may be gone.
-    if (!self || state_ == State::done || !reply_)
-        return;
-    const QByteArray chunk = reply_->readAll();
-    if (!chunk.isEmpty())
-        receiveData(chunk);
+std::size_t CSRequest::onWrite(char* data, std::size_t size, std::size_t count, void* self) {
+    auto* r = static_cast<CSRequest*>(self);
+    const std::size_t length = size * count;
+    r->touch();
+    return r->receiveData(data, length) ? length : CURL_WRITEFUNC_ERROR;
 }
 
-bool CSRequest::receiveData(const QByteArray& chunk) {
-    const bool toFile = !resultFilename_.empty() && response_.statusCode == 200;
-    if (toFile) {
-        if (tempFd_ < 0 ||
-            !writeAll(tempFd_, chunk.constData(), static_cast<std::size_t>(chunk.size()))) {
-            writeFailed();
+bool CSRequest::receiveData(const char* data, std::size_t size) {
+    if (download_.exists()) {
+        switch (download_.write(data, size)) {
+        case CSDownloadFile::WriteResult::written:
+            break;
+        case CSDownloadFile::WriteResult::noSpace:
+            stop_ = Stop::noSpace;
+            return false;
+        case CSDownloadFile::WriteResult::failed:
+            stop_ = Stop::writeFailed;
             return false;
         }
-    } else if (response_.statusCode < 300 || response_.statusCode >= 400) {
-        resultData_.append(chunk.constData(), static_cast<std::size_t>(chunk.size()));
+    } else if (!isRedirect(response_.statusCode)) {
+        if (resultData_.size() + size > kMaxBodyInMemory) {
+            stop_ = Stop::bodyTooLarge;
+            return false;
+        }
+        resultData_.append(data, size);
     }
-    bytesDownloaded_ += chunk.size();
-    const std::int64_t size = bodySize_;
-    if (size > 0) {
-        downloadProgress_ = static_cast<double>(bytesDownloaded_) / static_cast<double>(size);
-        if (downloadProgressSelector_)
-            downloadProgressSelector_(this);
+    bytesDownloaded_ += static_cast<std::int64_t>(size);
+    if (bodySize_ > 0) {
+        downloadProgress_ = static_cast<double>(bytesDownloaded_) / static_cast<double>(bodySize_);
+        noteProgress(true);
     }
     return true;
 }
 
-void CSRequest::writeFailed() {
-    stopReply();
-    closeTempFile();
-    removeTempFile("CSRequest#connection:didReceiveData:");
-    state_ = State::done;
-    setError(CSError(CSErrorDomain, CSErrorInsufficientDiskSpace, userInfo_));
-    complete();
+std::size_t CSRequest::onRead(char* buffer, std::size_t size, std::size_t count, void* self) {
+    auto* r = static_cast<CSRequest*>(self);
+    const ssize_t n = r->body_.read(buffer, size * count);
+    if (n < 0) {
+        r->stop_ = Stop::readFailed;
+        return CURL_READFUNC_ABORT;
+    }
+    r->touch();
+    return static_cast<std::size_t>(n);
 }
 
-void CSRequest::onUploadProgress(qint64 sent, qint64 total) {
-    touch();
-    if (total <= 0)
-        return;
-    uploadProgress_ = static_cast<double>(sent) / static_cast<double>(total);
-    if (uploadProgressSelector_)
-        uploadProgressSelector_(this);
+int CSRequest::onSeek(void* self, curl_off_t offset, int origin) {
+    // curl sends the body again (a reused connection that the server had closed).
+    return static_cast<CSRequest*>(self)->body_.seek(offset, origin) ? CURL_SEEKFUNC_OK
+                                                                     : CURL_SEEKFUNC_FAIL;
 }
 
-void CSRequest::onFinished() {
-    if (state_ == State::done || !reply_)
-        return;
-    timer_.stop();
-    QNetworkReply* r = reply_.data();
-    const QNetworkReply::NetworkError netError = r->error();
+int CSRequest::onProgress(void* self, curl_off_t, curl_off_t, curl_off_t ultotal,
+                          curl_off_t ulnow) {
+    auto* r = static_cast<CSRequest*>(self);
+    if (ultotal > 0 && ulnow != r->uploaded_) {
+        r->uploaded_ = ulnow;
+        r->uploadProgress_ = static_cast<double>(ulnow) / static_cast<double>(ultotal);
+        r->touch();
+        r->noteProgress(false);
+    }
+    return 0;
+}
+
+void CSRequest::noteProgress(bool download) {
+    bool& flag = download ? downloadProgressed_ : uploadProgressed_;
+    if ((download ? downloadProgressSelector_ : uploadProgressSelector_) && !flag) {
+        flag = true;
+        multi_->noteProgress(this);
+    }
+}
+
+// ---- after curl has returned ---------------------------------------------
+
+void CSRequest::curlProgressed() {
     QPointer<CSRequest> self(this);
-    if (!responseSeen_ && r->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
-        responseSeen_ = true;
-        receiveResponse();
-        if (!self || state_ == State::done)
-            return;
+    if (uploadProgressed_) {
+        uploadProgressed_ = false;
+        if (uploadProgressSelector_)
+            uploadProgressSelector_(this);
     }
-    if (!timedOut_ && !trustRefused_ && !isTransportError(netError)) {
-        const QByteArray rest = r->readAll();
-        if (!rest.isEmpty() && !receiveData(rest))
-            return;
-    }
-    r->disconnect(this);
-    r->deleteLater();
-    reply_.clear();
+    // The callee may have cancelled or destroyed this request.
+    if (!self || state_ != State::running || !downloadProgressed_)
+        return;
+    downloadProgressed_ = false;
+    if (downloadProgressSelector_)
+        downloadProgressSelector_(this);
+}
 
-    if (timedOut_ || trustRefused_ || isTransportError(netError) || !responseSeen_) {
-        long code = static_cast<long>(netError);
-        if (timedOut_)
-            code = QNetworkReply::TimeoutError;
-        if (trustRefused_)
-            code = QNetworkReply::SslHandshakeFailedError;
-        if (code == QNetworkReply::NoError)
-            code = QNetworkReply::UnknownNetworkError;
-        failWithError(CSError(CSNetworkErrorDomain, code, userInfo_));
+void CSRequest::curlFinished(CURLcode result) {
+    timer_.stop();
+    long verifyResult = X509_V_OK;
+    curl_easy_getinfo(easy_.get(), CURLINFO_SSL_VERIFYRESULT, &verifyResult);
+    // The multi has let go of the handle already.
+    easy_.reset();
+    headerList_.reset();
+    multi_.reset();
+    body_.close();
+    if (stop_ != Stop::none) {
+        stopFailure();
+    } else if (result != CURLE_OK) {
+        if (CSIsTrustFailure(result)) {
+            if (verifyResult == X509_V_ERR_CERT_REVOKED) {
+                CSLogError("CloudSDK: SSL Error. Revoked certificate for the host: %s",
+                           requestHost().c_str());
+            } else {
+                CSLogError("CloudSDK: SSL Error. Cannot validate a certificate for the host: %s",
+                           requestHost().c_str());
+            }
+        }
+        // curl's own message may quote the address, query included: never logged.
+        failWithError(CSError(CSNetworkErrorDomain, CSNetworkErrorFor(result), userInfo_));
+    } else if (!responseSeen_) {
+        failWithError(CSError(CSNetworkErrorDomain, CSNetworkErrorUnknownNetwork, userInfo_));
+    } else if (!followRedirect()) {
+        finishLoading();
+    }
+}
+
+void CSRequest::stopFailure() {
+    switch (stop_) {
+    case Stop::readFailed:
+        failWithError(CSError(CSPOSIXErrorDomain, body_.lastError(), userInfo_));
+        return;
+    case Stop::bodyTooLarge:
+        failWithError(CSError(CSErrorDomain, CSErrorInvalidResponse, userInfo_));
+        return;
+    default:
+        // The download could not be written (or would not fit).
+        discardTempFile("CSRequest#connection:didReceiveData:");
+        state_ = State::done;
+        setError(CSError(CSErrorDomain, CSErrorInsufficientDiskSpace, userInfo_));
+        complete();
         return;
     }
-    if (followRedirect())
-        return;
-    finishLoading();
 }
 
 bool CSRequest::followRedirect() {
     const int status = response_.statusCode;
-    if (status != 301 && status != 302 && status != 303 && status != 307 && status != 308)
+    if (!isRedirect(status))
         return false;
     auto location = response_.headerValue("Location");
     if (!location || redirects_ >= kMaxRedirects)
         return false;
-    const QUrl base = QUrl::fromEncoded(QByteArray::fromStdString(currentUrl_));
+    const QUrl base = urlOf(currentUrl_);
     const QUrl next = base.resolved(QUrl::fromEncoded(QByteArray::fromStdString(*location)));
-    if (next.scheme() != QLatin1String("https"))
+    // Only to the request's own server: a 307 or 308 would send the body
+    // (and every request carries the signature) wherever it pointed.
+    if (next.scheme() != QLatin1String("https") || next.host() != base.host() ||
+        next.port(443) != base.port(443)) {
+        CSLogWarning("CloudSDK: redirect of %s to another server refused", requestPath().c_str());
         return false;
+    }
     ++redirects_;
     currentUrl_ = next.toString(QUrl::FullyEncoded).toStdString();
     if (status == 303) {
@@ -454,14 +511,15 @@ bool CSRequest::followRedirect() {
     bytesDownloaded_ = 0;
     downloadProgress_ = 0;
     uploadProgress_ = 0;
-    body_.reset();
-    startReply();
+    uploaded_ = 0;
+    download_.remove();
+    startTransfer();
     return true;
 }
 
 void CSRequest::finishLoading() {
-    closeTempFile();
     if (response_.statusCode != 200) {
+        download_.remove();
         CSJsonValue info = userInfo_.isObject() ? userInfo_ : CSJsonValue::object();
         if (auto text = resultString(); text && !text->empty()) {
             CSJsonParser parser;
@@ -472,40 +530,39 @@ void CSRequest::finishLoading() {
             }
         }
         setError(CSError(CSErrorDomain, response_.statusCode, std::move(info)));
-    } else if (!tempFilename_.empty()) {
-        struct stat st {};
-        if (::stat(tempFilename_.c_str(), &st) != 0) {
-            int e = errno;
-            CSLogError("CSRequest#connectionDidFinishLoading: error getting file attrs: %s",
-                       std::strerror(e));
-            removeTempFile("CSRequest#connectionDidFinishLoading:");
-            setError(CSError(CSPOSIXErrorDomain, e, userInfo_));
-        } else if (const std::int64_t expected = bodySize_;
-                   expected != 0 && expected != st.st_size) {
-            removeTempFile("CSRequest#connectionDidFinishLoading:");
-            setError(CSError(CSErrorDomain, CSErrorGenericError, userInfo_));
-        } else if (::rename(tempFilename_.c_str(), resultFilename_.c_str()) != 0) {
-            // rename replaces the destination atomically; nothing is deleted first.
-            int e = errno;
-            CSLogError("CSRequest#connectionDidFinishLoading: error moving temp file to desired "
-                       "location: %s",
-                       std::strerror(e));
-            removeTempFile("CSRequest#connectionDidFinishLoading:");
-            setError(CSError(CSPOSIXErrorDomain, e, userInfo_));
-        }
-        tempFilename_.clear();
+    } else if (download_.exists()) {
+        finishDownload();
     }
     state_ = State::done;
     complete();
 }
 
+void CSRequest::finishDownload() {
+    struct stat st {};
+    if (::stat(download_.path().c_str(), &st) != 0) {
+        const int e = errno;
+        CSLogError("CSRequest#connectionDidFinishLoading: error getting file attrs: %s",
+                   std::strerror(e));
+        discardTempFile("CSRequest#connectionDidFinishLoading:");
+        setError(CSError(CSPOSIXErrorDomain, e, userInfo_));
+    } else if (bodySize_ != 0 && bodySize_ != st.st_size) {
+        discardTempFile("CSRequest#connectionDidFinishLoading:");
+        setError(CSError(CSErrorDomain, CSErrorGenericError, userInfo_));
+    } else if (const int e = download_.commit(); e != 0) {
+        CSLogError("CSRequest#connectionDidFinishLoading: error moving temp file to desired "
+                   "location: %s",
+                   std::strerror(e));
+        discardTempFile("CSRequest#connectionDidFinishLoading:");
+        setError(CSError(CSPOSIXErrorDomain, e, userInfo_));
+    }
+}
+
 void CSRequest::failWithError(CSError error) {
-    closeTempFile();
     setError(std::move(error));
     bytesDownloaded_ = 0;
     downloadProgress_ = 0;
     uploadProgress_ = 0;
-    removeTempFile("CSRequest#connection:didFailWithError:");
+    discardTempFile("CSRequest#connection:didFailWithError:");
     state_ = State::done;
     complete();
 }
@@ -518,23 +575,13 @@ void CSRequest::complete() {
         callback(this);
 }
 
-void CSRequest::closeTempFile() {
-    if (tempFd_ >= 0) {
-        ::close(tempFd_);
-        tempFd_ = -1;
-    }
-}
-
-void CSRequest::removeTempFile(const char* context) {
-    if (tempFilename_.empty())
+void CSRequest::discardTempFile(const char* context) {
+    const int e = download_.remove();
+    if (e == 0)
         return;
-    if (::unlink(tempFilename_.c_str()) != 0 && errno != ENOENT) {
-        const int e = errno;
-        if (std::strcmp(context, "CSRequest#cancel") == 0) {
-            CSLogError("CSRequest#cancel Error removing temp file: %s", std::strerror(e));
-        } else {
-            CSLogError("%s error removing temporary file: %s", context, std::strerror(e));
-        }
+    if (std::strcmp(context, "CSRequest#cancel") == 0) {
+        CSLogError("CSRequest#cancel Error removing temp file: %s", std::strerror(e));
+    } else {
+        CSLogError("%s error removing temporary file: %s", context, std::strerror(e));
     }
-    tempFilename_.clear();
 }

@@ -7,11 +7,10 @@
 // chain ends at a trust anchor, whose name matches and whose certificate is
 // not revoked. Completion and progress come back on the creating thread.
 
+#include <curl/curl.h>
+
 #include <QElapsedTimer>
-#include <QList>
 #include <QObject>
-#include <QPointer>
-#include <QSslCertificate>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
@@ -21,12 +20,12 @@
 #include <utility>
 #include <vector>
 
+#include "cs_curl_multi.h"
+#include "cs_download_file.h"
 #include "cs_error.h"
 #include "cs_json_value.h"
 #include "cs_signed_request.h"
-
-class QFile;
-class QNetworkReply;
+#include "cs_upload_body.h"
 
 // Status and header fields of the answer.
 struct CSHTTPResponse {
@@ -39,7 +38,7 @@ struct CSHTTPResponse {
 
 enum class CSJsonKind { dictionary, list };
 
-class CSRequest : public QObject {
+class CSRequest : public QObject, private CSCurlTransfer {
     Q_OBJECT
 
 public:
@@ -47,6 +46,10 @@ public:
     using Callback = std::function<void(CSRequest*)>;
 
     static constexpr double kDefaultTimeoutSeconds = 60;
+    // An answer kept in memory (JSON, error bodies) beyond this is refused:
+    // the service's answers are far smaller.
+    static constexpr std::size_t kMaxBodyInMemory = 16 << 20;
+    static constexpr int kMaxRedirects = 5;
 
     // Keeps the request and starts the transfer (from the event loop, so the
     // properties below may be set right after construction).
@@ -98,35 +101,52 @@ public:
     // Replaces the error; logs it unless it is the client's 304.
     void setError(CSError error);
 
-    static QList<QSslCertificate> rootCertificates();
+    // DER of the pinned roots.
+    static const std::vector<std::string>& rootCertificates();
 
 private:
     enum class State { pending, running, done };
+    // Why the transfer itself was stopped from one of its callbacks.
+    enum class Stop { none, writeFailed, noSpace, bodyTooLarge, readFailed };
+    struct EasyCleanup {
+        void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+    };
+    struct ListCleanup {
+        void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+    };
+
+    static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* self);
+    static std::size_t onWrite(char* data, std::size_t size, std::size_t count, void* self);
+    static std::size_t onRead(char* buffer, std::size_t size, std::size_t count, void* self);
+    static int onSeek(void* self, curl_off_t offset, int origin);
+    static int onProgress(void* self, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal,
+                          curl_off_t ulnow);
+    static CURLcode onSslContext(CURL* easy, void* context, void* policy);
+
+    void curlProgressed() override;
+    void curlFinished(CURLcode result) override;
 
     void start();
-    void startReply();
-    void connectReply();
-    void onEncrypted();
-    void onSslErrors();
-    void onMetaDataChanged();
-    void onReadyRead();
-    void onUploadProgress(qint64 sent, qint64 total);
-    void onFinished();
+    void startTransfer();
+    bool configureEasy(CURL* easy);
+    bool configureBody(CURL* easy);
     void onTimeout();
     void touch();
+    void noteProgress(bool download);
 
-    void receiveResponse();
-    bool receiveData(const QByteArray& chunk);
+    void headerLine(std::string_view line);
+    bool receiveResponse();
+    bool receiveData(const char* data, std::size_t size);
     bool followRedirect();
     void finishLoading();
+    void finishDownload();
     void failWithError(CSError error);
-    void writeFailed();
+    void stopFailure();
     void complete();
-    void stopReply();
-    void closeTempFile();
-    void removeTempFile(const char* context);
-    bool createTempFile();
+    void stopTransfer();
+    void discardTempFile(const char* context);
     std::string requestPath() const;
+    std::string requestHost() const;
 
     CSSignedRequest request_;
     Callback selector_;
@@ -134,8 +154,7 @@ private:
     Callback downloadProgressSelector_;
     Callback uploadProgressSelector_;
     std::string resultFilename_;
-    std::string tempFilename_;
-    int tempFd_ = -1;
+    CSDownloadFile download_;
     CSJsonValue userInfo_ = CSJsonValue::object();
     std::string sourcePath_;
     CSHTTPResponse response_;
@@ -147,16 +166,19 @@ private:
     std::string resultData_;
     std::optional<CSError> error_;
 
-    QPointer<QNetworkReply> reply_;
-    std::unique_ptr<QFile> body_;
+    std::shared_ptr<CSCurlMulti> multi_;
+    std::unique_ptr<CURL, EasyCleanup> easy_;
+    std::unique_ptr<curl_slist, ListCleanup> headerList_;
+    CSUploadBody body_;
+    curl_off_t uploaded_ = 0;
     QTimer timer_;
     QElapsedTimer sinceProgress_;
     double timeoutSeconds_ = kDefaultTimeoutSeconds;
     State state_ = State::pending;
+    Stop stop_ = Stop::none;
     bool responseSeen_ = false;
-    bool timedOut_ = false;
-    bool trustRefused_ = false;
-    bool trustLogged_ = false;
+    bool downloadProgressed_ = false;
+    bool uploadProgressed_ = false;
     int redirects_ = 0;
     std::string currentUrl_;
     std::string currentMethod_;

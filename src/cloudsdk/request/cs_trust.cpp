@@ -1,77 +1,101 @@
 #include "cs_trust.h"
 
-#include <QCoreApplication>
-#include <QCryptographicHash>
-#include <QMap>
-#include <QPointer>
-#include <QThread>
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <openssl/x509_vfy.h>
+
+#include <map>
 #include <mutex>
 
+#include "cs_curl_multi.h"
+#include "der_reader.h"
 #include "pinned_roots.h"
-
-QList<QSslCertificate> CSRootCertificates() {
-    static std::once_flag once;
-    static QList<QSslCertificate> roots;
-    std::call_once(once, [] {
-        for (const auto& der : CSPinnedRootCertificates()) {
-            QSslCertificate cert(QByteArray(der.data(), static_cast<qsizetype>(der.size())),
-                                 QSsl::Der);
-            if (!cert.isNull())
-                roots.append(cert);
-        }
-    });
-    return roots;
-}
-
-QList<QSslCertificate> CSTrustAnchors(const CSServiceEndpoints& endpoints) {
-    if (endpoints.usePinnedRoots)
-        return CSRootCertificates();
-    QList<QSslCertificate> anchors;
-    for (const auto& der : endpoints.trustAnchors) {
-        QSslCertificate cert(QByteArray(der.data(), static_cast<qsizetype>(der.size())), QSsl::Der);
-        if (!cert.isNull())
-            anchors.append(cert);
-    }
-    return anchors;
-}
-
-QSslConfiguration CSTrustConfiguration(const QList<QSslCertificate>& anchors) {
-    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-    config.setProtocol(QSsl::TlsV1_2OrLater);
-    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    // Only these anchors: the system's roots are never consulted.
-    config.setCaCertificates(anchors);
-    return config;
-}
 
 namespace {
 
-// One map per thread: a manager belongs to the thread that made it.
-QMap<QByteArray, QPointer<QNetworkAccessManager>>& threadManagers() {
-    thread_local QMap<QByteArray, QPointer<QNetworkAccessManager>> managers;
-    return managers;
+// Depth 0 is the server's own certificate; the chain above it has already
+// been checked when OpenSSL gets there (preverified).
+int verifyPeer(int preverified, X509_STORE_CTX* context) {
+    if (!preverified || X509_STORE_CTX_get_error_depth(context) != 0)
+        return preverified;
+    X509* server = X509_STORE_CTX_get_current_cert(context);
+    unsigned char* der = nullptr;
+    const int length = server ? i2d_X509(server, &der) : -1;
+    const bool revoked = length <= 0 || isRevokedCertificate(der, static_cast<std::size_t>(length));
+    OPENSSL_free(der);
+    if (revoked) {
+        X509_STORE_CTX_set_error(context, X509_V_ERR_CERT_REVOKED);
+        return 0;
+    }
+    return 1;
+}
+
+std::string sha256Of(const std::vector<std::string>& parts) {
+    EVP_MD_CTX* md = EVP_MD_CTX_new();
+    EVP_DigestInit_ex(md, EVP_sha256(), nullptr);
+    for (const auto& p : parts) {
+        const std::uint64_t n = p.size();
+        EVP_DigestUpdate(md, &n, sizeof n);
+        EVP_DigestUpdate(md, p.data(), p.size());
+    }
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int size = 0;
+    EVP_DigestFinal_ex(md, digest, &size);
+    EVP_MD_CTX_free(md);
+    return std::string(reinterpret_cast<const char*>(digest), size);
 }
 
 } // namespace
 
-void CSCloseIdleConnections() {
-    for (const auto& manager : threadManagers()) {
-        if (manager)
-            manager->clearConnectionCache();
+CSTrustPolicy::CSTrustPolicy(const std::vector<std::string>& anchorsDer)
+    : store_(X509_STORE_new()), key_(sha256Of(anchorsDer)) {
+    for (const auto& der : anchorsDer) {
+        const auto* p = reinterpret_cast<const unsigned char*>(der.data());
+        X509* cert = d2i_X509(nullptr, &p, static_cast<long>(der.size()));
+        if (!cert)
+            continue;
+        if (X509_STORE_add_cert(store_, cert) == 1)
+            ++anchorCount_;
+        X509_free(cert);
     }
+    // Every anchor ends a chain, as the platform's anchors do, even one that
+    // is not self-signed (an intermediate or a cross-signed root).
+    X509_STORE_set_flags(store_, X509_V_FLAG_PARTIAL_CHAIN);
 }
 
-QNetworkAccessManager* CSNetworkManagerFor(const QList<QSslCertificate>& anchors) {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    for (const auto& cert : anchors)
-        hash.addData(cert.toDer());
-    QPointer<QNetworkAccessManager>& slot = threadManagers()[hash.result()];
-    if (!slot) {
-        QObject* parent = QCoreApplication::instance();
-        if (parent && parent->thread() != QThread::currentThread())
-            parent = nullptr;
-        slot = new QNetworkAccessManager(parent);
-        slot->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
+CSTrustPolicy::~CSTrustPolicy() {
+    X509_STORE_free(store_);
+}
+
+void CSTrustPolicy::installInto(SSL_CTX* context) const {
+    // Replaces whatever store the context had: the system's roots never count.
+    SSL_CTX_set1_cert_store(context, store_);
+    SSL_CTX_set_verify(context, SSL_VERIFY_PEER, verifyPeer);
+    SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
+}
+
+const std::vector<std::string>& CSRootCertificates() {
+    return CSPinnedRootCertificates();
+}
+
+std::shared_ptr<const CSTrustPolicy> CSTrustPolicyFor(const CSServiceEndpoints& endpoints) {
+    static std::mutex mutex;
+    static std::map<std::string, std::shared_ptr<const CSTrustPolicy>> pinned;
+    const std::vector<std::string>& anchors =
+        endpoints.usePinnedRoots ? CSRootCertificates() : endpoints.trustAnchors;
+    std::lock_guard lock(mutex);
+    // The pinned store is built once; other policies (tests, --service-ca) are
+    // kept while a request or a connection pool uses them.
+    if (endpoints.usePinnedRoots) {
+        auto& slot = pinned[""];
+        if (!slot)
+            slot = std::make_shared<const CSTrustPolicy>(anchors);
+        return slot;
     }
-    return slot.data();
+    return std::make_shared<const CSTrustPolicy>(anchors);
+}
+
+void CSCloseIdleConnections() {
+    CSCurlMulti::closeIdleConnections();
 }

@@ -1,28 +1,45 @@
 #pragma once
 // Trust policy for the service: only the anchors of the endpoints (the pinned
-// roots by default) are trusted, the host name is always checked, and each
-// policy gets its own network manager, because Qt reuses a connection across
-// requests of one manager without a new handshake.
+// roots by default, or the certificates of --service-ca) are trusted, never
+// the system's; the host name is always checked (by the transport); and the
+// server's own certificate is refused in the handshake when its serial is on
+// the revoked list, so that no request byte reaches such a server.
 
-#include <QList>
-#include <QNetworkAccessManager>
-#include <QSslCertificate>
-#include <QSslConfiguration>
+#include <openssl/ossl_typ.h>
+
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "cs_service_endpoints.h"
 
-// The pinned roots as certificates, decoded once.
-QList<QSslCertificate> CSRootCertificates();
+class CSTrustPolicy {
+public:
+    // DER of each anchor; the ones that do not parse are left out.
+    explicit CSTrustPolicy(const std::vector<std::string>& anchorsDer);
+    ~CSTrustPolicy();
+    CSTrustPolicy(const CSTrustPolicy&) = delete;
+    CSTrustPolicy& operator=(const CSTrustPolicy&) = delete;
 
-// The anchors of the endpoints.
-QList<QSslCertificate> CSTrustAnchors(const CSServiceEndpoints& endpoints);
+    // Names the set of anchors: equal keys, equal policies.
+    const std::string& key() const { return key_; }
+    std::size_t anchorCount() const { return anchorCount_; }
 
-// TLS 1.2 or later, peer verified, these anchors only.
-QSslConfiguration CSTrustConfiguration(const QList<QSslCertificate>& anchors);
+    // Makes a fresh TLS context trust only these anchors and check the
+    // server's certificate against the revoked serials.
+    void installInto(SSL_CTX* context) const;
 
-// The manager of the calling thread for this set of anchors; made on first
-// use, parented to the application object.
-QNetworkAccessManager* CSNetworkManagerFor(const QList<QSslCertificate>& anchors);
+private:
+    X509_STORE* store_ = nullptr;
+    std::string key_;
+    std::size_t anchorCount_ = 0;
+};
 
-// Closes the idle kept-alive connections of every manager of this thread.
+// The policy of the endpoints, shared by every request that uses it.
+std::shared_ptr<const CSTrustPolicy> CSTrustPolicyFor(const CSServiceEndpoints& endpoints);
+
+// The pinned roots' DER, decoded once.
+const std::vector<std::string>& CSRootCertificates();
+
+// Ends the idle kept-alive connections of the calling thread.
 void CSCloseIdleConnections();

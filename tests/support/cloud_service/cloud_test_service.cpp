@@ -450,13 +450,15 @@ void CloudTestService::Impl::serveFile(const std::string& remote, httplib::Respo
             return false;
         return sink.write(buf.data(), got);
     };
-    if (fault == ServiceFault::WrongSizeMetadata || fault == ServiceFault::NoContentLength) {
+    if (fault == ServiceFault::WrongSizeMetadata || fault == ServiceFault::NoContentLength ||
+        fault == ServiceFault::NoSize) {
         std::uint64_t announced = size + (fault == ServiceFault::WrongSizeMetadata ? 10 : 0);
         std::string m = meta;
         auto pos = m.find("\"bytes\": ");
         auto end = m.find(',', pos);
         m.replace(pos, end - pos, "\"bytes\": " + std::to_string(announced));
-        res.set_header("X-Cloud-Metadata", m);
+        if (fault != ServiceFault::NoSize)
+            res.set_header("X-Cloud-Metadata", m);
         auto offset = std::make_shared<std::uint64_t>(0);
         res.set_chunked_content_provider(
             "application/octet-stream", [file, size, offset](std::size_t, httplib::DataSink& sink) {
@@ -526,9 +528,15 @@ void CloudTestService::Impl::handle(const httplib::Request& req, httplib::Respon
     };
     if (fault == ServiceFault::Slow)
         std::this_thread::sleep_for(options.slowDelay);
-    if (fault == ServiceFault::RedirectOnce) {
+    if (fault == ServiceFault::RedirectOnce || fault == ServiceFault::RedirectElsewhere) {
+        std::string authority = "127.0.0.1:" + std::to_string(port);
+        if (fault == ServiceFault::RedirectElsewhere) {
+            std::lock_guard lock(mutex);
+            authority = options.redirectAuthority.empty() ? "localhost:" + std::to_string(port)
+                                                          : options.redirectAuthority;
+        }
         res.status = 307;
-        res.set_header("Location", "https://127.0.0.1:" + std::to_string(port) + req.target);
+        res.set_header("Location", "https://" + authority + req.target);
         cleanup();
         store(std::move(r), res.status);
         return;
@@ -919,6 +927,11 @@ void CloudTestService::revokeTokens() {
 void CloudTestService::injectFault(ServiceFault fault, std::string pathPart, int times, int after) {
     std::lock_guard lock(impl_->mutex);
     impl_->faults.push_back({fault, std::move(pathPart), times, after});
+}
+
+void CloudTestService::setRedirectAuthority(std::string authority) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->options.redirectAuthority = std::move(authority);
 }
 
 void CloudTestService::clearFaults() {

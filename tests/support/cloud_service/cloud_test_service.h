@@ -34,6 +34,8 @@ enum class ServiceFault {
     RedirectOnce,      // 307 to the same address
     WrongShape,        // 200 with a JSON array where an object belongs
     NotJson,           // 200 with a body that is not JSON
+    RedirectElsewhere, // 307 to the same path and query on the redirect authority
+    NoSize,            // downloads: chunked, without any X-Cloud-Metadata
 };
 
 struct RecordedRequest {
@@ -63,6 +65,9 @@ public:
         std::vector<TestCertificate> chain; // sent after the server certificate
         std::chrono::milliseconds slowDelay{1500};
         std::string linkUserId = "1001";
+        // Where RedirectElsewhere points ("host:port"); "localhost" at this service's port when
+        // empty.
+        std::string redirectAuthority;
     };
 
     struct Token {
@@ -90,6 +95,7 @@ public:
     // once `after` such requests have been served normally.
     void injectFault(ServiceFault fault, std::string pathPart = {}, int times = 1, int after = 0);
     void clearFaults();
+    void setRedirectAuthority(std::string authority);
 
     // Requests whose path contains `pathPart` that have arrived whole, answered or
     // not yet (requests() lists a request only once it is answered).

@@ -1,0 +1,49 @@
+#pragma once
+// The temporary file a download is written to. Made with mkostemp (0600,
+// O_EXCL, a planted link is never followed) in the destination's own folder,
+// so that the final rename never crosses file systems; synced and renamed
+// over the destination only when the caller commits; removed otherwise.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class CSDownloadFile {
+public:
+    enum class WriteResult { written, failed, noSpace };
+    // Bytes that may still be written to the file system holding `fd`.
+    using FreeSpaceProbe = std::uint64_t (*)(int fd);
+
+    CSDownloadFile() = default;
+    // Removes a file that was not committed.
+    ~CSDownloadFile();
+    CSDownloadFile(const CSDownloadFile&) = delete;
+    CSDownloadFile& operator=(const CSDownloadFile&) = delete;
+
+    // 0, or the errno of the failure.
+    int create(const std::string& destination);
+    bool exists() const { return !path_.empty(); }
+    const std::string& path() const { return path_; }
+
+    // Refuses data the file system has no room for, before writing any of it.
+    WriteResult write(const char* data, std::size_t size);
+    // The file system can take `bytes` more.
+    bool hasRoomFor(std::uint64_t bytes);
+
+    // Syncs, closes and renames over the destination: 0, or the errno of the
+    // failure (the file is then still there, for remove()).
+    int commit();
+    void close();
+    // Closes and unlinks; 0, or the errno of a failed unlink.
+    int remove();
+
+    // Tests stand in a small file system; nullptr restores fstatvfs.
+    static void setFreeSpaceProbe(FreeSpaceProbe probe);
+
+private:
+    std::string destination_;
+    std::string path_;
+    int fd_ = -1;
+    // Free bytes known at the last look, less what was written since.
+    std::uint64_t room_ = 0;
+};
