@@ -2,6 +2,7 @@
 #include "device_root.h"
 #include "gui_arguments.h"
 #include "link_channel.h"
+#include "process_identity.h"
 #include "process_tool_runner.h"
 #include "restart_guard_runner.h"
 #include "secret_store_keychain.h"
@@ -12,7 +13,6 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -28,10 +28,12 @@ void allowWebEngineAsRoot() {
 
 int main(int argc, char** argv) {
     // Root rights are needed to read and write other users' folders; the
-    // results are looked at only to say so once.
-    (void)::setuid(0);
-    (void)::setgid(0);
-    const bool root = ::geteuid() == 0;
+    // identity is settled before anything reads the environment or arguments.
+    if (std::string refusal = process_identity::settle(); !refusal.empty()) {
+        std::fprintf(stderr, "RootMobrix: %s\n", refusal.c_str());
+        return 1;
+    }
+    const bool root = process_identity::isRoot();
     if (root)
         allowWebEngineAsRoot();
     registerAppScheme();
