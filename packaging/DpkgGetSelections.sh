@@ -7,6 +7,8 @@
 # Under any other root the package database of that root is read when it has
 # one, and nothing outside the root is ever written.
 set -u
+# Nothing this script creates is for other users' eyes.
+umask 077
 
 me=DpkgGetSelections
 
@@ -35,6 +37,9 @@ record=$packages_dir/installed-packages.txt
 if [ ! -d "$packages_dir" ] || [ -L "$packages_dir" ]; then
   fail "packages folder missing: $packages_dir (create the application folders first)"
 fi
+# The temporary record is made there: only in a folder of this user's own can
+# no one else put anything in its way.
+[ -O "$packages_dir" ] || fail "the packages folder $packages_dir is not owned by $(id -un)"
 
 set -- --get-selections
 admindir=$(under_root /var/lib/dpkg)
@@ -43,13 +48,16 @@ if [ "$root" != / ] && [ -d "$admindir" ]; then
 fi
 
 # Written beside the record and renamed over it only when complete, so a
-# failing query never leaves a half record in place of the last good one.
+# failing query never leaves a half record in place of the last good one. The
+# name ".installed-packages.txt.XXXXXX" is the one the program's next package
+# safeguard removes, should this script be killed before its trap runs.
+tmp=
+trap '[ -z "$tmp" ] || rm -f "$tmp"' EXIT
+trap 'exit 1' HUP INT TERM
 tmp=$(mktemp "$packages_dir/.installed-packages.txt.XXXXXX") ||
   fail "cannot create a temporary file in $packages_dir"
-trap 'rm -f "$tmp"' EXIT
-trap 'exit 1' HUP INT TERM
 
 dpkg "$@" >"$tmp" || fail "dpkg $* failed (status $?)"
-chmod 644 "$tmp" || fail "cannot set the mode of $tmp"
+chmod 600 "$tmp" || fail "cannot set the mode of $tmp"
 mv -f "$tmp" "$record" || fail "cannot write $record"
 echo "$me: recorded $(wc -l <"$record") package selections in $record"

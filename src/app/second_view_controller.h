@@ -7,7 +7,9 @@
 class CommandContext;
 
 // The Restoration screen. Its alerts: tag 1 offers a respring after the
-// packages restoration, tag 2 a reboot after restoring everything.
+// packages restoration, tag 2 a reboot after restoring everything; tags 3 and
+// 4 ask before sources or packages from a record this device did not save
+// reach the package manager.
 class SecondViewController : public ViewController {
 public:
     using ViewController::ViewController;
@@ -15,6 +17,8 @@ public:
 
     static constexpr int kRespringOfferTag = 1;
     static constexpr int kRebootOfferTag = 2;
+    static constexpr int kConfirmSourcesTag = 3;
+    static constexpr int kConfirmPackagesTag = 4;
 
     bool CreateTmpFolder(CommandContext& context);
     bool RemoveTmpFolder(CommandContext& context);
@@ -56,4 +60,9 @@ public:
 
 private:
     void restoreCategory(std::string_view key);
+    void restoreSourcesAccepting(std::string digest);
+    void restorePackagesAccepting(std::string digest);
+
+    // The digest of the record shown in the confirmation on screen.
+    std::string pendingDigest_;
 };

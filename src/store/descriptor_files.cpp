@@ -71,15 +71,18 @@ std::optional<std::string> readAtMost(int fd, size_t limit) {
 
 OpenedFolder openFolderAt(int folder, const std::string& name, std::string_view shownPath) {
     int fd = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return {UniqueFd(), folderError(folder, name, shownPath, errno)};
-    return {UniqueFd(fd), {}};
+    if (fd < 0) {
+        const int error = errno;
+        return {UniqueFd(), folderError(folder, name, shownPath, error), error == ENOENT};
+    }
+    return {UniqueFd(fd), {}, false};
 }
 
 OpenedFolder openFolder(const std::string& deviceRoot, std::string_view devicePath) {
     UniqueFd current(::open(deviceRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!current.valid())
-        return {UniqueFd(), "cannot open the device root " + deviceRoot + ": " + errnoText(errno)};
+        return {UniqueFd(), "cannot open the device root " + deviceRoot + ": " + errnoText(errno),
+                false};
     std::string shown;
     size_t at = 0;
     while (at < devicePath.size()) {
@@ -92,13 +95,13 @@ OpenedFolder openFolder(const std::string& deviceRoot, std::string_view devicePa
             continue;
         shown = joined(shown, name);
         if (name == "..")
-            return {UniqueFd(), std::string(devicePath) + " climbs out of its folder"};
+            return {UniqueFd(), std::string(devicePath) + " climbs out of its folder", false};
         OpenedFolder next = openFolderAt(current.get(), name, shown);
         if (!next.fd.valid())
             return next;
         current = std::move(next.fd);
     }
-    return {std::move(current), {}};
+    return {std::move(current), {}, false};
 }
 
 std::string unsafeStoreFolderReason(int folder, std::string_view shownPath) {
@@ -145,6 +148,18 @@ FileContent readOwnedFile(int folder, const std::string& name, size_t maxBytes,
     if (bytes->size() > maxBytes)
         return {std::nullopt, shown + " is larger than " + std::to_string(maxBytes) + " bytes"};
     return {std::move(bytes), {}};
+}
+
+FileContent readOwnedFileAt(const std::string& deviceRoot, std::string_view devicePath,
+                            size_t maxBytes) {
+    const size_t slash = devicePath.rfind('/');
+    if (slash == std::string_view::npos)
+        return {std::nullopt, std::string(devicePath) + " is not an absolute path"};
+    OpenedFolder folder = openFolder(deviceRoot, devicePath.substr(0, slash));
+    if (!folder.fd.valid())
+        return {std::nullopt, folder.missing ? std::string() : folder.error};
+    return readOwnedFile(folder.fd.get(), std::string(devicePath.substr(slash + 1)), maxBytes,
+                         devicePath);
 }
 
 std::string writeFileAtomicallyAt(int folder, const std::string& name, const std::string& content,

@@ -14,7 +14,8 @@ namespace descriptor_files {
 
 struct OpenedFolder {
     UniqueFd fd;
-    std::string error; // empty when fd is open
+    std::string error;    // empty when fd is open
+    bool missing = false; // the error is that a component does not exist
 };
 
 // Opens the folder at a device path under the device root, one component at
@@ -37,6 +38,11 @@ struct FileContent {
 // long; anything else is refused with a message naming shownPath.
 FileContent readOwnedFile(int folder, const std::string& name, size_t maxBytes,
                           std::string_view shownPath);
+
+// The same for a file given by its device path: every folder on the way is
+// opened as openFolder does.
+FileContent readOwnedFileAt(const std::string& deviceRoot, std::string_view devicePath,
+                            size_t maxBytes);
 
 // Writes a complete new file ".<name>.partial" (mode 0600) in the folder and
 // renames it over name.
