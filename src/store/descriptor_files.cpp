@@ -136,10 +136,15 @@ FileContent readOwnedFile(int folder, const std::string& name, size_t maxBytes,
         return {std::nullopt, "cannot examine " + shown + ": " + errnoText(errno)};
     if (!S_ISREG(file.st_mode))
         return {std::nullopt, shown + " is not a regular file"};
-    if (file.st_uid != owner.st_uid)
-        return {std::nullopt, shown + " is not owned by its folder's owner"};
-    if (file.st_nlink != 1)
-        return {std::nullopt, shown + " has more than one name (a hard link)"};
+    // A file every user may read discloses nothing; any other must be the
+    // folder owner's own, under this one name, so that no one can hand over
+    // a file they could not read themselves.
+    if (!(file.st_mode & S_IROTH)) {
+        if (file.st_uid != owner.st_uid)
+            return {std::nullopt, shown + " is not owned by its folder's owner"};
+        if (file.st_nlink != 1)
+            return {std::nullopt, shown + " has more than one name (a hard link)"};
+    }
     if (static_cast<unsigned long long>(file.st_size) > maxBytes)
         return {std::nullopt, shown + " is larger than " + std::to_string(maxBytes) + " bytes"};
     auto bytes = readAtMost(fd.get(), maxBytes);

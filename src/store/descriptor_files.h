@@ -33,9 +33,10 @@ struct FileContent {
     std::string error;                // why it was refused or unreadable
 };
 
-// Reads a regular file of an open folder without following a link. It must be
-// owned by the folder's owner, have one name only and be at most maxBytes
-// long; anything else is refused with a message naming shownPath.
+// Reads a regular file of an open folder without following a link. Unless
+// every user may read it, it must be owned by the folder's owner and have one
+// name only; it must be at most maxBytes long. Anything else is refused with a
+// message naming shownPath.
 FileContent readOwnedFile(int folder, const std::string& name, size_t maxBytes,
                           std::string_view shownPath);
 

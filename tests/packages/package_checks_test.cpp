@@ -100,9 +100,20 @@ TEST_F(DescriptorFiles, ReadsOnlyARegularFileReachedWithoutLinks) {
     fs::create_directory_symlink(root + "/a/b", root + "/a/c");
     EXPECT_EQ(descriptor_files::readOwnedFileAt(root, "/a/c/list", 100).error,
               "/a/c is a link, not a folder");
+    // Someone else's file that not everyone may read, under a second name.
+    fs::permissions(root + "/other", fs::perms(0600));
     fs::create_hard_link(root + "/other", root + "/a/b/hard");
     EXPECT_EQ(descriptor_files::readOwnedFileAt(root, "/a/b/hard", 100).error,
               "/a/b/hard has more than one name (a hard link)");
+    if (::geteuid() == 0) {
+        write("/a/b/foreign", "another user's");
+        ASSERT_EQ(::chown((root + "/a/b/foreign").c_str(), 65534, 65534), 0);
+        fs::permissions(root + "/a/b/foreign", fs::perms(0640));
+        EXPECT_EQ(descriptor_files::readOwnedFileAt(root, "/a/b/foreign", 100).error,
+                  "/a/b/foreign is not owned by its folder's owner");
+        fs::permissions(root + "/a/b/foreign", fs::perms(0644));
+        EXPECT_TRUE(descriptor_files::readOwnedFileAt(root, "/a/b/foreign", 100).bytes);
+    }
     ASSERT_EQ(::mkfifo((root + "/a/b/pipe").c_str(), 0600), 0);
     EXPECT_EQ(descriptor_files::readOwnedFileAt(root, "/a/b/pipe", 100).error,
               "/a/b/pipe is not a regular file");
