@@ -1,7 +1,8 @@
 #!/bin/sh
 # Records the package selection list (one package and its selection state per
 # line) as installed-packages.txt in the store's packages folder, for
-# RestoreCydiaApps.sh to feed back later.
+# RestoreCydiaApps.sh to feed back later. The program hands over a private
+# file in MOBRIX_SELECTIONS_OUT for the list and writes the record itself.
 #
 # MOBRIX_ROOT is the device root (default "/"); every path is taken under it.
 # Under any other root the package database of that root is read when it has
@@ -47,7 +48,17 @@ if [ "$root" != / ] && [ -d "$admindir" ]; then
   set -- "--admindir=$admindir" "$@"
 fi
 
-# Written beside the record and renamed over it only when complete, so a
+# Run by the program, the list goes into the private file it hands over (in a
+# folder only root can enter); the program makes the record of it once this
+# script has succeeded.
+if [ -n "${MOBRIX_SELECTIONS_OUT:-}" ]; then
+  dpkg "$@" >"$MOBRIX_SELECTIONS_OUT" || fail "dpkg $* failed (status $?)"
+  echo "$me: listed $(wc -l <"$MOBRIX_SELECTIONS_OUT") package selections"
+  exit 0
+fi
+
+# Run by hand: written beside the record and renamed over it only when
+# complete, so a
 # failing query never leaves a half record in place of the last good one. The
 # name ".installed-packages.txt.XXXXXX" is the one the program's next package
 # safeguard removes, should this script be killed before its trap runs.

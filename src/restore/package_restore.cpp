@@ -6,8 +6,8 @@
 #include "device_root.h"
 #include "file_ops.h"
 #include "line_list.h"
-#include "package_record_copy.h"
 #include "package_selections.h"
+#include "private_file.h"
 #include "record_marker.h"
 #include "source_lines.h"
 #include "store_layout.h"
@@ -222,7 +222,7 @@ void restorePackages(CommandContext& context, const std::string& acceptedDigest)
         return;
     auto checked = package_selections::check(record->bytes);
     reportRefused(context, kPackagesSubject, checked.refused);
-    PackageRecordCopy copy(context.root().root());
+    PrivateFile copy(context.root().root(), "installed-packages");
     if (!context.check(kPackagesSubject, copy.write(package_selections::text(checked.kept))))
         return;
     context.addToolEnvironment("MOBRIX_PACKAGE_RECORD", copy.path());

@@ -6,6 +6,7 @@
 #include "device_root.h"
 #include "file_ops.h"
 #include "line_list.h"
+#include "private_file.h"
 #include "record_marker.h"
 #include "source_lines.h"
 #include "store_layout.h"
@@ -97,21 +98,28 @@ void savePackages(CommandContext& context) {
     UniqueFd folder = openCheckedStoreFolder(context, kPackagesSubject, store::kPackagesFolder);
     if (!folder.valid())
         return;
-    // What an interrupted run of the script left behind.
+    // What an interrupted run of the script left behind when it wrote there.
     descriptor_files::removeLeftoversAt(folder.get(), ".installed-packages.txt.");
+    // The script writes the selection list into a private file, and only the
+    // whole list of a successful run becomes the record, written through the
+    // checked folder.
+    PrivateFile selections(context.root().root(), "selections");
+    if (!context.check(kPackagesSubject, selections.write({})))
+        return;
+    context.addToolEnvironment("MOBRIX_SELECTIONS_OUT", selections.path());
     if (!context.run(kPackagesSubject, store::kShellTool, {context.path(store::kSelectionsScript)},
                      Wait::InputBlocked))
         return;
-    const std::string name = fileName(store::kPackageRecord);
-    auto record = descriptor_files::readOwnedFile(folder.get(), name, kLongestPackageRecord,
-                                                  store::kPackageRecord);
-    if (!record.error.empty() || !record.bytes) {
-        context.fail(kPackagesSubject, record.error.empty()
-                                           ? std::string(store::kPackageRecord) + " was not written"
-                                           : record.error);
+    std::string error;
+    auto record = selections.read(kLongestPackageRecord, error);
+    if (!record) {
+        context.fail(kPackagesSubject, error);
         return;
     }
-    context.check(kPackagesSubject, record_marker::markSaved(folder.get(), name, *record.bytes));
+    const std::string name = fileName(store::kPackageRecord);
+    if (context.check(kPackagesSubject, descriptor_files::writeFileAtomicallyAt(
+                                            folder.get(), name, *record, store::kPackageRecord)))
+        context.check(kPackagesSubject, record_marker::markSaved(folder.get(), name, *record));
 }
 
 } // namespace safeguard

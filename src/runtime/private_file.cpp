@@ -1,5 +1,6 @@
-#include "package_record_copy.h"
+#include "private_file.h"
 
+#include "descriptor_files.h"
 #include "private_folder.h"
 
 #include <cerrno>
@@ -7,23 +8,22 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-PackageRecordCopy::PackageRecordCopy(const std::string& deviceRoot)
-    : deviceRoot_(deviceRoot),
-      name_(private_folder::deviceKey(deviceRoot) + ".installed-packages") {}
+PrivateFile::PrivateFile(const std::string& deviceRoot, const std::string& use)
+    : name_(private_folder::deviceKey(deviceRoot) + "." + use) {}
 
-PackageRecordCopy::~PackageRecordCopy() {
+PrivateFile::~PrivateFile() {
     if (folder_.valid())
         ::unlinkat(folder_.get(), name_.c_str(), 0);
 }
 
-std::string PackageRecordCopy::path() const {
+std::string PrivateFile::path() const {
     return folderPath_ + "/" + name_;
 }
 
-std::string PackageRecordCopy::write(const std::string& content) {
+std::string PrivateFile::write(const std::string& content) {
     private_folder::Opened folder = private_folder::open();
     if (!folder.fd.valid())
-        return "cannot copy the package record: " + folder.error;
+        return folder.error;
     folder_ = std::move(folder.fd);
     folderPath_ = folder.path;
     ::unlinkat(folder_.get(), name_.c_str(), 0);
@@ -43,4 +43,16 @@ std::string PackageRecordCopy::write(const std::string& content) {
         left -= static_cast<size_t>(written);
     }
     return {};
+}
+
+std::optional<std::string> PrivateFile::read(size_t maxBytes, std::string& error) const {
+    if (!folder_.valid()) {
+        error = "no private file was made";
+        return std::nullopt;
+    }
+    auto content = descriptor_files::readOwnedFile(folder_.get(), name_, maxBytes, path());
+    error = content.error;
+    if (!content.bytes && error.empty())
+        error = path() + " disappeared";
+    return std::move(content.bytes);
 }
