@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# tests/packages/package_safety.sh SOURCE_DIR MOBRIX
+# tests/packages/package_safety.sh SOURCE_DIR MOBRIX [ROOTMOBRIX]
 # Runs the package commands, the lock and the start-up through the real
 # binary on a temporary device root, with nobody as the local attacker who
 # owns the live tree. Restarts go to the recording runner; the bundle's
@@ -13,6 +13,7 @@ fi
 
 src=$(cd "$1" && pwd)
 mobrix=$2
+window=${3:-}
 work=$(mktemp -d)
 chmod 755 "$work"
 pids=()
@@ -145,6 +146,13 @@ check "and says why" grep -q "refusing to run with a set-user-ID" <<<"$err"
 chmod 2755 "$bin/mobrix"
 as_nobody "$bin/mobrix" --root "$dev" save sources >/dev/null 2>&1 </dev/null
 check "a setgid copy refuses to run" [ $? -ne 0 ]
+if [ -n "$window" ]; then
+  cp "$window" "$bin/RootMobrix"
+  chmod 4755 "$bin/RootMobrix"
+  err=$(as_nobody env QT_QPA_PLATFORM=offscreen "$bin/RootMobrix" --root "$dev" 2>&1 </dev/null)
+  check "a setuid copy of the window refuses to run" [ $? -ne 0 ]
+  check "and says why" grep -q "refusing to run with a set-user-ID" <<<"$err"
+fi
 
 # --- Kill trials -----------------------------------------------------------
 # Each command killed at random moments (the main process, or its whole
