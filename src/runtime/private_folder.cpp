@@ -33,7 +33,8 @@ std::string unsafeReason(int fd, const std::string& path) {
         return "cannot examine " + path + ": " + std::strerror(errno);
     if (status.st_uid != ::geteuid())
         return path + " belongs to another user (uid " + std::to_string(status.st_uid) + ")";
-    if (status.st_mode & (S_IRWXG | S_IRWXO))
+    // Our own folder with a looser mode (made by hand) is tightened, not refused.
+    if ((status.st_mode & (S_IRWXG | S_IRWXO)) && ::fchmod(fd, 0700) != 0)
         return path + " can be entered by other users";
     return {};
 }
