@@ -96,7 +96,7 @@ void SecondViewController::RestoreCydiaSources() {
     whenIdle(environment_, screen_, [this] {
         CommandContext probe(environment_, screen_);
         if (auto ask = restore::sourcesConfirmation(probe)) {
-            pendingDigest_ = ask->digest;
+            pendingDigests_[kConfirmSourcesTag] = ask->digest;
             screen_.showAlert(confirmationAlert(std::string(store::kSourcesRestorationTitle),
                                                 ask->message, kCancel, {kRestore},
                                                 kConfirmSourcesTag),
@@ -117,7 +117,7 @@ void SecondViewController::RestoreCydiaPackages() {
     whenIdle(environment_, screen_, [this] {
         CommandContext probe(environment_, screen_);
         if (auto ask = restore::packagesConfirmation(probe)) {
-            pendingDigest_ = ask->digest;
+            pendingDigests_[kConfirmPackagesTag] = ask->digest;
             screen_.showAlert(confirmationAlert(std::string(store::kPackagesRestorationTitle),
                                                 ask->message, kCancel, {kRestore},
                                                 kConfirmPackagesTag),
@@ -146,13 +146,18 @@ void SecondViewController::RestoreAllPref() {
 }
 
 void SecondViewController::alertView(const Alert& alert, int clickedButtonAtIndex) {
-    std::string digest = std::exchange(pendingDigest_, {});
+    if (alert.tag == kConfirmSourcesTag || alert.tag == kConfirmPackagesTag) {
+        std::string digest = std::exchange(pendingDigests_[alert.tag], {});
+        if (clickedButtonAtIndex != 1)
+            return;
+        if (alert.tag == kConfirmSourcesTag)
+            restoreSourcesAccepting(std::move(digest));
+        else
+            restorePackagesAccepting(std::move(digest));
+        return;
+    }
     if (clickedButtonAtIndex != 1)
         return;
-    if (alert.tag == kConfirmSourcesTag)
-        restoreSourcesAccepting(std::move(digest));
-    if (alert.tag == kConfirmPackagesTag)
-        restorePackagesAccepting(std::move(digest));
     if (alert.tag == kRespringOfferTag)
         runRestart(environment_, screen_, this, "Respring", restart::respring);
     if (alert.tag == kRebootOfferTag)

@@ -2,6 +2,8 @@
 
 #include "view_controller.h"
 
+#include <map>
+#include <string>
 #include <string_view>
 
 class CommandContext;
@@ -63,6 +65,6 @@ private:
     void restoreSourcesAccepting(std::string digest);
     void restorePackagesAccepting(std::string digest);
 
-    // The digest of the record shown in the confirmation on screen.
-    std::string pendingDigest_;
+    // By confirmation tag, the digest of the record its alert shows.
+    std::map<int, std::string> pendingDigests_;
 };

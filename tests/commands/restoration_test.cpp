@@ -1,4 +1,5 @@
 #include "command_fixture.h"
+#include "command_frame.h"
 
 #include <filesystem>
 
@@ -192,6 +193,8 @@ TEST_F(CommandTest, ARecordThisDeviceDidNotSaveIsShownAndNeedsConfirmation) {
     EXPECT_TRUE(runner.runs().empty());
 
     restoration.RestoreCydiaSources();
+    // Closing another alert meanwhile leaves the question as it was.
+    restoration.alertView(closingAlert("Earlier", "done", AlertOutcome::Succeeded), 0);
     screen.answer(1);
     EXPECT_EQ(device.read(added), "deb http://new.example/ ./");
     EXPECT_EQ(screen.lastAlert().message,
