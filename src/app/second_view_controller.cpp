@@ -8,7 +8,12 @@
 #include "restart_alert.h"
 #include "store_layout.h"
 
+#include <utility>
+
 namespace {
+
+constexpr const char* kCancel = "Cancel";
+constexpr const char* kRestore = "Restore";
 
 CommandFrame restorationFrame(std::string_view title) {
     return {std::string(store::kRestorationLabel),
@@ -88,16 +93,48 @@ void SecondViewController::RestoreDCIMMethod() {
 }
 
 void SecondViewController::RestoreCydiaSources() {
-    runCommandFrame(environment_, screen_, this, restorationFrame(store::kSourcesRestorationTitle),
-                    restore::restoreSources);
+    whenIdle(environment_, screen_, [this] {
+        CommandContext probe(environment_, screen_);
+        if (auto ask = restore::sourcesConfirmation(probe)) {
+            pendingDigests_[kConfirmSourcesTag] = ask->digest;
+            screen_.showAlert(confirmationAlert(std::string(store::kSourcesRestorationTitle),
+                                                ask->message, kCancel, {kRestore},
+                                                kConfirmSourcesTag),
+                              this);
+            return;
+        }
+        restoreSourcesAccepting({});
+    });
+}
+
+void SecondViewController::restoreSourcesAccepting(std::string digest) {
+    runCommandFrame(
+        environment_, screen_, this, restorationFrame(store::kSourcesRestorationTitle),
+        [digest](CommandContext& context) { restore::restoreSources(context, digest); });
 }
 
 void SecondViewController::RestoreCydiaPackages() {
-    runCommandFrame(environment_, screen_, this,
-                    offerFrame(store::kPackagesRestorationTitle,
-                               "Restoration done ! Do you want to respring now ?", "Respring now",
-                               kRespringOfferTag),
-                    restore::restorePackages);
+    whenIdle(environment_, screen_, [this] {
+        CommandContext probe(environment_, screen_);
+        if (auto ask = restore::packagesConfirmation(probe)) {
+            pendingDigests_[kConfirmPackagesTag] = ask->digest;
+            screen_.showAlert(confirmationAlert(std::string(store::kPackagesRestorationTitle),
+                                                ask->message, kCancel, {kRestore},
+                                                kConfirmPackagesTag),
+                              this);
+            return;
+        }
+        restorePackagesAccepting({});
+    });
+}
+
+void SecondViewController::restorePackagesAccepting(std::string digest) {
+    runCommandFrame(
+        environment_, screen_, this,
+        offerFrame(store::kPackagesRestorationTitle,
+                   "Restoration done ! Do you want to respring now ?", "Respring now",
+                   kRespringOfferTag),
+        [digest](CommandContext& context) { restore::restorePackages(context, digest); });
 }
 
 void SecondViewController::RestoreAllPref() {
@@ -109,6 +146,16 @@ void SecondViewController::RestoreAllPref() {
 }
 
 void SecondViewController::alertView(const Alert& alert, int clickedButtonAtIndex) {
+    if (alert.tag == kConfirmSourcesTag || alert.tag == kConfirmPackagesTag) {
+        std::string digest = std::exchange(pendingDigests_[alert.tag], {});
+        if (clickedButtonAtIndex != 1)
+            return;
+        if (alert.tag == kConfirmSourcesTag)
+            restoreSourcesAccepting(std::move(digest));
+        else
+            restorePackagesAccepting(std::move(digest));
+        return;
+    }
     if (clickedButtonAtIndex != 1)
         return;
     if (alert.tag == kRespringOfferTag)

@@ -2,12 +2,16 @@
 
 #include "view_controller.h"
 
+#include <map>
+#include <string>
 #include <string_view>
 
 class CommandContext;
 
 // The Restoration screen. Its alerts: tag 1 offers a respring after the
-// packages restoration, tag 2 a reboot after restoring everything.
+// packages restoration, tag 2 a reboot after restoring everything; tags 3 and
+// 4 ask before sources or packages from a record this device did not save
+// reach the package manager.
 class SecondViewController : public ViewController {
 public:
     using ViewController::ViewController;
@@ -15,6 +19,8 @@ public:
 
     static constexpr int kRespringOfferTag = 1;
     static constexpr int kRebootOfferTag = 2;
+    static constexpr int kConfirmSourcesTag = 3;
+    static constexpr int kConfirmPackagesTag = 4;
 
     bool CreateTmpFolder(CommandContext& context);
     bool RemoveTmpFolder(CommandContext& context);
@@ -56,4 +62,9 @@ public:
 
 private:
     void restoreCategory(std::string_view key);
+    void restoreSourcesAccepting(std::string digest);
+    void restorePackagesAccepting(std::string digest);
+
+    // By confirmation tag, the digest of the record its alert shows.
+    std::map<int, std::string> pendingDigests_;
 };

@@ -1,12 +1,12 @@
 #include "bundle_info.h"
 #include "cli_session.h"
 #include "hidden_arguments.h"
+#include "process_identity.h"
 #include "secret_store_keychain.h"
 #include "user_folders.h"
 
 #include <QCoreApplication>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -33,16 +33,17 @@ bool applyTestHome(const std::string& home) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> words(argv + 1, argv + argc);
-    hideLinkAnswers(argc, argv);
-    // The program needs root to read and write other users' folders. The
-    // results are looked at only to say so once; the commands report their
-    // own failures.
-    (void)::setuid(0);
-    (void)::setgid(0);
-    if (::geteuid() != 0)
+    // The program needs root to read and write other users' folders; the
+    // identity is settled before anything reads the environment or arguments.
+    if (std::string refusal = process_identity::settle(); !refusal.empty()) {
+        std::fprintf(stderr, "mobrix: %s\n", refusal.c_str());
+        return 1;
+    }
+    if (!process_identity::isRoot())
         std::fprintf(
             stderr, "mobrix: warning: not running as root; commands may fail for want of rights\n");
+    std::vector<std::string> words(argv + 1, argv + argc);
+    hideLinkAnswers(argc, argv);
 
     QCoreApplication application(argc, argv);
     // Credential items of the OAuth component live in the per-user secret store.

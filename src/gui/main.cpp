@@ -4,6 +4,7 @@
 #include "gui_arguments.h"
 #include "hidden_arguments.h"
 #include "link_channel.h"
+#include "process_identity.h"
 #include "process_tool_runner.h"
 #include "restart_guard_runner.h"
 #include "secret_store_keychain.h"
@@ -16,7 +17,6 @@
 #include <QTimer>
 #include <cerrno>
 #include <cstdio>
-#include <unistd.h>
 
 namespace {
 
@@ -80,10 +80,12 @@ bool applyTestHome(const QString& home) {
 
 int main(int argc, char** argv) {
     // Root rights are needed to read and write other users' folders; the
-    // results are looked at only to say so once.
-    (void)::setuid(0);
-    (void)::setgid(0);
-    const bool root = ::geteuid() == 0;
+    // identity is settled before anything reads the environment or arguments.
+    if (std::string refusal = process_identity::settle(); !refusal.empty()) {
+        std::fprintf(stderr, "RootMobrix: %s\n", refusal.c_str());
+        return 1;
+    }
+    const bool root = process_identity::isRoot();
     if (root)
         allowWebEngineAsRoot();
     QStringList linkAnswers = takeLinkAnswers(argc, argv);

@@ -51,6 +51,7 @@ ToolOutcome CommandContext::launch(std::string_view tool, std::vector<std::strin
     run.environment = {{"PATH", "/usr/sbin:/usr/bin:/sbin:/bin"},
                        {"HOME", rootHome()},
                        {"MOBRIX_ROOT", environment_.root().root()}};
+    run.environment.insert(run.environment.end(), toolEnvironment_.begin(), toolEnvironment_.end());
     // Input is ignored only once the tool has started; the runner starts it
     // at once, so beginning just before the wait is the same moment.
     if (wait == Wait::InputBlocked)
@@ -79,6 +80,10 @@ std::optional<std::string> CommandContext::runForOutput(std::string_view subject
         return std::move(outcome.output);
     fail(subject, std::string(tool) + " " + outcome.describe());
     return std::nullopt;
+}
+
+void CommandContext::addToolEnvironment(std::string name, std::string value) {
+    toolEnvironment_.emplace_back(std::move(name), std::move(value));
 }
 
 void CommandContext::fail(std::string_view subject, std::string_view reason) {

@@ -37,6 +37,9 @@ public:
     std::optional<std::string> runForOutput(std::string_view subject, std::string_view tool,
                                             std::vector<std::string> arguments);
 
+    // One more variable for the environment of the tools run from now on.
+    void addToolEnvironment(std::string name, std::string value);
+
     // Records a failure line "<subject>: <reason>" (subject may be empty).
     void fail(std::string_view subject, std::string_view reason);
     // Records a line that is not a failure (a category passed over).
@@ -61,6 +64,7 @@ private:
 
     CommandEnvironment& environment_;
     Screen& screen_;
+    std::vector<std::pair<std::string, std::string>> toolEnvironment_;
     std::vector<std::string> failures_;
     std::vector<std::string> notes_;
 };

@@ -1,37 +1,92 @@
 #include "command_lock.h"
 
+#include "private_folder.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-CommandLock::~CommandLock() {
-    release();
+namespace {
+
+// Empty when the lock file is this user's own regular file that no one else
+// may open.
+std::string unsafeLockReason(int fd, const std::string& path) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0)
+        return "cannot examine " + path + ": " + std::strerror(errno);
+    if (!S_ISREG(status.st_mode) || status.st_uid != ::geteuid())
+        return path + " is not this user's own file";
+    if ((status.st_mode & 077) != 0 && ::fchmod(fd, 0600) != 0)
+        return "cannot restrict " + path + ": " + std::strerror(errno);
+    return {};
 }
 
-bool CommandLock::tryAcquire(const std::string& folder) {
+// True when the named file's inode is the one open at fd: a holder that
+// released the lock in the meantime removed the name, and the lock on the
+// orphaned inode would exclude no one.
+bool stillNamed(int folder, const std::string& name, int fd) {
+    struct stat named {};
+    struct stat open {};
+    return ::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+           ::fstat(fd, &open) == 0 && named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
+} // namespace
+
+bool CommandLock::tryAcquire(const std::string& deviceRoot) {
     release();
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        error_ = "cannot open " + folder + ": " + std::strerror(errno);
+    private_folder::Opened folder = private_folder::open();
+    if (!folder.fd.valid()) {
+        error_ = "cannot lock " + deviceRoot + ": " + folder.error;
         return false;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        error_ = errno == EWOULDBLOCK ? "another command is running on " + folder
-                                      : "cannot lock " + folder + ": " + std::strerror(errno);
-        ::close(fd);
+    const std::string name = "lock-" + private_folder::deviceKey(deviceRoot);
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        if (!lockFile(folder.fd.get(), folder.path + "/" + name, deviceRoot))
+            return false;
+        if (stillNamed(folder.fd.get(), name, fd_.get())) {
+            folder_ = std::move(folder.fd);
+            name_ = name;
+            error_.clear();
+            return true;
+        }
+        fd_.reset();
+    }
+    error_ = "another command is running on " + deviceRoot;
+    return false;
+}
+
+bool CommandLock::lockFile(int folder, const std::string& path, const std::string& deviceRoot) {
+    const std::string name = path.substr(path.rfind('/') + 1);
+    UniqueFd fd(::openat(folder, name.c_str(),
+                         O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    if (!fd.valid()) {
+        error_ =
+            "cannot lock " + deviceRoot + ": cannot open " + path + ": " + std::strerror(errno);
         return false;
     }
-    fd_ = fd;
-    error_.clear();
+    if (std::string reason = unsafeLockReason(fd.get(), path); !reason.empty()) {
+        error_ = "cannot lock " + deviceRoot + ": " + reason;
+        return false;
+    }
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        error_ = errno == EWOULDBLOCK ? "another command is running on " + deviceRoot
+                                      : "cannot lock " + deviceRoot + ": " + std::strerror(errno);
+        return false;
+    }
+    fd_ = std::move(fd);
     return true;
 }
 
 void CommandLock::release() {
-    if (fd_ < 0)
+    if (!fd_.valid())
         return;
-    ::flock(fd_, LOCK_UN);
-    ::close(fd_);
-    fd_ = -1;
+    // Removed while still held, so that no one can lock the name in between.
+    ::unlinkat(folder_.get(), name_.c_str(), 0);
+    ::flock(fd_.get(), LOCK_UN);
+    fd_.reset();
+    folder_.reset();
 }

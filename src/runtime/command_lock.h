@@ -1,24 +1,32 @@
 #pragma once
 
+#include "unique_fd.h"
+
 #include <string>
 
 // Keeps a second command off a device root while one runs, across processes:
-// an exclusive lock on the device root folder itself, so nothing is created.
+// an exclusive lock on a 0600 file named after the device root, in the folder
+// only the program's user can enter (private_folder), so no other user can
+// open it, let alone hold it. The file is removed when the lock is released.
 class CommandLock {
 public:
     CommandLock() = default;
-    ~CommandLock();
+    ~CommandLock() { release(); }
     CommandLock(const CommandLock&) = delete;
     CommandLock& operator=(const CommandLock&) = delete;
 
-    // True when the lock is now held; false when another holder has it or the
-    // folder cannot be opened (error() tells which).
-    bool tryAcquire(const std::string& folder);
+    // True when the lock of the device root is now held; false when another
+    // holder has it or the lock file cannot be opened (error() tells which).
+    bool tryAcquire(const std::string& deviceRoot);
     void release();
-    bool held() const { return fd_ >= 0; }
+    bool held() const { return fd_.valid(); }
     const std::string& error() const { return error_; }
 
 private:
-    int fd_ = -1;
+    bool lockFile(int folder, const std::string& path, const std::string& deviceRoot);
+
+    UniqueFd folder_;
+    std::string name_;
+    UniqueFd fd_;
     std::string error_;
 };

@@ -1,9 +1,14 @@
 #include "package_safeguard.h"
 
+#include "checked_store_folder.h"
 #include "command_context.h"
+#include "descriptor_files.h"
+#include "device_root.h"
 #include "file_ops.h"
 #include "line_list.h"
-#include "store_checks.h"
+#include "private_file.h"
+#include "record_marker.h"
+#include "source_lines.h"
 #include "store_layout.h"
 
 namespace safeguard {
@@ -11,53 +16,110 @@ namespace safeguard {
 namespace {
 
 constexpr std::string_view kSubject = "Cydia Sources";
+constexpr std::string_view kPackagesSubject = "Cydia Packages";
+constexpr size_t kLongestList = 1 << 20;
+constexpr size_t kLongestPackageRecord = 8 << 20;
 
-void recordCacheList(CommandContext& context) {
-    const std::string cache = context.path(store::kCacheSourcesList);
-    const std::string added = context.path(store::kAddedSourcesList);
-    const std::string record = context.path(store::kRecordedSourcesList);
-    if (!file_ops::exists(added)) {
-        context.check(kSubject, file_ops::copyFileAtomically(cache, record));
-        return;
-    }
-    auto addedLines = line_list::read(added);
-    auto cacheLines = line_list::read(cache);
-    if (!addedLines || !cacheLines) {
-        context.fail(kSubject,
-                     "cannot read " + std::string(!cacheLines ? store::kCacheSourcesList
-                                                              : store::kAddedSourcesList));
-        return;
-    }
-    cacheLines->insert(cacheLines->end(), addedLines->begin(), addedLines->end());
-    context.check(kSubject, file_ops::writeFileAtomically(record, line_list::join(*cacheLines)));
+std::string fileName(std::string_view devicePath) {
+    return std::string(devicePath.substr(devicePath.rfind('/') + 1));
 }
 
-void recordDefaultList(CommandContext& context) {
-    const std::string defaultList = context.path(store::kDefaultSourcesList);
-    if (!file_ops::exists(defaultList)) {
-        context.fail(kSubject, std::string(store::kDefaultSourcesList) + " does not exist");
+// A source list read through its folder without following a link; nothing
+// (with a failure recorded) when it is missing, refused or unreadable.
+std::optional<std::string> readList(CommandContext& context, std::string_view devicePath) {
+    auto content =
+        descriptor_files::readOwnedFileAt(context.root().root(), devicePath, kLongestList);
+    if (!content.error.empty())
+        context.fail(kSubject, content.error);
+    else if (!content.bytes)
+        context.fail(kSubject, std::string(devicePath) + " does not exist");
+    return std::move(content.bytes);
+}
+
+// The lines that may be recorded; refused lines are named in failure lines.
+std::vector<std::string> checkedLines(CommandContext& context, std::string_view bytes) {
+    auto checked = source_lines::check(line_list::decode(bytes));
+    for (const auto& refused : checked.refused)
+        context.fail(kSubject, refused.describe());
+    return std::move(checked.kept);
+}
+
+// Writes the record and the marker that says this device saved it.
+void writeRecord(CommandContext& context, int folder, std::string_view recordPath,
+                 const std::string& content) {
+    const std::string name = fileName(recordPath);
+    if (context.check(kSubject,
+                      descriptor_files::writeFileAtomicallyAt(folder, name, content, recordPath)))
+        context.check(kSubject, record_marker::markSaved(folder, name, content));
+}
+
+// The cache list as it is when every line passes, else its passing lines.
+std::string recordedText(CommandContext& context, const std::string& bytes) {
+    const size_t failuresBefore = context.failures().size();
+    std::vector<std::string> kept = checkedLines(context, bytes);
+    return context.failures().size() == failuresBefore ? bytes : line_list::join(kept);
+}
+
+void recordCacheList(CommandContext& context, int folder) {
+    auto cache = readList(context, store::kCacheSourcesList);
+    if (!cache)
+        return;
+    if (!file_ops::exists(context.path(store::kAddedSourcesList))) {
+        writeRecord(context, folder, store::kRecordedSourcesList, recordedText(context, *cache));
         return;
     }
-    context.check(kSubject, file_ops::copyFileAtomically(
-                                defaultList, context.path(store::kRecordedDefaultList)));
+    auto added = readList(context, store::kAddedSourcesList);
+    if (!added)
+        return;
+    std::vector<std::string> lines = checkedLines(context, *cache);
+    std::vector<std::string> addedLines = checkedLines(context, *added);
+    lines.insert(lines.end(), addedLines.begin(), addedLines.end());
+    writeRecord(context, folder, store::kRecordedSourcesList, line_list::join(lines));
+}
+
+void recordDefaultList(CommandContext& context, int folder) {
+    if (auto list = readList(context, store::kDefaultSourcesList))
+        writeRecord(context, folder, store::kRecordedDefaultList, recordedText(context, *list));
 }
 
 } // namespace
 
 void saveSources(CommandContext& context) {
-    if (!store_checks::requireStoreFolders(context, kSubject, {store::kSourcesFolder}))
+    UniqueFd folder = openCheckedStoreFolder(context, kSubject, store::kSourcesFolder);
+    if (!folder.valid())
         return;
     if (file_ops::exists(context.path(store::kCacheSourcesList)))
-        recordCacheList(context);
+        recordCacheList(context, folder.get());
     else
-        recordDefaultList(context);
+        recordDefaultList(context, folder.get());
 }
 
 void savePackages(CommandContext& context) {
-    if (!store_checks::requireStoreFolders(context, "Cydia Packages", {store::kPackagesFolder}))
+    UniqueFd folder = openCheckedStoreFolder(context, kPackagesSubject, store::kPackagesFolder);
+    if (!folder.valid())
         return;
-    context.run("Cydia Packages", store::kShellTool, {context.path(store::kSelectionsScript)},
-                Wait::InputBlocked);
+    // What an interrupted run of the script left behind when it wrote there.
+    descriptor_files::removeLeftoversAt(folder.get(), ".installed-packages.txt.");
+    // The script writes the selection list into a private file, and only the
+    // whole list of a successful run becomes the record, written through the
+    // checked folder.
+    PrivateFile selections(context.root().root(), "selections");
+    if (!context.check(kPackagesSubject, selections.write({})))
+        return;
+    context.addToolEnvironment("MOBRIX_SELECTIONS_OUT", selections.path());
+    if (!context.run(kPackagesSubject, store::kShellTool, {context.path(store::kSelectionsScript)},
+                     Wait::InputBlocked))
+        return;
+    std::string error;
+    auto record = selections.read(kLongestPackageRecord, error);
+    if (!record) {
+        context.fail(kPackagesSubject, error);
+        return;
+    }
+    const std::string name = fileName(store::kPackageRecord);
+    if (context.check(kPackagesSubject, descriptor_files::writeFileAtomicallyAt(
+                                            folder.get(), name, *record, store::kPackageRecord)))
+        context.check(kPackagesSubject, record_marker::markSaved(folder.get(), name, *record));
 }
 
 } // namespace safeguard

@@ -88,16 +88,19 @@ std::string join(const std::vector<std::string>& lines) {
     return text;
 }
 
+std::vector<std::string> decode(std::string_view bytes) {
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        bytes.remove_prefix(3);
+    if (isValidUtf8(bytes))
+        return split(bytes);
+    return split(latin1ToUtf8(bytes));
+}
+
 std::optional<std::vector<std::string>> read(const std::string& path) {
     auto bytes = file_ops::readFile(path);
     if (!bytes)
         return std::nullopt;
-    std::string_view text = *bytes;
-    if (text.starts_with("\xEF\xBB\xBF"))
-        text.remove_prefix(3);
-    if (isValidUtf8(text))
-        return split(text);
-    return split(latin1ToUtf8(text));
+    return decode(*bytes);
 }
 
 } // namespace line_list

@@ -21,6 +21,8 @@ inline constexpr std::string_view kRecordedSourcesList =
     "/var/mobile/Library/Preferences/Mobrix/CydiaSources/sources.list";
 inline constexpr std::string_view kRecordedDefaultList =
     "/var/mobile/Library/Preferences/Mobrix/CydiaSources/cydia.list";
+inline constexpr std::string_view kPackageRecord =
+    "/var/mobile/Library/Preferences/Mobrix/CydiaPackages/installed-packages.txt";
 
 // The package manager's own files.
 inline constexpr std::string_view kCacheSourcesList =

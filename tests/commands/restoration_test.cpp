@@ -1,4 +1,5 @@
 #include "command_fixture.h"
+#include "command_frame.h"
 
 #include <filesystem>
 
@@ -156,20 +157,58 @@ TEST_F(CommandTest, PhotosRestoreWhicheverArchiveExists) {
 
 TEST_F(CommandTest, SourcesRestorationWritesTheRecordedSourcesThePackageManagerLacks) {
     const char* added = "/etc/apt/sources.list.d/MOXSources.list";
-    device.write("/var/mobile/Library/Caches/com.saurik.Cydia/sources.list", "A\nB");
-    device.write("/var/mobile/Library/Preferences/Mobrix/CydiaSources/cydia.list", "B\nC\nC\nD");
+    const char* cache = "/var/mobile/Library/Caches/com.saurik.Cydia/sources.list";
+    const std::string a = "deb http://a.example/ ./", b = "deb http://b.example/ ./",
+                      c = "deb http://c.example/ ./", d = "deb http://d.example/ ./";
+    device.write("/etc/apt/sources.list.d/cydia.list", b + "\n" + c + "\n" + c + "\n" + d);
+    safeguard.SaveCydiaSources(); // no cache list yet: cydia.list is recorded
+    device.write(cache, a + "\n" + b);
     device.write(added, "old");
     restoration.RestoreCydiaSources();
-    EXPECT_EQ(device.read(added), "C\nC\nD");
+    EXPECT_EQ(device.read(added), c + "\n" + c + "\n" + d);
     restoration.RestoreCydiaSources();
-    EXPECT_EQ(device.read(added), "C\nC\nD");
+    EXPECT_EQ(device.read(added), c + "\n" + c + "\n" + d);
     EXPECT_EQ(screen.lastAlert().title, "Cydia Sources Restoration");
     EXPECT_EQ(screen.lastAlert().tag, 0);
+}
 
-    // The recorded sources.list wins over cydia.list.
-    device.write("/var/mobile/Library/Preferences/Mobrix/CydiaSources/sources.list", "A\nE\n");
+TEST_F(CommandTest, ARecordThisDeviceDidNotSaveIsShownAndNeedsConfirmation) {
+    const char* added = "/etc/apt/sources.list.d/MOXSources.list";
+    device.makeFolder("/etc/apt/sources.list.d");
+    device.write("/var/mobile/Library/Caches/com.saurik.Cydia/sources.list",
+                 "deb http://a.example/ ./");
+    device.write("/var/mobile/Library/Preferences/Mobrix/CydiaSources/sources.list",
+                 "deb http://a.example/ ./\ndeb http://new.example/ ./\n"
+                 "deb [trusted=yes] http://evil.example/ ./");
     restoration.RestoreCydiaSources();
-    EXPECT_EQ(device.read(added), "E\n");
+    ASSERT_EQ(screen.alerts.size(), 1u);
+    EXPECT_EQ(screen.lastAlert().tag, SecondViewController::kConfirmSourcesTag);
+    EXPECT_EQ(screen.lastAlert().kind, AlertKind::Confirmation);
+    EXPECT_EQ(screen.lastAlert().message,
+              "The recorded sources.list was not saved on this device. These sources will be "
+              "added:\ndeb http://new.example/ ./\nRefused (left out):\n"
+              "deb [trusted=yes] http://evil.example/ ./\nRestore them ?");
+    screen.answer(0);
+    EXPECT_FALSE(device.exists(added));
+    EXPECT_TRUE(runner.runs().empty());
+
+    restoration.RestoreCydiaSources();
+    // Closing another alert meanwhile leaves the question as it was.
+    restoration.alertView(closingAlert("Earlier", "done", AlertOutcome::Succeeded), 0);
+    screen.answer(1);
+    EXPECT_EQ(device.read(added), "deb http://new.example/ ./");
+    EXPECT_EQ(screen.lastAlert().message,
+              "Restoration failed !\nCydia Sources: refused \"deb [trusted=yes] "
+              "http://evil.example/ ./\" (options in brackets)");
+
+    // The answer holds for the record that was shown, not for one put in its
+    // place meanwhile.
+    restoration.RestoreCydiaSources();
+    device.write("/var/mobile/Library/Preferences/Mobrix/CydiaSources/sources.list",
+                 "deb http://other.example/ ./");
+    screen.answer(1);
+    EXPECT_EQ(device.read(added), "deb http://new.example/ ./");
+    EXPECT_NE(screen.lastAlert().message.find("was not confirmed as shown"), std::string::npos);
 }
 
 TEST_F(CommandTest, WithoutCacheListTheDefaultListIsReplacedOnlyByARecordedOne) {
@@ -181,16 +220,20 @@ TEST_F(CommandTest, WithoutCacheListTheDefaultListIsReplacedOnlyByARecordedOne) 
     EXPECT_FALSE(device.exists("/etc/apt/sources.list.d/MOXSources.list"));
     EXPECT_EQ(screen.lastAlert().outcome, AlertOutcome::Failed);
 
-    device.write("/var/mobile/Library/Preferences/Mobrix/CydiaSources/cydia.list", "recorded");
+    device.write("/var/mobile/Library/Preferences/Mobrix/CydiaSources/cydia.list",
+                 "deb http://recorded.example/ ./\n");
     restoration.RestoreCydiaSources();
-    EXPECT_EQ(device.read(live), "recorded");
+    EXPECT_NE(screen.lastAlert().message.find("will replace the default source list:\n"
+                                              "deb http://recorded.example/ ./\n\nRestore"),
+              std::string::npos);
+    screen.answer(1);
+    EXPECT_EQ(device.read(live), "deb http://recorded.example/ ./\n");
     EXPECT_EQ(screen.lastAlert().message, "Restoration done !");
 }
 
 TEST_F(CommandTest, PackagesRestorationOffersARespring) {
     safeguard.loadViewIfNeeded();
-    device.write("/var/mobile/Library/Preferences/Mobrix/CydiaPackages/installed-packages.txt",
-                 "bash\tinstall\n");
+    safeguard.SaveCydiaPackages();
     restoration.RestoreCydiaPackages();
     const Alert& alert = screen.lastAlert();
     EXPECT_EQ(alert.title, "Cydia Packages Restoration");
@@ -202,4 +245,42 @@ TEST_F(CommandTest, PackagesRestorationOffersARespring) {
     restoration.RestoreCydiaPackages();
     screen.answer(1);
     EXPECT_EQ(runner.restarts(), (std::vector<std::string>{"/usr/bin/killall backboardd"}));
+}
+
+TEST_F(CommandTest, APackageRecordFromElsewhereIsCheckedShownAndConfirmed) {
+    safeguard.loadViewIfNeeded();
+    device.write("/var/mobile/Library/Preferences/Mobrix/CydiaPackages/installed-packages.txt",
+                 "bash\tinstall\nold-tweak:arm64 purge\n--force-all install\nzsh\tinstall; rm\n");
+    restoration.RestoreCydiaPackages();
+    EXPECT_EQ(screen.lastAlert().tag, SecondViewController::kConfirmPackagesTag);
+    EXPECT_EQ(screen.lastAlert().message,
+              "The package record was not saved on this device. These packages will be "
+              "installed:\nbash\nThese will be removed or held:\nold-tweak:arm64 (purge)\n"
+              "Refused (left out):\n--force-all install\nzsh\\x09install; rm\nRestore them ?");
+    screen.answer(0);
+    EXPECT_TRUE(runner.runs().empty());
+
+    restoration.RestoreCydiaPackages();
+    screen.answer(1);
+    ASSERT_EQ(runner.runs().size(), 1u);
+    EXPECT_EQ(runner.commandLines()[0],
+              "/bin/sh " + device.path("/Applications/Mobrix.app/.RestoreCydiaApps.sh"));
+    EXPECT_EQ(screen.lastAlert().tag, 1);
+    EXPECT_EQ(screen.lastAlert().message,
+              "Restoration failed ! Do you want to respring now ?\n"
+              "Cydia Packages: refused \"--force-all install\" (not a package name)\n"
+              "Cydia Packages: refused \"zsh\\x09install; rm\" (not a package and a selection "
+              "state)");
+}
+
+TEST_F(CommandTest, PackagesRestorationChecksTheStoreFirst) {
+    safeguard.loadViewIfNeeded();
+    std::filesystem::permissions(
+        device.path("/var/mobile/Library/Preferences/Mobrix/CydiaPackages"),
+        std::filesystem::perms(0777));
+    restoration.RestoreCydiaPackages();
+    EXPECT_EQ(screen.lastAlert().message,
+              "Restoration failed ! Do you want to respring now ?\nCydia Packages: "
+              "/var/mobile/Library/Preferences/Mobrix/CydiaPackages is writable by other users");
+    EXPECT_TRUE(runner.runs().empty());
 }

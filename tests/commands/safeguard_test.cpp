@@ -148,29 +148,53 @@ TEST_F(CommandTest, AStoreOthersCanWriteIsRefused) {
 TEST_F(CommandTest, SourcesAreRecordedFromTheCacheListWithTheAddedSources) {
     const char* cache = "/var/mobile/Library/Caches/com.saurik.Cydia/sources.list";
     const char* record = "/var/mobile/Library/Preferences/Mobrix/CydiaSources/sources.list";
-    device.write(cache, "A\nB\n");
+    const std::string a = "deb http://a.example/ ./";
+    const std::string b = "deb https://b.example/debian stable main";
+    const std::string c = "deb-src http://c.example:8080/x/ ./";
+    device.write(cache, a + "\n" + b + "\r\n");
     safeguard.SaveCydiaSources();
-    EXPECT_EQ(device.read(record), "A\nB\n");
+    EXPECT_EQ(device.read(record), a + "\n" + b + "\r\n");
 
-    device.write("/etc/apt/sources.list.d/MOXSources.list", "C\nA\n");
+    device.write("/etc/apt/sources.list.d/MOXSources.list", c + "\n" + a + "\n");
     safeguard.SaveCydiaSources();
-    EXPECT_EQ(device.read(record), "A\nB\n\nC\nA\n");
+    EXPECT_EQ(device.read(record), a + "\n" + b + "\n\n\n" + c + "\n" + a + "\n");
     EXPECT_EQ(screen.lastAlert().title, "Cydia Sources Safeguard");
     EXPECT_EQ(screen.lastAlert().message, "Safeguard done !");
+    EXPECT_EQ(std::filesystem::status(device.path(record)).permissions(),
+              std::filesystem::perms(0600));
+}
+
+TEST_F(CommandTest, UnsafeSourceLinesAreLeftOutOfTheRecordAndNamed) {
+    const char* cache = "/var/mobile/Library/Caches/com.saurik.Cydia/sources.list";
+    const char* record = "/var/mobile/Library/Preferences/Mobrix/CydiaSources/sources.list";
+    device.write(cache, "deb [trusted=yes] http://evil.example/ ./\n"
+                        "deb http://good.example/ ./\n"
+                        "deb file:/var/mobile/repo ./\n"
+                        "deb http://bell.example/\x1b[2J ./");
+    safeguard.SaveCydiaSources();
+    EXPECT_EQ(device.read(record), "deb http://good.example/ ./");
+    EXPECT_EQ(
+        screen.lastAlert().message,
+        "Safeguard failed !\n"
+        "Cydia Sources: refused \"deb [trusted=yes] http://evil.example/ ./\" (options in "
+        "brackets)\n"
+        "Cydia Sources: refused \"deb file:/var/mobile/repo ./\" (not an http or https "
+        "address)\n"
+        "Cydia Sources: refused \"deb http://bell.example/\\x1B[2J ./\" (control characters)");
 }
 
 TEST_F(CommandTest, WithoutCacheListTheDefaultListIsRecordedAndAMissingOneKeepsTheOld) {
     const char* recorded = "/var/mobile/Library/Preferences/Mobrix/CydiaSources/cydia.list";
     device.write("/var/mobile/Library/Preferences/Mobrix/CydiaSources/sources.list", "earlier");
-    device.write("/etc/apt/sources.list.d/cydia.list", "deb default");
+    device.write("/etc/apt/sources.list.d/cydia.list", "deb http://apt.example/ ios main");
     safeguard.SaveCydiaSources();
-    EXPECT_EQ(device.read(recorded), "deb default");
+    EXPECT_EQ(device.read(recorded), "deb http://apt.example/ ios main");
     EXPECT_EQ(device.read("/var/mobile/Library/Preferences/Mobrix/CydiaSources/sources.list"),
               "earlier");
 
     device.remove("/etc/apt/sources.list.d/cydia.list");
     safeguard.SaveCydiaSources();
-    EXPECT_EQ(device.read(recorded), "deb default");
+    EXPECT_EQ(device.read(recorded), "deb http://apt.example/ ios main");
     EXPECT_EQ(
         screen.lastAlert().message,
         "Safeguard failed !\nCydia Sources: /etc/apt/sources.list.d/cydia.list does not exist");
@@ -187,6 +211,20 @@ TEST_F(CommandTest, PackagesRecordComesFromTheHiddenScript) {
     EXPECT_EQ(screen.lastAlert().title, "Cydia Packages Safeguard");
     EXPECT_TRUE(device.exists(
         "/var/mobile/Library/Preferences/Mobrix/CydiaPackages/installed-packages.txt"));
+    EXPECT_TRUE(device.exists(
+        "/var/mobile/Library/Preferences/Mobrix/CydiaPackages/.saved-installed-packages.txt"));
+}
+
+TEST_F(CommandTest, PackagesSafeguardRemovesWhatAKilledScriptLeft) {
+    const char* leftover = "/var/mobile/Library/Preferences/Mobrix/CydiaPackages/"
+                           ".installed-packages.txt.Ab12Cd";
+    device.write(leftover, "half");
+    safeguard.loadViewIfNeeded();
+    safeguard.SaveCydiaPackages();
+    EXPECT_FALSE(device.exists(leftover));
+    EXPECT_EQ(
+        device.tree("/var/mobile/Library/Preferences/Mobrix/CydiaPackages"),
+        (std::vector<std::string>{".saved-installed-packages.txt", "installed-packages.txt"}));
 }
 
 TEST_F(CommandTest, HiddenScriptThatExistsKeepsTheShippedOneInPlace) {

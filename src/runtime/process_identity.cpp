@@ -1,0 +1,37 @@
+#include "process_identity.h"
+
+#include <cerrno>
+#include <cstring>
+#include <grp.h>
+#include <unistd.h>
+
+namespace process_identity {
+
+namespace {
+
+std::string failure(const char* call) {
+    return std::string(call) + " failed: " + std::strerror(errno);
+}
+
+} // namespace
+
+std::string settle() {
+    if (::getuid() != ::geteuid() || ::getgid() != ::getegid())
+        return "refusing to run with a set-user-ID or set-group-ID bit: start it as root instead";
+    if (::geteuid() != 0)
+        return {};
+    // The groups go first: once the user is set, they can no longer be changed.
+    if (::setgroups(0, nullptr) != 0)
+        return failure("setgroups");
+    if (::setgid(0) != 0)
+        return failure("setgid");
+    if (::setuid(0) != 0)
+        return failure("setuid");
+    return {};
+}
+
+bool isRoot() {
+    return ::geteuid() == 0;
+}
+
+} // namespace process_identity

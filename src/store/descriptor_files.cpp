@@ -1,0 +1,216 @@
+#include "descriptor_files.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace descriptor_files {
+
+namespace {
+
+std::string errnoText(int error) {
+    return std::strerror(error);
+}
+
+std::string joined(std::string_view base, std::string_view name) {
+    std::string path(base);
+    if (path.empty() || path.back() != '/')
+        path += '/';
+    return path + std::string(name);
+}
+
+// Why a component could not be opened as a folder.
+std::string folderError(int parent, const std::string& name, std::string_view shownPath,
+                        int error) {
+    struct stat status {};
+    if (::fstatat(parent, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISLNK(status.st_mode))
+        return std::string(shownPath) + " is a link, not a folder";
+    if (error == ENOENT)
+        return std::string(shownPath) + " does not exist";
+    if (error == ENOTDIR)
+        return std::string(shownPath) + " is not a folder";
+    return "cannot open " + std::string(shownPath) + ": " + errnoText(error);
+}
+
+bool writeAll(int fd, const std::string& content) {
+    const char* data = content.data();
+    size_t left = content.size();
+    while (left > 0) {
+        ssize_t written = ::write(fd, data, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        left -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+std::optional<std::string> readAtMost(int fd, size_t limit) {
+    std::string bytes;
+    char buffer[16384];
+    while (bytes.size() <= limit) {
+        ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            break;
+        bytes.append(buffer, static_cast<size_t>(got));
+    }
+    return bytes;
+}
+
+} // namespace
+
+OpenedFolder openFolderAt(int folder, const std::string& name, std::string_view shownPath) {
+    int fd = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        return {UniqueFd(), folderError(folder, name, shownPath, error), error == ENOENT};
+    }
+    return {UniqueFd(fd), {}, false};
+}
+
+OpenedFolder openFolder(const std::string& deviceRoot, std::string_view devicePath) {
+    UniqueFd current(::open(deviceRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!current.valid())
+        return {UniqueFd(), "cannot open the device root " + deviceRoot + ": " + errnoText(errno),
+                false};
+    std::string shown;
+    size_t at = 0;
+    while (at < devicePath.size()) {
+        size_t end = devicePath.find('/', at);
+        if (end == std::string_view::npos)
+            end = devicePath.size();
+        std::string name(devicePath.substr(at, end - at));
+        at = end + 1;
+        if (name.empty() || name == ".")
+            continue;
+        shown = joined(shown, name);
+        if (name == "..")
+            return {UniqueFd(), std::string(devicePath) + " climbs out of its folder", false};
+        OpenedFolder next = openFolderAt(current.get(), name, shown);
+        if (!next.fd.valid())
+            return next;
+        current = std::move(next.fd);
+    }
+    return {std::move(current), {}, false};
+}
+
+std::string unsafeStoreFolderReason(int folder, std::string_view shownPath) {
+    struct stat status {};
+    if (::fstat(folder, &status) != 0)
+        return "cannot examine " + std::string(shownPath) + ": " + errnoText(errno);
+    if (status.st_uid != ::geteuid())
+        return std::string(shownPath) + " is owned by another user (uid " +
+               std::to_string(status.st_uid) + ")";
+    if (status.st_mode & (S_IWGRP | S_IWOTH))
+        return std::string(shownPath) + " is writable by other users";
+    return {};
+}
+
+FileContent readOwnedFile(int folder, const std::string& name, size_t maxBytes,
+                          std::string_view shownPath) {
+    const std::string shown(shownPath);
+    // Non-blocking, so that a named pipe put in the file's place cannot hold
+    // the program; it is refused below as not a regular file.
+    UniqueFd fd(
+        ::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!fd.valid()) {
+        if (errno == ENOENT)
+            return {std::nullopt, {}};
+        if (errno == ELOOP)
+            return {std::nullopt, shown + " is a link, not a file"};
+        return {std::nullopt, "cannot open " + shown + ": " + errnoText(errno)};
+    }
+    struct stat file {};
+    struct stat owner {};
+    if (::fstat(fd.get(), &file) != 0 || ::fstat(folder, &owner) != 0)
+        return {std::nullopt, "cannot examine " + shown + ": " + errnoText(errno)};
+    if (!S_ISREG(file.st_mode))
+        return {std::nullopt, shown + " is not a regular file"};
+    // A file every user may read discloses nothing; any other must be the
+    // folder owner's own, under this one name, so that no one can hand over
+    // a file they could not read themselves.
+    if (!(file.st_mode & S_IROTH)) {
+        if (file.st_uid != owner.st_uid)
+            return {std::nullopt, shown + " is not owned by its folder's owner"};
+        if (file.st_nlink != 1)
+            return {std::nullopt, shown + " has more than one name (a hard link)"};
+    }
+    if (static_cast<unsigned long long>(file.st_size) > maxBytes)
+        return {std::nullopt, shown + " is larger than " + std::to_string(maxBytes) + " bytes"};
+    auto bytes = readAtMost(fd.get(), maxBytes);
+    if (!bytes)
+        return {std::nullopt, "cannot read " + shown + ": " + errnoText(errno)};
+    if (bytes->size() > maxBytes)
+        return {std::nullopt, shown + " is larger than " + std::to_string(maxBytes) + " bytes"};
+    return {std::move(bytes), {}};
+}
+
+FileContent readOwnedFileAt(const std::string& deviceRoot, std::string_view devicePath,
+                            size_t maxBytes) {
+    const size_t slash = devicePath.rfind('/');
+    if (slash == std::string_view::npos)
+        return {std::nullopt, std::string(devicePath) + " is not an absolute path"};
+    OpenedFolder folder = openFolder(deviceRoot, devicePath.substr(0, slash));
+    if (!folder.fd.valid())
+        return {std::nullopt, folder.missing ? std::string() : folder.error};
+    return readOwnedFile(folder.fd.get(), std::string(devicePath.substr(slash + 1)), maxBytes,
+                         devicePath);
+}
+
+std::string writeFileAtomicallyAt(int folder, const std::string& name, const std::string& content,
+                                  std::string_view shownPath) {
+    const std::string partial = "." + name + ".partial";
+    ::unlinkat(folder, partial.c_str(), 0);
+    UniqueFd fd(::openat(folder, partial.c_str(),
+                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!fd.valid())
+        return "cannot write " + std::string(shownPath) + ": " + errnoText(errno);
+    bool written =
+        ::fchmod(fd.get(), 0600) == 0 && writeAll(fd.get(), content) && ::fsync(fd.get()) == 0;
+    int error = errno;
+    fd.reset();
+    if (!written) {
+        ::unlinkat(folder, partial.c_str(), 0);
+        return "cannot write " + std::string(shownPath) + ": " + errnoText(error);
+    }
+    if (::renameat(folder, partial.c_str(), folder, name.c_str()) != 0) {
+        error = errno;
+        ::unlinkat(folder, partial.c_str(), 0);
+        return "cannot replace " + std::string(shownPath) + ": " + errnoText(error);
+    }
+    return {};
+}
+
+void removeLeftoversAt(int folder, std::string_view prefix) {
+    int copy = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0)
+        return;
+    DIR* listing = ::fdopendir(copy);
+    if (!listing) {
+        ::close(copy);
+        return;
+    }
+    ::rewinddir(listing);
+    while (const dirent* entry = ::readdir(listing)) {
+        std::string_view name(entry->d_name);
+        if (!name.starts_with(prefix))
+            continue;
+        struct stat status {};
+        if (::fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(status.st_mode))
+            ::unlinkat(folder, entry->d_name, 0);
+    }
+    ::closedir(listing);
+}
+
+} // namespace descriptor_files

@@ -1,0 +1,31 @@
+#include "record_marker.h"
+
+#include "content_digest.h"
+#include "descriptor_files.h"
+
+namespace record_marker {
+
+namespace {
+
+std::string markerName(const std::string& name) {
+    return ".saved-" + name;
+}
+
+} // namespace
+
+std::string digest(std::string_view content) {
+    return sha256Hex(content);
+}
+
+std::string markSaved(int folder, const std::string& name, std::string_view content) {
+    return descriptor_files::writeFileAtomicallyAt(folder, markerName(name), digest(content) + "\n",
+                                                   markerName(name));
+}
+
+bool wasSavedHere(int folder, const std::string& name, std::string_view content) {
+    auto marker = descriptor_files::readOwnedFile(folder, markerName(name), 256, markerName(name));
+    const std::string expected = digest(content);
+    return marker.bytes && !expected.empty() && *marker.bytes == expected + "\n";
+}
+
+} // namespace record_marker
