@@ -72,7 +72,7 @@ std::optional<RemotePath> parseRemotePath(std::string_view text, std::string* er
         display += part;
     }
     if (display.empty())
-        display = "/";
+        display.push_back('/');
     return fromDisplay(std::move(display));
 }
 

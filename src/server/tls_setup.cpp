@@ -65,8 +65,12 @@ CertPtr makeCertificate(EVP_PKEY* key, const std::string& commonName, X509* issu
         addExtension(cert.get(), signer, NID_key_usage, "critical,digitalSignature");
         addExtension(cert.get(), signer, NID_ext_key_usage, "serverAuth");
         std::string alt;
-        for (const auto& n : names)
-            alt += (alt.empty() ? "" : ",") + std::string(isIpAddress(n) ? "IP:" : "DNS:") + n;
+        for (const auto& n : names) {
+            if (!alt.empty())
+                alt.push_back(',');
+            alt.append(isIpAddress(n) ? "IP:" : "DNS:");
+            alt.append(n);
+        }
         if (!alt.empty())
             addExtension(cert.get(), signer, NID_subject_alt_name, alt);
     }
