@@ -40,6 +40,7 @@ public:
     int port() const { return service_->port(); }
     const std::filesystem::path& folder() const { return folder_; }
     std::string caFile() const { return (folder_ / "ca.pem").string(); }
+    const testsupport::TestCertificate& root() const { return root_; }
     std::string baseUrl() const;
     server::MetadataStore& store() { return *store_; }
 
