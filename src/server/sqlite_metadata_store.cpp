@@ -342,12 +342,4 @@ bool SqliteMetadataStore::transact(const std::function<bool(MetadataTxn&)>& work
     }
 }
 
-std::unique_ptr<MetadataStore> openMetadataStore(const std::string& url, std::string* error) {
-    if (url.rfind("sqlite:", 0) == 0)
-        return SqliteMetadataStore::open(url.substr(7), error);
-    if (error)
-        *error = "unsupported metadata store \"" + url + "\" (sqlite:PATH)";
-    return nullptr;
-}
-
 } // namespace server

@@ -9,7 +9,7 @@
 namespace servertest {
 namespace fs = std::filesystem;
 
-ServiceHarness::ServiceHarness(bool tls) : tls_(tls) {
+ServiceHarness::ServiceHarness(bool tls, const std::string& metadataUrl) : tls_(tls) {
     char pattern[] = "/tmp/mobrix-cloud-test-XXXXXX";
     folder_ = ::mkdtemp(pattern);
     root_ = testsupport::makeRootCA("mobrix-cloud test authority");
@@ -27,7 +27,8 @@ ServiceHarness::ServiceHarness(bool tls) : tls_(tls) {
         config.tlsCertificate = (folder_ / "server.pem").string();
         config.tlsKey = (folder_ / "server-key.pem").string();
     }
-    config.metadata = "sqlite:" + (folder_ / "metadata.db").string();
+    config.metadata =
+        metadataUrl.empty() ? "sqlite:" + (folder_ / "metadata.db").string() : metadataUrl;
     config.blobs = "file:" + (folder_ / "blobs").string();
     config.uploads = (folder_ / "uploads").string();
     config.appKey = kAppKey;

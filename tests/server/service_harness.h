@@ -32,8 +32,8 @@ struct Token {
 
 class ServiceHarness {
 public:
-    // `tls` false serves plain HTTP.
-    explicit ServiceHarness(bool tls = true);
+    // `tls` false serves plain HTTP; `metadataUrl` replaces the SQLite file.
+    explicit ServiceHarness(bool tls = true, const std::string& metadataUrl = {});
     ~ServiceHarness();
 
     bool started() const { return started_; }
