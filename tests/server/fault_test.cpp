@@ -279,7 +279,9 @@ TEST(ServiceFaults, AKilledServiceLosesNoAcknowledgedFileAndShowsNoPartialOne) {
         EXPECT_TRUE(down->body == bodyOf(*entry.path(), down->body.size())) << *entry.path();
     }
     EXPECT_TRUE(fs::is_empty(data / "blobs" / "tmp"));
-    again.kill(SIGTERM);
+    // SIGTERM is a clean stop.
+    const int status = again.kill(SIGTERM);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     std::error_code ec;
     fs::remove_all(folder, ec);
 }

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 using namespace servertest;
 
 namespace {
@@ -98,6 +100,20 @@ TEST_F(OAuthCheck, ANonceIsTakenOnceAndTimestampsOutsideTheWindowAreStale) {
     }
     store.setClock([] { return static_cast<std::int64_t>(std::time(nullptr)) - 10 * 60; });
     EXPECT_EQ(c->Get(signedTarget(service, store).c_str())->status, 200);
+}
+
+TEST_F(OAuthCheck, TheRequestLogHoldsNoQueryAndNoSecret) {
+    service.call(token, "GET", "/1/metadata/cloud/", {{"hash", "h"}});
+    service.call(token, "POST", "/1/fileops/create_folder", {{"root", "cloud"}, {"path", "/x"}});
+    service.call(Token{"0123456789abcdef", "s", 0}, "GET", "/1/account/info");
+    std::ifstream in(service.folder() / "requests.log");
+    std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(log.find("GET /1/metadata/cloud/ 200"), std::string::npos) << log;
+    EXPECT_NE(log.find("POST /1/fileops/create_folder 200"), std::string::npos) << log;
+    EXPECT_NE(log.find("GET /1/account/info 401"), std::string::npos) << log;
+    for (const std::string& secret : {token.token, token.secret, std::string("0123456789abcdef"),
+                                      std::string(kAppSecret), std::string("oauth_")})
+        EXPECT_EQ(log.find(secret), std::string::npos) << secret;
 }
 
 TEST(OAuthCheckPlainHttp, PlaintextNeedsTlsWhileHmacDoesNot) {
