@@ -67,10 +67,14 @@ bool readFormBody(Call& call) {
     return true;
 }
 
-void drainBody(Call& call) {
+void drainBody(Call& call, std::uint64_t most) {
     if (!call.reader)
         return;
-    (*call.reader)([](const char*, std::size_t) { return true; });
+    std::uint64_t dropped = 0;
+    (*call.reader)([&](const char*, std::size_t size) {
+        dropped += size;
+        return dropped <= most;
+    });
     call.reader = nullptr;
 }
 
@@ -86,7 +90,7 @@ bool authorize(ServiceParts& parts, Call& call, TokenNeed need, OAuthResult* out
                            call.overTls};
     OAuthResult result = parts.verifier->verify(view, need);
     if (!result.ok) {
-        drainBody(call);
+        drainBody(call, kDrainForStrangers);
         sendAnswer(call, ApiAnswer::error(401, result.error));
         return false;
     }

@@ -42,7 +42,7 @@ void CloudService::Impl::handle(const httplib::Request& request, httplib::Respon
     try {
         if (!handleLinkRequest(parts, call) && !handleApiRequest(parts, call) &&
             !handleContentRequest(parts, call)) {
-            drainBody(call);
+            drainBody(call, kDrainForStrangers);
             sendAnswer(call, ApiAnswer::error(404, "Unknown operation"));
         }
     } catch (const std::exception& e) {

@@ -13,7 +13,7 @@ namespace server {
 namespace {
 
 constexpr std::size_t kSendPiece = 256 * 1024;
-constexpr std::size_t kMaxChunk = 8 * 1024 * 1024;
+constexpr std::size_t kMaxChunk = 4 * 1024 * 1024;
 
 std::string param(const Call& call, std::string_view name) {
     return parameter(call.parameters, name).value_or(std::string());
@@ -168,7 +168,7 @@ void chunkedUpload(ServiceParts& parts, Call& call) {
     call.reader = nullptr;
     if (!complete || tooBig)
         return sendAnswer(
-            call, ApiAnswer::error(tooBig ? 413 : 400, tooBig ? "A chunk holds at most 8 MiB"
+            call, ApiAnswer::error(tooBig ? 413 : 400, tooBig ? "A chunk holds at most 4 MiB"
                                                               : "The chunk was cut short"));
     std::lock_guard lock(parts.chunkMutex);
     ChunkedUpload upload;

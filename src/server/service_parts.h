@@ -12,6 +12,7 @@
 
 #include <httplib.h>
 
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -46,8 +47,11 @@ struct Call {
 void sendAnswer(Call& call, const ApiAnswer& answer);
 // Reads a form body into the parameters (at most 64 KiB); false when it is too big.
 bool readFormBody(Call& call);
-// Reads and drops what is left of the body, so the connection stays usable.
-void drainBody(Call& call);
+// Reads and drops what is left of the body, so that the client, still
+// sending, reads the answer instead of a reset connection. Past `most` bytes
+// the connection is closed instead.
+inline constexpr std::uint64_t kDrainForStrangers = 1 << 20;
+void drainBody(Call& call, std::uint64_t most = UINT64_MAX);
 // "%XX" undone, "+" taken as a space (form encoding).
 std::string decodeFormValue(std::string_view text);
 // The URL the client signed: the public address, or the Host it addressed.
