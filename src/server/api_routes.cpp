@@ -2,6 +2,7 @@
 #include "rooted_path.h"
 
 #include <charconv>
+#include <shared_mutex>
 
 namespace server {
 
@@ -62,6 +63,7 @@ void pathOperation(ServiceParts& parts, Call& call, std::string_view prefix) {
     } else if (prefix == "/1/restore/") {
         if (param(call, "rev").empty())
             return sendAnswer(call, ApiAnswer::error(400, "Missing parameter \"rev\""));
+        std::shared_lock visible(parts.commits);
         sendAnswer(call, parts.files->restore(call.uid, *path, param(call, "rev")));
     } else {
         sendAnswer(call, parts.files->search(call.uid, *path, param(call, "query"),

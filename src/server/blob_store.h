@@ -5,6 +5,7 @@
 // what an object store needs to provide.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,6 +34,11 @@ public:
     virtual ~BlobStore() = default;
     virtual std::unique_ptr<BlobWriter> create(std::string* error) = 0;
     virtual std::unique_ptr<BlobReader> open(const std::string& address) = 0;
+    // Calls `visit` with the address of every body stored before `before`
+    // (seconds since 1970).
+    virtual void forEachOlderThan(std::int64_t before,
+                                  const std::function<void(const std::string&)>& visit) = 0;
+    virtual bool remove(const std::string& address) = 0;
 };
 
 // The store named by a URL: "file:FOLDER". Nothing and the reason otherwise.

@@ -101,6 +101,12 @@ ApiAnswer CloudNamespace::run(const std::function<ApiAnswer(MetadataTxn&)>& work
     return answer;
 }
 
+void CloudNamespace::record(MetadataTxn& txn, std::int64_t uid, const Entry& entry) const {
+    txn.putEntry(uid, entry);
+    if (!entry.isDir)
+        txn.pruneHistory(uid, entry.key, std::max<std::size_t>(1, keepRevisions_));
+}
+
 ApiAnswer CloudNamespace::accountInfo(std::int64_t uid) {
     return run([&](MetadataTxn& txn) {
         auto account = txn.accountById(uid);
@@ -213,7 +219,7 @@ ApiAnswer CloudNamespace::putFile(std::int64_t uid, const RemotePath& requested,
         Entry file = makeEntry(path, false, nextRevision(txn, *account), now);
         file.blob = blob;
         file.bytes = bytes;
-        txn.putEntry(uid, file);
+        record(txn, uid, file);
         return ApiAnswer::success(metadataJson(file));
     });
 }
@@ -250,7 +256,7 @@ ApiAnswer CloudNamespace::remove(std::int64_t uid, const RemotePath& path) {
             e.revision = revision;
             e.modified = clock_();
             e.bytes = e.isDir ? 0 : e.bytes;
-            txn.putEntry(uid, e);
+            record(txn, uid, e);
         }
         Entry gone = *txn.entry(uid, path.key);
         return ApiAnswer::success(metadataJson(gone));
@@ -291,14 +297,14 @@ ApiAnswer CloudNamespace::moveOrCopy(std::int64_t uid, const RemotePath& from, c
                 Entry gone = e;
                 gone.deleted = true;
                 gone.revision = revision;
-                txn.putEntry(uid, gone);
+                record(txn, uid, gone);
             }
             RemotePath target =
                 *parseRemotePath(to.display + e.path.substr(from.display.size()), nullptr);
             Entry placed = makeEntry(target, e.isDir, revision, now);
             placed.blob = e.blob;
             placed.bytes = e.bytes;
-            txn.putEntry(uid, placed);
+            record(txn, uid, placed);
         }
         return ApiAnswer::success(metadataJson(*txn.entry(uid, to.key)));
     });

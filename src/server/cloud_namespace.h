@@ -22,7 +22,9 @@ struct PutOptions {
 class CloudNamespace {
 public:
     using Clock = std::function<std::int64_t()>;
-    CloudNamespace(MetadataStore& store, Clock clock) : store_(store), clock_(std::move(clock)) {}
+    // `keepRevisions`: how many states of each file its history keeps.
+    CloudNamespace(MetadataStore& store, Clock clock, std::size_t keepRevisions = 10)
+        : store_(store), clock_(std::move(clock)), keepRevisions_(keepRevisions) {}
 
     ApiAnswer accountInfo(std::int64_t uid);
     // `hash`: the listing's hash the client holds (304 when unchanged).
@@ -58,9 +60,12 @@ public:
 private:
     // Runs work in a transaction; a store failure becomes a 500 answer.
     ApiAnswer run(const std::function<ApiAnswer(MetadataTxn&)>& work);
+    // Stores an entry; a file's history keeps only its newest states.
+    void record(MetadataTxn& txn, std::int64_t uid, const Entry& entry) const;
 
     MetadataStore& store_;
     Clock clock_;
+    std::size_t keepRevisions_;
 };
 
 } // namespace server

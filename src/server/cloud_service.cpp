@@ -1,11 +1,14 @@
 #include "cloud_service.h"
 
 #include "file_blob_store.h"
+#include "garbage_collector.h"
 #include "service_parts.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <ctime>
 #include <filesystem>
+#include <thread>
 
 namespace server {
 
@@ -13,6 +16,13 @@ struct CloudService::Impl {
     ServiceParts parts;
     std::unique_ptr<httplib::Server> http;
     int port = -1;
+    std::thread collector;
+    std::mutex collectorMutex;
+    std::condition_variable collectorWake;
+    bool stopping = false;
+
+    std::size_t collect(std::int64_t minimumAge);
+    void collectUntilStopped();
 
     void handle(const httplib::Request& request, httplib::Response& response,
                 const httplib::ContentReader* reader);
@@ -78,7 +88,9 @@ bool CloudService::Impl::openStores(std::string* error) {
     if (!parts.blobs)
         return false;
     parts.nonces = std::make_unique<NonceCache>(15 * 60, 1000000);
-    parts.files = std::make_unique<CloudNamespace>(*parts.metadata, parts.clock);
+    parts.files = std::make_unique<CloudNamespace>(
+        *parts.metadata, parts.clock,
+        static_cast<std::size_t>(std::max<std::int64_t>(1, c.keepRevisions)));
     parts.verifier =
         std::make_unique<OAuthVerifier>(OAuthVerifier::Settings{c.appKey, c.appSecret, 15 * 60},
                                         *parts.metadata, *parts.nonces, parts.clock);
@@ -119,6 +131,31 @@ bool CloudService::Impl::makeServer(std::string* error) {
     return true;
 }
 
+// A body stays at least this long before it can be collected: longer than
+// any upload takes between its last byte and its commit.
+constexpr std::int64_t kCollectAfter = 3600;
+
+std::size_t CloudService::Impl::collect(std::int64_t minimumAge) {
+    auto report = server::collectGarbage(*parts.metadata, *parts.blobs, parts.config.uploads,
+                                         parts.commits, parts.clock(), minimumAge);
+    if (report.bodies || report.uploads || report.failed) {
+        parts.log->note("collected " + std::to_string(report.bodies) + " bodies and " +
+                        std::to_string(report.uploads) + " expired uploads" +
+                        (report.failed ? " (the store failed)" : ""));
+    }
+    return report.bodies;
+}
+
+void CloudService::Impl::collectUntilStopped() {
+    const auto interval = std::chrono::seconds(parts.config.collectInterval);
+    std::unique_lock lock(collectorMutex);
+    while (!collectorWake.wait_for(lock, interval, [this] { return stopping; })) {
+        lock.unlock();
+        collect(kCollectAfter);
+        lock.lock();
+    }
+}
+
 CloudService::CloudService(ServerConfig config, Clock clock) : impl_(std::make_unique<Impl>()) {
     impl_->parts.config = std::move(config);
     impl_->parts.clock = clock ? std::move(clock) : Clock(systemClock);
@@ -151,12 +188,27 @@ int CloudService::port() const {
 }
 
 bool CloudService::run() {
-    return impl_->http && impl_->http->listen_after_bind();
+    if (!impl_->http)
+        return false;
+    if (impl_->parts.config.collectInterval > 0 && !impl_->collector.joinable())
+        impl_->collector = std::thread([this] { impl_->collectUntilStopped(); });
+    return impl_->http->listen_after_bind();
 }
 
 void CloudService::stop() {
+    {
+        std::lock_guard lock(impl_->collectorMutex);
+        impl_->stopping = true;
+    }
+    impl_->collectorWake.notify_all();
     if (impl_->http)
         impl_->http->stop();
+    if (impl_->collector.joinable() && impl_->collector.get_id() != std::this_thread::get_id())
+        impl_->collector.join();
+}
+
+std::size_t CloudService::collectGarbage(std::int64_t minimumAgeSeconds) {
+    return impl_->parts.metadata ? impl_->collect(minimumAgeSeconds) : 0;
 }
 
 } // namespace server

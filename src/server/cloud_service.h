@@ -28,6 +28,11 @@ public:
     bool run();
     void stop();
 
+    // Removes unreferenced bodies older than `minimumAgeSeconds` and expired
+    // chunked uploads now (the service also does it every collect_interval).
+    // Gives the number of bodies removed.
+    std::size_t collectGarbage(std::int64_t minimumAgeSeconds);
+
     struct Impl;
 
 private:

@@ -119,6 +119,7 @@ void putFile(ServiceParts& parts, Call& call) {
                                     : ApiAnswer::error(400, "The body was cut short"));
     }
     const std::int64_t bytes = static_cast<std::int64_t>(writer->size());
+    std::shared_lock visible(parts.commits);
     auto address = writer->commit(&error);
     if (!address)
         return sendAnswer(call, ApiAnswer::error(500, error));
@@ -214,6 +215,7 @@ void commitChunkedUpload(ServiceParts& parts, Call& call) {
     if (!upload)
         return sendAnswer(call, ApiAnswer::error(400, "Unknown or expired upload_id"));
     std::string error;
+    std::shared_lock visible(parts.commits);
     auto address = stageToBlob(parts, *upload, &error);
     if (!address)
         return sendAnswer(call, ApiAnswer::error(500, error));

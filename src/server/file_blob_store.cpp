@@ -173,6 +173,30 @@ std::unique_ptr<BlobReader> FileBlobStore::open(const std::string& address) {
     return std::make_unique<FileBlobReader>(std::move(fd), static_cast<std::uint64_t>(st.st_size));
 }
 
+void FileBlobStore::forEachOlderThan(std::int64_t before,
+                                     const std::function<void(const std::string&)>& visit) {
+    std::error_code ec;
+    for (auto prefix = fs::directory_iterator(folder_, ec);
+         !ec && prefix != fs::directory_iterator(); prefix.increment(ec)) {
+        const std::string head = prefix->path().filename().string();
+        if (head.size() != 2 || !prefix->is_directory())
+            continue;
+        std::error_code inner;
+        for (auto file = fs::directory_iterator(prefix->path(), inner);
+             !inner && file != fs::directory_iterator(); file.increment(inner)) {
+            struct stat st {};
+            const std::string address = head + file->path().filename().string();
+            if (isAddress(address) && ::stat(file->path().c_str(), &st) == 0 &&
+                st.st_mtime < before)
+                visit(address);
+        }
+    }
+}
+
+bool FileBlobStore::remove(const std::string& address) {
+    return isAddress(address) && ::unlink(pathOf(address).c_str()) == 0;
+}
+
 std::unique_ptr<BlobStore> openBlobStore(const std::string& url, std::string* error) {
     if (url.rfind("file:", 0) == 0)
         return FileBlobStore::open(url.substr(5), error);

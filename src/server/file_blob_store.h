@@ -17,6 +17,9 @@ public:
 
     std::unique_ptr<BlobWriter> create(std::string* error) override;
     std::unique_ptr<BlobReader> open(const std::string& address) override;
+    void forEachOlderThan(std::int64_t before,
+                          const std::function<void(const std::string&)>& visit) override;
+    bool remove(const std::string& address) override;
 
     std::filesystem::path pathOf(const std::string& address) const;
 

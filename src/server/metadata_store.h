@@ -45,7 +45,14 @@ public:
     // Bytes of the account's live files.
     virtual std::int64_t usedBytes(std::int64_t uid) = 0;
 
+    // Drops all but the newest `keep` states of a file's history.
+    virtual void pruneHistory(std::int64_t uid, const std::string& key, std::size_t keep) = 0;
+    // Every body address an entry or a history state refers to.
+    virtual std::vector<std::string> referencedBlobs() = 0;
+
     virtual std::optional<ChunkedUpload> upload(const std::string& id) = 0;
+    // Removes the uploads that expired before `now` and gives their ids.
+    virtual std::vector<std::string> expireUploads(std::int64_t now) = 0;
     virtual void putUpload(const ChunkedUpload& upload) = 0;
     virtual void deleteUpload(const std::string& id) = 0;
 };

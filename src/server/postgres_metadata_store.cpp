@@ -265,6 +265,29 @@ public:
         return r->integer(0, 0);
     }
 
+    void pruneHistory(std::int64_t uid, const std::string& key, std::size_t keep) override {
+        run(db_,
+            "DELETE FROM history WHERE uid = $1 AND key = $2 AND revision NOT IN "
+            "(SELECT revision FROM history WHERE uid = $1 AND key = $2 "
+            "ORDER BY revision DESC LIMIT $3)",
+            {v(uid), key, v(static_cast<std::int64_t>(keep))});
+    }
+    std::vector<std::string> referencedBlobs() override {
+        auto r = run(db_, "SELECT blob FROM entries WHERE blob <> '' UNION "
+                          "SELECT blob FROM history WHERE blob <> ''");
+        std::vector<std::string> out;
+        for (int i = 0; i < r->count(); ++i)
+            out.push_back(r->text(i, 0));
+        return out;
+    }
+    std::vector<std::string> expireUploads(std::int64_t now) override {
+        auto r = run(db_, "DELETE FROM uploads WHERE expires < $1 RETURNING id", {v(now)});
+        std::vector<std::string> out;
+        for (int i = 0; i < r->count(); ++i)
+            out.push_back(r->text(i, 0));
+        return out;
+    }
+
     std::optional<ChunkedUpload> upload(const std::string& id) override {
         auto r =
             run(db_, "SELECT id, uid, upload_offset, expires FROM uploads WHERE id = $1", {id});

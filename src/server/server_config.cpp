@@ -40,15 +40,22 @@ bool assign(ServerConfig& config, const std::string& name, const std::string& va
             return true;
         }
     }
-    if (name == "default_quota" || name == "threads") {
+    std::int64_t* numbers[] = {&config.defaultQuota, &config.keepRevisions,
+                               &config.collectInterval};
+    const char* numberNames[] = {"default_quota", "keep_revisions", "collect_interval"};
+    for (std::size_t i = 0; i < std::size(numberNames); ++i) {
+        if (name == numberNames[i]) {
+            auto n = number(value);
+            if (n)
+                *numbers[i] = *n;
+            return n.has_value();
+        }
+    }
+    if (name == "threads") {
         auto n = number(value);
-        if (!n)
-            return false;
-        if (name == "threads")
+        if (n)
             config.threads = static_cast<int>(std::min<std::int64_t>(*n, 1024));
-        else
-            config.defaultQuota = *n;
-        return true;
+        return n.has_value();
     }
     return false;
 }
@@ -124,7 +131,11 @@ std::string ServerConfig::text() const {
         << "request_log = " << requestLog << "\n"
         << "# Quota of new accounts, in bytes.\n"
         << "default_quota = " << defaultQuota << "\n"
-        << "threads = " << threads << "\n";
+        << "threads = " << threads << "\n"
+        << "# How many states of each file are kept (revisions, restore).\n"
+        << "keep_revisions = " << keepRevisions << "\n"
+        << "# Seconds between removals of unreferenced bodies and expired uploads; 0: never.\n"
+        << "collect_interval = " << collectInterval << "\n";
     return out.str();
 }
 

@@ -21,6 +21,8 @@ struct ServerConfig {
     std::string requestLog = "-"; // "-": standard error
     std::int64_t defaultQuota = 2LL * 1024 * 1024 * 1024;
     int threads = 64;
+    std::int64_t keepRevisions = 10;     // states kept of each file
+    std::int64_t collectInterval = 3600; // seconds between collections; 0: never
 
     std::string host() const;
     int port() const; // -1 when the listen address is malformed

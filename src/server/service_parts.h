@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 
 namespace server {
@@ -28,7 +29,8 @@ struct ServiceParts {
     std::unique_ptr<CloudNamespace> files;
     std::unique_ptr<OAuthVerifier> verifier;
     std::unique_ptr<RequestLog> log;
-    std::mutex chunkMutex; // one chunk append or commit at a time
+    std::mutex chunkMutex;     // one chunk append or commit at a time
+    std::shared_mutex commits; // shared while a body is made visible; see garbage_collector.h
 };
 
 // One request on its way through the handlers.

@@ -255,6 +255,34 @@ public:
         return s.step() ? s.integer(0) : 0;
     }
 
+    void pruneHistory(std::int64_t uid, const std::string& key, std::size_t keep) override {
+        Statement s(db_, "DELETE FROM history WHERE uid = ? AND key = ? AND revision NOT IN "
+                         "(SELECT revision FROM history WHERE uid = ? AND key = ? "
+                         "ORDER BY revision DESC LIMIT ?)");
+        s.bind(1, uid).bind(2, key).bind(3, uid).bind(4, key);
+        s.bind(5, static_cast<std::int64_t>(keep)).run();
+    }
+    std::vector<std::string> referencedBlobs() override {
+        Statement s(db_, "SELECT blob FROM entries WHERE blob <> '' UNION "
+                         "SELECT blob FROM history WHERE blob <> ''");
+        std::vector<std::string> out;
+        while (s.step())
+            out.push_back(s.text(0));
+        return out;
+    }
+    std::vector<std::string> expireUploads(std::int64_t now) override {
+        std::vector<std::string> ids;
+        {
+            Statement s(db_, "SELECT id FROM uploads WHERE expires < ?");
+            s.bind(1, now);
+            while (s.step())
+                ids.push_back(s.text(0));
+        }
+        Statement d(db_, "DELETE FROM uploads WHERE expires < ?");
+        d.bind(1, now).run();
+        return ids;
+    }
+
     std::optional<ChunkedUpload> upload(const std::string& id) override {
         Statement s(db_, "SELECT id, uid, offset, expires FROM uploads WHERE id = ?");
         s.bind(1, id);

@@ -274,3 +274,21 @@ TEST_F(ServiceApi, ChunkedUploadsAppendAtTheAcknowledgedOffsetAndCommitWhole) {
             ->status,
         400);
 }
+
+TEST_F(ServiceApi, OnlyTheNewestRevisionsAreKeptAndTheOthersBodiesCollected) {
+    for (int version = 1; version <= 12; ++version)
+        ASSERT_EQ(put("/doc.txt", "version " + std::to_string(version))->status, 200);
+    auto list = json(
+        service.call(token, "GET", "/1/revisions/cloud/doc.txt", {{"rev_limit", "100"}})->body);
+    ASSERT_EQ(list.size(), 10u);
+    // Bodies younger than the minimum age stay; past it, the two pruned ones go.
+    EXPECT_EQ(service.cloud().collectGarbage(3600), 0u);
+    EXPECT_EQ(service.cloud().collectGarbage(-3600), 2u);
+    for (const auto& state : list.elements()) {
+        auto record = CSMetadata::initWithDictionary(state);
+        auto body = get("/doc.txt", {{"rev", *record->rev()}});
+        EXPECT_EQ(body->status, 200);
+        EXPECT_EQ(body->body.rfind("version ", 0), 0u);
+    }
+    EXPECT_EQ(get("/doc.txt")->body, "version 12");
+}

@@ -43,6 +43,7 @@ public:
     const testsupport::TestCertificate& root() const { return root_; }
     std::string baseUrl() const;
     server::MetadataStore& store() { return *store_; }
+    server::CloudService& cloud() { return *service_; }
 
     std::int64_t addAccount(const std::string& name, const std::string& password,
                             std::int64_t quota = 1 << 30);

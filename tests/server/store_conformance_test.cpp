@@ -106,6 +106,20 @@ TEST_P(StoreConformance, FilesFoldersQuotaAndChangesFollowTheSameRules) {
     EXPECT_EQ(files->startOrCheckUpload(uid, upload.id, 0, 10, &upload).status, 400);
     EXPECT_EQ(files->takeUpload(uid, upload.id)->offset, 10);
     EXPECT_FALSE(files->takeUpload(uid + 1, upload.id));
+
+    // What the collector reads: the bodies still referred to, the expired uploads.
+    std::vector<std::string> referenced, expired;
+    store->transact(
+        [&](server::MetadataTxn& txn) {
+            referenced = txn.referencedBlobs();
+            expired = txn.expireUploads(1700000000 + 3 * CloudNamespace::kUploadLifetime);
+            return true;
+        },
+        nullptr);
+    std::sort(referenced.begin(), referenced.end());
+    EXPECT_EQ(referenced, (std::vector<std::string>{"blob-a", "blob-b", "blob-d", "blob-e"}));
+    EXPECT_EQ(expired, std::vector<std::string>{upload.id});
+    EXPECT_FALSE(files->takeUpload(uid, upload.id));
 }
 
 TEST_P(StoreConformance, ProcessesSharingTheStoreKeepTheQuotaAndChangeNumbers) {
