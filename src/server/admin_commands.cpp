@@ -162,13 +162,35 @@ int resetPassword(const std::string& configFile, const std::string& name) {
             if (found) {
                 account->passwordHash = hashPassword(password);
                 txn.updateAccount(*account);
+                txn.deleteTokensOf(account->uid);
             }
             return found;
         },
         &error);
     if (!found)
         return fail(error.empty() ? "no user " + name : error);
-    std::printf("New password of %s: %s\n", name.c_str(), password.c_str());
+    std::printf("New password of %s: %s\nEvery device of %s must link again.\n", name.c_str(),
+                password.c_str(), name.c_str());
+    return 0;
+}
+
+int revokeTokens(const std::string& configFile, const std::string& name) {
+    ServerConfig config;
+    auto store = openStore(configFile, &config);
+    if (!store)
+        return 1;
+    std::optional<std::size_t> revoked;
+    std::string error;
+    store->transact(
+        [&](MetadataTxn& txn) {
+            if (auto account = txn.accountByName(name))
+                revoked = txn.deleteTokensOf(account->uid);
+            return revoked.has_value();
+        },
+        &error);
+    if (!revoked)
+        return fail(error.empty() ? "no user " + name : error);
+    std::printf("Unlinked %zu device link(s) of %s\n", *revoked, name.c_str());
     return 0;
 }
 

@@ -25,7 +25,10 @@ struct UserOptions {
 // Each prints what the operator needs and gives the process's exit status.
 int initDataFolder(const InitOptions& options);
 int addUser(const std::string& configFile, const UserOptions& options);
+// A new password also unlinks every device of the account.
 int resetPassword(const std::string& configFile, const std::string& name);
+// Unlinks every device of the account: its tokens stop working.
+int revokeTokens(const std::string& configFile, const std::string& name);
 int setQuota(const std::string& configFile, const std::string& name, std::int64_t bytes);
 int listUsers(const std::string& configFile);
 

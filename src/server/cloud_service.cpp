@@ -105,7 +105,10 @@ bool CloudService::Impl::makeServer(std::string* error) {
                      c.tlsKey + ")";
             return false;
         }
-        http = std::make_unique<httplib::SSLServer>(c.tlsCertificate.c_str(), c.tlsKey.c_str());
+        auto tls = std::make_unique<httplib::SSLServer>(c.tlsCertificate.c_str(), c.tlsKey.c_str());
+        if (tls->is_valid())
+            SSL_CTX_set_min_proto_version(tls->ssl_context(), TLS1_2_VERSION);
+        http = std::move(tls);
     } else {
         http = std::make_unique<httplib::Server>();
     }

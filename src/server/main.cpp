@@ -18,6 +18,7 @@ constexpr const char* kUsage =
     "       mobrix-cloud user add NAME [--quota BYTES] [--email ADDRESS] [--display-name TEXT] "
     "[--config FILE]\n"
     "       mobrix-cloud user password NAME [--config FILE]\n"
+    "       mobrix-cloud user unlink NAME [--config FILE]\n"
     "       mobrix-cloud user quota NAME BYTES [--config FILE]\n"
     "       mobrix-cloud user list [--config FILE]\n"
     "FILE defaults to $MOBRIX_CLOUD_CONFIG, else ./mobrix-cloud.conf; BYTES may end in K, M, G "
@@ -123,6 +124,8 @@ int user(const Arguments& a) {
         return server::listUsers(file);
     if (verb == "password" && a.words.size() == 3)
         return server::resetPassword(file, a.words[2]);
+    if (verb == "unlink" && a.words.size() == 3)
+        return server::revokeTokens(file, a.words[2]);
     if (verb == "quota" && a.words.size() == 4) {
         auto bytes = server::parseByteCount(a.words[3]);
         return bytes ? server::setQuota(file, a.words[2], *bytes)

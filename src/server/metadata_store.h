@@ -28,6 +28,8 @@ public:
     virtual std::optional<TokenRecord> token(const std::string& token) = 0;
     virtual void putToken(const TokenRecord& token) = 0;
     virtual void deleteToken(const std::string& token) = 0;
+    // Removes every token of the account; gives how many there were.
+    virtual std::size_t deleteTokensOf(std::int64_t uid) = 0;
 
     // Deleted entries included.
     virtual std::optional<Entry> entry(std::int64_t uid, const std::string& key) = 0;

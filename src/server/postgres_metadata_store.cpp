@@ -204,6 +204,11 @@ public:
         run(db_, "DELETE FROM tokens WHERE token = $1", {token});
     }
 
+    std::size_t deleteTokensOf(std::int64_t uid) override {
+        return static_cast<std::size_t>(
+            run(db_, "DELETE FROM tokens WHERE uid = $1 RETURNING token", {v(uid)})->count());
+    }
+
     std::optional<Entry> entry(std::int64_t uid, const std::string& key) override {
         auto r = run(db_, sql(kEntryColumns, "WHERE uid = $1 AND key = $2").c_str(), {v(uid), key});
         return r->count() ? std::optional(readEntry(*r, 0)) : std::nullopt;

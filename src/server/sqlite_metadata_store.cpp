@@ -198,6 +198,12 @@ public:
         s.bind(1, token).run();
     }
 
+    std::size_t deleteTokensOf(std::int64_t uid) override {
+        Statement s(db_, "DELETE FROM tokens WHERE uid = ?");
+        s.bind(1, uid).run();
+        return static_cast<std::size_t>(sqlite3_changes(db_));
+    }
+
     std::optional<Entry> entry(std::int64_t uid, const std::string& key) override {
         Statement s(db_, (std::string(kEntryColumns) + "WHERE uid = ? AND key = ?").c_str());
         s.bind(1, uid).bind(2, key);
