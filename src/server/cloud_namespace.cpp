@@ -411,7 +411,9 @@ ApiAnswer CloudNamespace::startOrCheckUpload(std::int64_t uid, const std::string
             }
             *upload = *found;
         }
-        if (txn.usedBytes(uid) + upload->offset + bytes > account->quotaBytes)
+        // Every unfinished upload of the account counts, so that parallel
+        // uploads cannot hold more than the quota between them.
+        if (txn.usedBytes(uid) + txn.pendingUploadBytes(uid) + bytes > account->quotaBytes)
             return overQuota();
         return ApiAnswer::success(CSJsonValue());
     });

@@ -53,6 +53,8 @@ public:
     virtual std::vector<std::string> referencedBlobs() = 0;
 
     virtual std::optional<ChunkedUpload> upload(const std::string& id) = 0;
+    // Bytes the account's unfinished chunked uploads hold.
+    virtual std::int64_t pendingUploadBytes(std::int64_t uid) = 0;
     // Removes the uploads that expired before `now` and gives their ids.
     virtual std::vector<std::string> expireUploads(std::int64_t now) = 0;
     virtual void putUpload(const ChunkedUpload& upload) = 0;

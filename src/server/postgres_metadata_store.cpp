@@ -285,6 +285,11 @@ public:
             out.push_back(r->text(i, 0));
         return out;
     }
+    std::int64_t pendingUploadBytes(std::int64_t uid) override {
+        return run(db_, "SELECT COALESCE(SUM(upload_offset), 0) FROM uploads WHERE uid = $1",
+                   {v(uid)})
+            ->integer(0, 0);
+    }
     std::vector<std::string> expireUploads(std::int64_t now) override {
         auto r = run(db_, "DELETE FROM uploads WHERE expires < $1 RETURNING id", {v(now)});
         std::vector<std::string> out;

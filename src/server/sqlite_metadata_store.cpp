@@ -276,6 +276,11 @@ public:
             out.push_back(s.text(0));
         return out;
     }
+    std::int64_t pendingUploadBytes(std::int64_t uid) override {
+        Statement s(db_, "SELECT COALESCE(SUM(offset), 0) FROM uploads WHERE uid = ?");
+        s.bind(1, uid);
+        return s.step() ? s.integer(0) : 0;
+    }
     std::vector<std::string> expireUploads(std::int64_t now) override {
         std::vector<std::string> ids;
         {

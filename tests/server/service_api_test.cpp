@@ -47,6 +47,16 @@ protected:
 
 TEST_F(ServiceApi, AnUploadComesBackWithItsTagAndMetadataHeader) {
     auto up = put("/Mobrix/Library/Notes.zip", "notes v1");
+    // Names beyond ASCII travel escaped and come back in the header intact.
+    auto accented = metadataOf(put("/Mobrix/Été ü+#.zip", "é"));
+    ASSERT_TRUE(accented);
+    EXPECT_EQ(accented->path(), "/Mobrix/Été ü+#.zip");
+    auto accentedDown = get("/Mobrix/Été ü+#.zip");
+    EXPECT_EQ(accentedDown->body, "é");
+    EXPECT_EQ(
+        CSMetadata::initWithDictionary(json(accentedDown->get_header_value("X-Cloud-Metadata")))
+            ->path(),
+        "/Mobrix/Été ü+#.zip");
     auto record = metadataOf(up);
     ASSERT_TRUE(record) << (up ? up->body : "no answer");
     EXPECT_EQ(record->path(), "/Mobrix/Library/Notes.zip");
@@ -269,6 +279,15 @@ TEST_F(ServiceApi, ChunkedUploadsAppendAtTheAcknowledgedOffsetAndCommitWhole) {
     ASSERT_TRUE(committed);
     EXPECT_EQ(committed->totalBytes(), 11);
     EXPECT_EQ(get("/big.bin")->body, "hello world");
+    // Unfinished uploads count against the quota together.
+    auto second = json(service.upload(token, "/1/chunked_upload", std::string(900, 'o'))->body);
+    const std::string secondId = second.find("upload_id")->asString();
+    EXPECT_EQ(service.upload(token, "/1/chunked_upload", std::string(100, 'p'))->status, 507);
+    EXPECT_EQ(service
+                  .upload(token, "/1/chunked_upload", std::string(90, 'x'),
+                          {{"upload_id", secondId}, {"offset", "900"}})
+                  ->status,
+              507);
     EXPECT_EQ(
         service.call(token, "POST", "/1/commit_chunked_upload/cloud/big2.bin", {{"upload_id", id}})
             ->status,
