@@ -46,7 +46,10 @@ bool readable(const std::string& file) {
 void CloudService::Impl::handle(const httplib::Request& request, httplib::Response& response,
                                 const httplib::ContentReader* reader) {
     const auto started = std::chrono::steady_clock::now();
-    Call call{request, response, reader, {}, {}, !parts.config.tlsCertificate.empty(), 0, 0};
+    // Behind a TLS proxy the operator names the https address clients use.
+    const bool overTls =
+        !parts.config.tlsCertificate.empty() || parts.config.publicUrl.rfind("https://", 0) == 0;
+    Call call{request, response, reader, {}, {}, overTls, 0, 0};
     parseQuery(call);
     response.set_header("Cache-Control", "no-store");
     try {

@@ -127,6 +127,22 @@ TEST(OAuthCheckPlainHttp, PlaintextNeedsTlsWhileHmacDoesNot) {
     EXPECT_EQ(service.call(token, "GET", "/1/account/info", {}, "HMAC-SHA1")->status, 200);
 }
 
+TEST(OAuthCheckPlainHttp, BehindATlsProxyTheHttpsPublicAddressIsWhatIsSigned) {
+    ServiceHarness service(false, {}, "https://backup.home.test");
+    ASSERT_TRUE(service.started());
+    Token token = service.accessToken(service.addAccount("ann", "pw"));
+    EXPECT_EQ(service.call(token, "GET", "/1/account/info")->status, 200);
+    // An HMAC signature over the address the proxy was reached at holds...
+    auto store = ServiceHarness::credentials(&token, "HMAC-SHA1");
+    URLRequestParameters list = store.oauthParameters();
+    OAuthURLRequest builder("https://backup.home.test/1/account/info", list);
+    auto request = builder.urlRequestSignedWithSecret(store.signingKey(), "HMAC-SHA1");
+    auto c = service.client();
+    EXPECT_EQ(c->Get(request.url.substr(request.url.find("/1/")).c_str())->status, 200);
+    // ...and one over the inner address does not.
+    EXPECT_EQ(service.call(token, "GET", "/1/account/info", {}, "HMAC-SHA1")->status, 401);
+}
+
 TEST(NonceCache, ForgetsNoncesPastTheWindowAndStaysWithinItsCapacity) {
     server::NonceCache cache(900, 3);
     using O = server::NonceCache::Outcome;

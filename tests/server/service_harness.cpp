@@ -9,7 +9,9 @@
 namespace servertest {
 namespace fs = std::filesystem;
 
-ServiceHarness::ServiceHarness(bool tls, const std::string& metadataUrl) : tls_(tls) {
+ServiceHarness::ServiceHarness(bool tls, const std::string& metadataUrl,
+                               const std::string& publicUrl)
+    : tls_(tls) {
     char pattern[] = "/tmp/mobrix-cloud-test-XXXXXX";
     folder_ = ::mkdtemp(pattern);
     root_ = testsupport::makeRootCA("mobrix-cloud test authority");
@@ -31,6 +33,7 @@ ServiceHarness::ServiceHarness(bool tls, const std::string& metadataUrl) : tls_(
         metadataUrl.empty() ? "sqlite:" + (folder_ / "metadata.db").string() : metadataUrl;
     config.blobs = "file:" + (folder_ / "blobs").string();
     config.uploads = (folder_ / "uploads").string();
+    config.publicUrl = publicUrl;
     config.appKey = kAppKey;
     config.appSecret = kAppSecret;
     config.requestLog = (folder_ / "requests.log").string();

@@ -32,8 +32,10 @@ struct Token {
 
 class ServiceHarness {
 public:
-    // `tls` false serves plain HTTP; `metadataUrl` replaces the SQLite file.
-    explicit ServiceHarness(bool tls = true, const std::string& metadataUrl = {});
+    // `tls` false serves plain HTTP; `metadataUrl` replaces the SQLite file;
+    // `publicUrl` is the address clients are told the service has.
+    explicit ServiceHarness(bool tls = true, const std::string& metadataUrl = {},
+                            const std::string& publicUrl = {});
     ~ServiceHarness();
 
     bool started() const { return started_; }
