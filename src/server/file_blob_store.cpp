@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -136,16 +137,51 @@ private:
 
 } // namespace
 
-std::unique_ptr<FileBlobStore> FileBlobStore::open(const fs::path& folder, std::string* error) {
+namespace {
+
+// Removes the scratch folders of processes that are gone: their lock is free.
+void clearDeadScratch(const fs::path& tmp) {
     std::error_code ec;
-    fs::remove_all(folder / "tmp", ec);
-    fs::create_directories(folder / "tmp", ec);
-    if (ec) {
+    for (auto it = fs::directory_iterator(tmp, ec); !ec && it != fs::directory_iterator();
+         it.increment(ec)) {
+        if (!it->is_directory()) {
+            std::error_code ignored;
+            fs::remove(it->path(), ignored);
+            continue;
+        }
+        Fd lock(::open((it->path() / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+        if (lock.get() >= 0 && ::flock(lock.get(), LOCK_EX | LOCK_NB) == 0) {
+            std::error_code ignored;
+            fs::remove_all(it->path(), ignored);
+        }
+    }
+}
+
+} // namespace
+
+std::unique_ptr<FileBlobStore> FileBlobStore::open(const fs::path& folder, std::string* error) {
+    const fs::path tmp = folder / "tmp";
+    std::error_code ec;
+    fs::create_directories(tmp, ec);
+    if (!ec)
+        clearDeadScratch(tmp);
+    const fs::path scratch = tmp / randomHex(8);
+    fs::create_directories(scratch, ec);
+    int lock = ec ? -1 : ::open((scratch / ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (lock < 0 || ::flock(lock, LOCK_EX | LOCK_NB) != 0) {
+        if (lock >= 0)
+            ::close(lock);
         if (error)
-            *error = "cannot make " + (folder / "tmp").string() + ": " + ec.message();
+            *error = "cannot make " + scratch.string() + (ec ? ": " + ec.message() : "");
         return nullptr;
     }
-    return std::unique_ptr<FileBlobStore>(new FileBlobStore(folder));
+    return std::unique_ptr<FileBlobStore>(new FileBlobStore(folder, scratch, lock));
+}
+
+FileBlobStore::~FileBlobStore() {
+    std::error_code ec;
+    fs::remove_all(scratch_, ec);
+    ::close(lock_);
 }
 
 fs::path FileBlobStore::pathOf(const std::string& address) const {
@@ -153,7 +189,7 @@ fs::path FileBlobStore::pathOf(const std::string& address) const {
 }
 
 std::unique_ptr<BlobWriter> FileBlobStore::create(std::string* error) {
-    fs::path temp = folder_ / "tmp" / randomHex(16);
+    fs::path temp = scratch_ / randomHex(16);
     Fd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (fd.get() < 0) {
         if (error)

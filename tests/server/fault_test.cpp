@@ -1,6 +1,7 @@
 // Faults: cut uploads, two uploads of one path at once, and the service
 // killed outright in the middle of uploads.
 #include "cs_query_string.h"
+#include "file_blob_store.h"
 #include "link_page.h"
 #include "oauth_url_request.h"
 #include "service_harness.h"
@@ -83,7 +84,7 @@ TEST(ServiceFaults, ACutUploadLeavesNothingVisibleOrStored) {
     ASSERT_TRUE(sendCutUpload(service.port(), signedUploadTarget(service, token, "/new.bin"),
                               1 << 20, std::string(1000, 'y')));
     // The service notices the hang-up and throws its scratch copy away.
-    EXPECT_TRUE(waitUntil([&] { return fs::is_empty(service.folder() / "blobs" / "tmp"); }));
+    EXPECT_TRUE(waitUntil([&] { return noScratchBodies(service.folder() / "blobs"); }));
     EXPECT_EQ(service.call(token, "GET", "/1/files/cloud/keep.bin")->body, "kept");
     EXPECT_EQ(service.call(token, "GET", "/1/metadata/cloud/new.bin")->status, 404);
 }
@@ -280,7 +281,7 @@ TEST(ServiceFaults, AKilledServiceLosesNoAcknowledgedFileAndShowsNoPartialOne) {
         EXPECT_EQ(static_cast<std::int64_t>(down->body.size()), entry.totalBytes());
         EXPECT_TRUE(down->body == bodyOf(*entry.path(), down->body.size())) << *entry.path();
     }
-    EXPECT_TRUE(fs::is_empty(data / "blobs" / "tmp"));
+    EXPECT_TRUE(noScratchBodies(data / "blobs"));
     // SIGTERM is a clean stop.
     const int status = again.kill(SIGTERM);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
@@ -288,3 +289,31 @@ TEST(ServiceFaults, AKilledServiceLosesNoAcknowledgedFileAndShowsNoPartialOne) {
     fs::remove_all(folder, ec);
 }
 #endif
+
+TEST(BodyStore, AProcessStartingBesideAnotherLeavesItsUnfinishedBodiesAlone) {
+    char pattern[] = "/tmp/mobrix-blobs-XXXXXX";
+    const fs::path folder = ::mkdtemp(pattern);
+    std::string error;
+    auto first = server::FileBlobStore::open(folder, &error);
+    ASSERT_TRUE(first) << error;
+    auto writer = first->create(&error);
+    ASSERT_TRUE(writer && writer->write("half", 4));
+    // A second process on the same folder, and a third after the second ended.
+    auto second = server::FileBlobStore::open(folder, &error);
+    ASSERT_TRUE(second) << error;
+    second.reset();
+    auto third = server::FileBlobStore::open(folder, &error);
+    ASSERT_TRUE(writer->write(" and whole", 10));
+    auto address = writer->commit(&error);
+    ASSERT_TRUE(address) << error;
+    auto reader = third->open(*address);
+    ASSERT_TRUE(reader);
+    char text[32] = {};
+    EXPECT_EQ(reader->read(0, text, sizeof text), 14);
+    EXPECT_STREQ(text, "half and whole");
+    writer.reset();
+    first.reset();
+    third.reset();
+    EXPECT_TRUE(noScratchBodies(folder));
+    fs::remove_all(folder);
+}

@@ -153,6 +153,16 @@ httplib::Result ServiceHarness::upload(const Token& token, const std::string& pa
     return client()->Post(pathAndQuery(request.url).c_str(), body, "application/octet-stream");
 }
 
+bool noScratchBodies(const std::filesystem::path& blobs) {
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(blobs / "tmp", ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_regular_file() && it->path().filename() != ".lock")
+            return false;
+    }
+    return !ec;
+}
+
 std::string escapedPath(const std::string& path) {
     static const char* hex = "0123456789ABCDEF";
     std::string out;

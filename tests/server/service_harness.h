@@ -75,6 +75,10 @@ private:
     bool tls_;
 };
 
+// Whether a body store's scratch folder holds no body being written (only
+// the live processes' lock files).
+bool noScratchBodies(const std::filesystem::path& blobs);
+
 // "/1/files_put/cloud" and a path, escaped as the client escapes it.
 std::string escapedPath(const std::string& path);
 
