@@ -27,6 +27,8 @@ grep -q 'Round trip: the 6 downloaded files equal the uploaded ones.' "$work/out
   cat "$work/out.txt"
   exit 1
 }
+# The link was kept in the private home.
+[ -n "$(find "$work/cloud/home" -path '*Mobrix*' -type f | head -n 1)" ]
 # Nothing secret reached the request log.
 password=$(sed -n 's/^First password: //p' "$work/cloud/user.txt")
 ! grep -q -e "$password" -e 'oauth_' "$work/cloud/requests.log"
