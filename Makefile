@@ -24,9 +24,10 @@ configure: bootstrap
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-# Builds, makes a fresh sample device root and runs the main job on it.
+# Builds, makes a fresh sample device root and runs the main job on it, then a
+# cloud round trip against a mobrix-cloud started (and stopped) on the loopback.
 run: build
-	@scripts/run-sample $(BUILD)/src/cli/mobrix $(SAMPLE)
+	@scripts/run-sample $(BUILD)/src/cli/mobrix $(SAMPLE) $(BUILD)/src/server/mobrix-cloud
 
 # Every test: the normal build, then the same tests under ASan and UBSan, then
 # the fuzz targets over their corpora.

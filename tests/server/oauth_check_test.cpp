@@ -1,0 +1,157 @@
+// The signature check as the client's signing code meets it: every way a
+// request can fail to prove itself gives 401 with an error body.
+#include "nonce_cache.h"
+#include "oauth_url_request.h"
+#include "service_harness.h"
+#include "test_json.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace servertest;
+
+namespace {
+
+class OAuthCheck : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(service.started());
+        token = service.accessToken(service.addAccount("ann", "pw"));
+    }
+
+    ServiceHarness service;
+    Token token;
+};
+
+// A signed GET of account/info, made by the client's code, with its query.
+std::string signedTarget(ServiceHarness& service, OAuthCredentialConcreteStore& store) {
+    URLRequestParameters list = store.oauthParameters();
+    list.emplace_back("locale", "en");
+    OAuthURLRequest builder(service.baseUrl() + "/1/account/info", list);
+    auto request = builder.urlRequestSignedWithSecret(store.signingKey(), *store.signatureMethod());
+    return request.url.substr(request.url.find("/1/"));
+}
+
+} // namespace
+
+TEST_F(OAuthCheck, PlaintextAndHmacSignaturesOfTheClientPass) {
+    auto plain = service.call(token, "GET", "/1/account/info");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->status, 200) << plain->body;
+    auto hmac = service.call(token, "POST", "/1/fileops/create_folder",
+                             {{"root", "cloud"}, {"path", "/a b&c+d"}}, "HMAC-SHA1");
+    ASSERT_TRUE(hmac);
+    EXPECT_EQ(hmac->status, 200) << hmac->body;
+    EXPECT_EQ(metadataOf(hmac)->path(), "/a b&c+d");
+}
+
+TEST_F(OAuthCheck, WrongSecretsTokensAndMethodsAreRefused) {
+    Token wrongSecret = token;
+    wrongSecret.secret += "x";
+    Token unknown{"0123456789abcdef", token.secret, token.uid};
+    Token none{"", "", 0};
+    for (const auto& [who, method] :
+         std::vector<std::pair<Token, std::string>>{{wrongSecret, "PLAINTEXT"},
+                                                    {wrongSecret, "HMAC-SHA1"},
+                                                    {unknown, "PLAINTEXT"},
+                                                    {none, "PLAINTEXT"}}) {
+        auto result = service.call(who, "GET", "/1/account/info", {}, method);
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->status, 401) << method;
+        EXPECT_FALSE(errorOf(result).empty());
+        EXPECT_EQ(errorOf(result).find(token.secret), std::string::npos);
+    }
+}
+
+TEST_F(OAuthCheck, AnUnknownSignatureMethodIsRefused) {
+    auto store = ServiceHarness::credentials(&token, "PLAINTEXT");
+    std::string target = signedTarget(service, store);
+    target.replace(target.find("PLAINTEXT"), 9, "RSA-SHA1");
+    auto result = service.client()->Get(target.c_str());
+    EXPECT_EQ(result->status, 401);
+    EXPECT_NE(errorOf(result).find("method"), std::string::npos);
+}
+
+TEST_F(OAuthCheck, AnHmacSignatureCoversEveryParameter) {
+    auto store = ServiceHarness::credentials(&token, "HMAC-SHA1");
+    std::string target = signedTarget(service, store);
+    std::string changed = target;
+    changed.replace(changed.find("locale=en"), 9, "locale=fr");
+    auto c = service.client();
+    EXPECT_EQ(c->Get(changed.c_str())->status, 401);
+    EXPECT_EQ(c->Get(target.c_str())->status, 200);
+}
+
+TEST_F(OAuthCheck, ANonceIsTakenOnceAndTimestampsOutsideTheWindowAreStale) {
+    auto store = ServiceHarness::credentials(&token, "PLAINTEXT");
+    const std::string target = signedTarget(service, store);
+    auto c = service.client();
+    EXPECT_EQ(c->Get(target.c_str())->status, 200);
+    auto replay = c->Get(target.c_str());
+    EXPECT_EQ(replay->status, 401);
+    EXPECT_NE(errorOf(replay).find("nonce"), std::string::npos);
+
+    for (std::int64_t shift : {-16 * 60, 16 * 60}) {
+        store.setClock([shift] { return static_cast<std::int64_t>(std::time(nullptr)) + shift; });
+        auto stale = c->Get(signedTarget(service, store).c_str());
+        EXPECT_EQ(stale->status, 401);
+        EXPECT_NE(errorOf(stale).find("timestamp"), std::string::npos);
+    }
+    store.setClock([] { return static_cast<std::int64_t>(std::time(nullptr)) - 10 * 60; });
+    EXPECT_EQ(c->Get(signedTarget(service, store).c_str())->status, 200);
+}
+
+TEST_F(OAuthCheck, TheRequestLogHoldsNoQueryAndNoSecret) {
+    service.call(token, "GET", "/1/metadata/cloud/", {{"hash", "h"}});
+    service.call(token, "POST", "/1/fileops/create_folder", {{"root", "cloud"}, {"path", "/x"}});
+    service.call(Token{"0123456789abcdef", "s", 0}, "GET", "/1/account/info");
+    std::ifstream in(service.folder() / "requests.log");
+    std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(log.find("GET /1/metadata/cloud/ 200"), std::string::npos) << log;
+    EXPECT_NE(log.find("POST /1/fileops/create_folder 200"), std::string::npos) << log;
+    EXPECT_NE(log.find("GET /1/account/info 401"), std::string::npos) << log;
+    for (const std::string& secret : {token.token, token.secret, std::string("0123456789abcdef"),
+                                      std::string(kAppSecret), std::string("oauth_")})
+        EXPECT_EQ(log.find(secret), std::string::npos) << secret;
+}
+
+TEST(OAuthCheckPlainHttp, PlaintextNeedsTlsWhileHmacDoesNot) {
+    ServiceHarness service(false);
+    ASSERT_TRUE(service.started());
+    Token token = service.accessToken(service.addAccount("ann", "pw"));
+    auto plain = service.call(token, "GET", "/1/account/info");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->status, 401);
+    EXPECT_NE(errorOf(plain).find("TLS"), std::string::npos);
+    EXPECT_EQ(service.call(token, "GET", "/1/account/info", {}, "HMAC-SHA1")->status, 200);
+}
+
+TEST(OAuthCheckPlainHttp, BehindATlsProxyTheHttpsPublicAddressIsWhatIsSigned) {
+    ServiceHarness service(false, {}, "https://backup.home.test");
+    ASSERT_TRUE(service.started());
+    Token token = service.accessToken(service.addAccount("ann", "pw"));
+    EXPECT_EQ(service.call(token, "GET", "/1/account/info")->status, 200);
+    // An HMAC signature over the address the proxy was reached at holds...
+    auto store = ServiceHarness::credentials(&token, "HMAC-SHA1");
+    URLRequestParameters list = store.oauthParameters();
+    OAuthURLRequest builder("https://backup.home.test/1/account/info", list);
+    auto request = builder.urlRequestSignedWithSecret(store.signingKey(), "HMAC-SHA1");
+    auto c = service.client();
+    EXPECT_EQ(c->Get(request.url.substr(request.url.find("/1/")).c_str())->status, 200);
+    // ...and one over the inner address does not.
+    EXPECT_EQ(service.call(token, "GET", "/1/account/info", {}, "HMAC-SHA1")->status, 401);
+}
+
+TEST(NonceCache, ForgetsNoncesPastTheWindowAndStaysWithinItsCapacity) {
+    server::NonceCache cache(900, 3);
+    using O = server::NonceCache::Outcome;
+    EXPECT_EQ(cache.remember("k&t", "n1", 1000, 1000), O::Fresh);
+    EXPECT_EQ(cache.remember("k&t", "n1", 1000, 1001), O::Replayed);
+    EXPECT_EQ(cache.remember("k&u", "n1", 1000, 1001), O::Fresh); // another token
+    EXPECT_EQ(cache.remember("k&t", "n2", 1500, 1500), O::Fresh);
+    EXPECT_EQ(cache.remember("k&t", "n3", 1500, 1500), O::Full);
+    // Past the window the first two go, and their room with them.
+    EXPECT_EQ(cache.remember("k&t", "n3", 1950, 1950), O::Fresh);
+    EXPECT_EQ(cache.size(), 2u);
+}
