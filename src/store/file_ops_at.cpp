@@ -19,9 +19,9 @@ OpenedFolder opened(int fd, const std::string& shownName) {
     if (fd < 0) {
         folder.errorNumber = errno;
         folder.missing = errno == ENOENT;
-        folder.error = errno == ELOOP || errno == ENOTDIR
-                           ? shownName + " is a link or not a folder"
-                           : "cannot open " + shownName + ": " + errnoText(errno);
+        folder.error = errno == ELOOP     ? shownName + " is a link"
+                       : errno == ENOTDIR ? shownName + " is not a folder"
+                                          : "cannot open " + shownName + ": " + errnoText(errno);
         return folder;
     }
     folder.fd = UniqueFd(fd);
@@ -30,6 +30,21 @@ OpenedFolder opened(int fd, const std::string& shownName) {
         folder.fd = UniqueFd();
     }
     return folder;
+}
+
+// Opens name in a folder; a link there is told as ELOOP whatever the kernel
+// said (O_DIRECTORY may win over O_NOFOLLOW).
+OpenedFolder openChild(int folderFd, const std::string& name, const std::string& shownName) {
+    int fd = ::openat(folderFd, name.c_str(), kFolderFlags);
+    if (fd < 0 && errno == ENOTDIR) {
+        struct stat status {};
+        if (::fstatat(folderFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISLNK(status.st_mode))
+            errno = ELOOP;
+        else
+            errno = ENOTDIR;
+    }
+    return opened(fd, shownName);
 }
 
 std::vector<std::string> components(std::string_view path) {
@@ -77,7 +92,7 @@ OpenedFolder openFolderBeneath(const std::string& hostRoot, std::string_view dev
         if (!folder.ok())
             return folder;
         shown += "/" + part;
-        folder = opened(::openat(folder.fd.get(), part.c_str(), kFolderFlags), shown);
+        folder = openChild(folder.fd.get(), part, shown);
         if (folder.ok() && folder.status.st_uid != 0)
             user = folder.status.st_uid, group = folder.status.st_gid;
     }
@@ -87,7 +102,7 @@ OpenedFolder openFolderBeneath(const std::string& hostRoot, std::string_view dev
 }
 
 OpenedFolder openFolderAt(int folderFd, const std::string& name) {
-    return opened(::openat(folderFd, name.c_str(), kFolderFlags), name);
+    return openChild(folderFd, name, name);
 }
 
 std::optional<std::vector<std::string>> entryNames(int folderFd) {
