@@ -1,0 +1,1 @@
+#include "rootsafe_device.h"
