@@ -51,9 +51,15 @@ void createFolders(CommandContext& context, std::span<const StoreFolder> folders
 void emptyLibrary(CommandContext& context) {
     if (!store_checks::requireStoreFolders(context, "", {}))
         return;
-    const std::string library = context.path(store::kLibraryFolder);
-    if (context.run("Library folder", store::kRemoveTool, {"-rf", library}, Wait::InputBlocked))
-        context.run("Library folder", store::kMakeFolderTool, {"-p", library}, Wait::InputBlocked);
+    // Both tools work in the application folder, entered by descriptor: a
+    // store renamed away and replaced by a link redirects neither.
+    ChildSetup inStore;
+    inStore.workingFolderFd = context.storeFolders().fd(store::kApplicationFolder);
+    const std::string library(store::kLibraryFolder.substr(store::kApplicationFolder.size() + 1));
+    if (context.runWith("Library folder", store::kRemoveTool, {"-rf", library},
+                        Wait::InputBlocked, inStore))
+        context.runWith("Library folder", store::kMakeFolderTool, {"-p", library},
+                        Wait::InputBlocked, inStore);
 }
 
 bool removeAddedSources(CommandContext& context) {
