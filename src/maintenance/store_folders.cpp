@@ -55,9 +55,11 @@ void emptyLibrary(CommandContext& context) {
     // store renamed away and replaced by a link redirects neither.
     ChildSetup inStore;
     inStore.workingFolderFd = context.storeFolders().fd(store::kApplicationFolder);
+    if (inStore.workingFolderFd < 0)
+        return;
     const std::string library(store::kLibraryFolder.substr(store::kApplicationFolder.size() + 1));
-    if (context.runWith("Library folder", store::kRemoveTool, {"-rf", library},
-                        Wait::InputBlocked, inStore))
+    if (context.runWith("Library folder", store::kRemoveTool, {"-rf", library}, Wait::InputBlocked,
+                        inStore))
         context.runWith("Library folder", store::kMakeFolderTool, {"-p", library},
                         Wait::InputBlocked, inStore);
 }

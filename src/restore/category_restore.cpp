@@ -183,7 +183,8 @@ bool secureStaging(CommandContext& context) {
 } // namespace
 
 bool createTmpFolder(CommandContext& context) {
-    return removeTmpFolder(context) &&
+    return store_checks::requireStoreFolders(context, "Staging folder", {}) &&
+           removeTmpFolder(context) &&
            context.runWith("Staging folder", store::kMakeFolderTool,
                            {inApplicationFolder(store::kStagingFolder)}, Wait::Plain,
                            inStore(context)) &&
@@ -191,7 +192,9 @@ bool createTmpFolder(CommandContext& context) {
 }
 
 bool removeTmpFolder(CommandContext& context) {
-    return context.runWith("Staging folder", store::kRemoveTool,
+    // The relative path only means the store once the store is entered.
+    return store_checks::requireStoreFolders(context, "Staging folder", {}) &&
+           context.runWith("Staging folder", store::kRemoveTool,
                            {"-rf", inApplicationFolder(store::kStagingFolder)}, Wait::Plain,
                            inStore(context));
 }
