@@ -119,7 +119,11 @@ TEST_F(RootSafeRace, AStoreFolderSwappedForALinkRedirectsNothing) {
         swapForLink("var/mobile/Library/Preferences/Mobrix", victim);
         swapForLink("var/mobile/Library/Preferences", device->path("/secret"));
     });
-    raceWith({{"save", "accounts"}, {"restore", "notes"}, {"save", "call-history"}});
+    raceWith({{"save", "notes"},
+              {"save", "accounts"},
+              {"restore", "notes"},
+              {"save", "call-history"},
+              {"--yes", "remove-safeguard"}});
     RootSafeDevice::stopAttacker(attacker);
     attacker = -1;
     EXPECT_EQ(device->outsideSnapshot(), before);
