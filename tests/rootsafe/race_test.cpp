@@ -57,15 +57,16 @@ protected:
 };
 
 // Swaps name for a link to target for a moment, then puts it back.
-void swapForLink(const std::string& name, const std::string& target) {
+void swapForLink(const std::string& name, const std::string& target, useconds_t hold = 300) {
     const std::string aside = name + ".aside";
     if (::rename(name.c_str(), aside.c_str()) != 0)
         return;
     if (::symlink(target.c_str(), name.c_str()) == 0) {
-        ::usleep(300);
+        ::usleep(hold);
         ::unlink(name.c_str());
     }
     ::rename(aside.c_str(), name.c_str());
+    ::usleep(hold);
 }
 
 } // namespace
@@ -116,7 +117,7 @@ TEST_F(RootSafeRace, AStoreFolderSwappedForALinkRedirectsNothing) {
     const auto before = device->outsideSnapshot();
     const std::string victim = device->path("/victim-store");
     attacker = device->startAttacker([&] {
-        swapForLink("var/mobile/Library/Preferences/Mobrix", victim);
+        swapForLink("var/mobile/Library/Preferences/Mobrix", victim, 3000);
         swapForLink("var/mobile/Library/Preferences", device->path("/secret"));
     });
     raceWith({{"save", "notes"},
