@@ -23,8 +23,10 @@ namespace {
 void becomeUser(const ProcessIdentity& identity) {
     if (::geteuid() != 0) {
         // Without root nothing can be changed, and nothing more can be reached.
-        if (identity.uid != ::geteuid())
-            errno = EPERM, failChild("run as the folder's owner");
+        if (identity.uid != ::geteuid()) {
+            errno = EPERM;
+            failChild("run as the folder's owner");
+        }
         return;
     }
     if (::setgroups(identity.groups.size(), identity.groups.data()) != 0)
