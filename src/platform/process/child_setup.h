@@ -9,7 +9,8 @@
 // user, end with the program, enter its working folder by descriptor and keep
 // the descriptors it is handed. Only system calls, so it is safe after fork.
 struct ChildSetup {
-    std::optional<ProcessIdentity> identity; // none: keep the program's own
+    // None: keep the program's own. Applied only when the program runs as root.
+    std::optional<ProcessIdentity> identity;
     int workingFolderFd = -1;                // entered with fchdir when set
     int standardOutputFd = -1;               // becomes the tool's standard output
     std::vector<int> passedFds;              // stay open across exec (/proc/self/fd/N)
