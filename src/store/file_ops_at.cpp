@@ -83,16 +83,51 @@ int UniqueFd::release() {
     return fd;
 }
 
+// A link that only root can have made or changed: root's, in a folder of
+// root's that nobody else can write. Such links (a system's "/var" pointing
+// elsewhere) are followed; any other link on the way is refused.
+std::optional<std::string> trustedLinkTarget(const OpenedFolder& folder, const std::string& name) {
+    struct stat link {};
+    if (folder.status.st_uid != 0 || (folder.status.st_mode & (S_IWGRP | S_IWOTH)) ||
+        ::fstatat(folder.fd.get(), name.c_str(), &link, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISLNK(link.st_mode) || link.st_uid != 0)
+        return std::nullopt;
+    std::string target(4096, '\0');
+    ssize_t length = ::readlinkat(folder.fd.get(), name.c_str(), target.data(), target.size());
+    if (length <= 0)
+        return std::nullopt;
+    target.resize(static_cast<size_t>(length));
+    return target;
+}
+
 OpenedFolder openFolderBeneath(const std::string& hostRoot, std::string_view devicePath) {
-    OpenedFolder folder = opened(::open(hostRoot.c_str(), kFolderFlags & ~O_NOFOLLOW), hostRoot);
+    constexpr int kMostLinks = 8;
+    auto openRoot = [&] {
+        return opened(::open(hostRoot.c_str(), kFolderFlags & ~O_NOFOLLOW), hostRoot);
+    };
+    OpenedFolder folder = openRoot();
+    std::vector<std::string> pending = components(devicePath);
+    std::reverse(pending.begin(), pending.end());
     std::string shown;
     uid_t user = 0;
     gid_t group = 0;
-    for (const auto& part : components(devicePath)) {
-        if (!folder.ok())
-            return folder;
+    int links = 0;
+    while (!pending.empty() && folder.ok()) {
+        const std::string part = std::move(pending.back());
+        pending.pop_back();
+        OpenedFolder next = openChild(folder.fd.get(), part, shown + "/" + part);
+        if (!next.ok() && next.errorNumber == ELOOP && links < kMostLinks) {
+            if (auto target = trustedLinkTarget(folder, part)) {
+                ++links;
+                auto parts = components(*target);
+                pending.insert(pending.end(), parts.rbegin(), parts.rend());
+                if (target->front() == '/')
+                    folder = openRoot();
+                continue;
+            }
+        }
         shown += "/" + part;
-        folder = openChild(folder.fd.get(), part, shown);
+        folder = std::move(next);
         if (folder.ok() && folder.status.st_uid != 0)
             user = folder.status.st_uid, group = folder.status.st_gid;
     }

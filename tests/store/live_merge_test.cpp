@@ -71,3 +71,26 @@ TEST_F(LiveMerge, NothingGoesIntoAFolderOfAnotherUserOrASharedOne) {
     EXPECT_EQ(merge(::geteuid()).size(), 1u);
     EXPECT_EQ(device.read("/live/a.txt"), "old a");
 }
+
+TEST(FolderBeneath, OnlyLinksThatRootAloneCouldMakeAreFollowed) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give links to another user";
+    TempDeviceRoot device;
+    device.makeFolder("/private/var/mobile/Library/Real");
+    fs::create_directory_symlink("private/var", device.path("/var2"));
+    fs::remove_all(device.path("/var"));
+    fs::create_directory_symlink("private/var", device.path("/var"));
+    EXPECT_TRUE(file_ops::openFolderBeneath(device.root(), "/var/mobile/Library/Real").ok());
+
+    // A link its user could have made or swapped is never followed.
+    ASSERT_EQ(::lchown(device.path("/var2").c_str(), 65534, 65534), 0);
+    auto byUser = file_ops::openFolderBeneath(device.root(), "/var2/mobile");
+    EXPECT_FALSE(byUser.ok());
+    EXPECT_EQ(byUser.errorNumber, ELOOP);
+    device.chown("/private/var/mobile", 65534, 65534);
+    fs::create_directory_symlink("Library", device.path("/private/var/mobile/Alias"));
+    EXPECT_FALSE(file_ops::openFolderBeneath(device.root(), "/var/mobile/Alias/Real").ok());
+    auto real = file_ops::openFolderBeneath(device.root(), "/var/mobile/Library/Real");
+    ASSERT_TRUE(real.ok());
+    EXPECT_EQ(real.pathUser, 65534u);
+}
