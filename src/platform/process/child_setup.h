@@ -11,9 +11,9 @@
 struct ChildSetup {
     // None: keep the program's own. Applied only when the program runs as root.
     std::optional<ProcessIdentity> identity;
-    int workingFolderFd = -1;                // entered with fchdir when set
-    int standardOutputFd = -1;               // becomes the tool's standard output
-    std::vector<int> passedFds;              // stay open across exec (/proc/self/fd/N)
+    int workingFolderFd = -1;   // entered with fchdir when set
+    int standardOutputFd = -1;  // becomes the tool's standard output
+    std::vector<int> passedFds; // stay open across exec (/proc/self/fd/N)
     pid_t parent = 0;
 
     // Runs in the child; on failure writes why to standard error and exits 127.
