@@ -168,6 +168,16 @@ void restorePart(CommandContext& context, const store::Category& category,
         copyIntoPlace(context, subject, category, part, *staged);
 }
 
+// Whether the part's archive is there: looked up in the library folder once
+// that is open; when it cannot be opened, the reason is told later.
+bool archivePresent(CommandContext& context, const store::CategoryPart& part) {
+    if (!context.storeFolders().open(context.root(), store::kLibraryFolder).empty())
+        return file_ops::exists(context.path(part.archivePath()));
+    struct stat status {};
+    return ::fstatat(context.storeFolders().fd(store::kLibraryFolder),
+                     std::string(part.archiveName).c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
 // The staging folder as the tools made it, made root's alone.
 bool secureStaging(CommandContext& context) {
     auto staging = file_ops::openFolderAt(context.storeFolders().fd(store::kApplicationFolder),
@@ -203,7 +213,7 @@ void restoreCategory(CommandContext& context, const store::Category& category,
                      bool passedOverQuietly) {
     std::vector<const store::CategoryPart*> present;
     for (const auto& part : category.parts)
-        if (file_ops::exists(context.path(part.archivePath())))
+        if (archivePresent(context, part))
             present.push_back(&part);
     if (present.empty()) {
         std::string line = "No safeguard of " + std::string(category.displayName) + " to restore";
@@ -213,7 +223,8 @@ void restoreCategory(CommandContext& context, const store::Category& category,
             context.fail("", line);
         return;
     }
-    if (!store_checks::requireStoreFolders(context, category.displayName, {}) ||
+    if (!store_checks::requireStoreFolders(context, category.displayName,
+                                           {store::kLibraryFolder}) ||
         !createTmpFolder(context))
         return;
     for (const auto* part : present)
