@@ -3,8 +3,10 @@
 #include "rootsafe_device.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <random>
 #include <sched.h>
@@ -79,4 +81,34 @@ TEST(DiskFull, TheFailureNamesTheCauseAndTheLastGoodArchiveStays) {
             library.push_back(entry.path().filename().string());
         EXPECT_EQ(library, std::vector<std::string>{"Accounts.zip"});
     }
+}
+
+TEST(DiskFull, ARestorationWithoutRoomLeavesTheLiveFolderAsItWas) {
+    if (auto reason = RootSafeDevice::cannotRun(); !reason.empty())
+        GTEST_SKIP() << reason;
+    RootSafeDevice device;
+    // An archive that fits in the store but not twice: zipped outside it.
+    const std::string prefix = "var/mobile/Library/Preferences/Mobrix/MobrixLibrary/Accounts/";
+    const std::string work = device.path("/work");
+    fs::create_directories(work + "/" + prefix);
+    {
+        std::ofstream(work + "/" + prefix + "huge.bin", std::ios::binary)
+            << incompressible(1200u * 1024u);
+    }
+    ASSERT_EQ(
+        std::system(("cd " + shellQuoted(work) + " && zip -qr Accounts.zip " + prefix).c_str()), 0);
+    SmallStore store(device.path("/var/mobile/Library/Preferences/Mobrix"));
+    if (!store.error().empty())
+        GTEST_SKIP() << store.error();
+    ASSERT_EQ(device.run({"--yes", "create-folders"}).status, 0);
+    fs::copy_file(work + "/Accounts.zip",
+                  device.path(std::string(RootSafeDevice::library()) + "/Accounts.zip"));
+
+    auto result = device.run({"restore", "accounts"});
+    EXPECT_EQ(result.status, 1) << result.output;
+    EXPECT_NE(result.output.find("Accounts: no space left on the device"), std::string::npos)
+        << result.output;
+    EXPECT_FALSE(fs::exists(device.path("/var/mobile/Library/Accounts/huge.bin")));
+    EXPECT_EQ(device.read("/var/mobile/Library/Accounts/Read me.txt"), "live Accounts");
+    EXPECT_FALSE(fs::exists(device.path("/var/mobile/Library/Preferences/Mobrix/tmp")));
 }
