@@ -1,8 +1,8 @@
 #include "bundle_info.h"
 #include "cli_session.h"
 #include "hidden_arguments.h"
-#include "process_identity.h"
 #include "secret_store_keychain.h"
+#include "startup_identity.h"
 #include "user_folders.h"
 
 #include <QCoreApplication>
@@ -35,11 +35,11 @@ bool applyTestHome(const std::string& home) {
 int main(int argc, char** argv) {
     // The program needs root to read and write other users' folders; the
     // identity is settled before anything reads the environment or arguments.
-    if (std::string refusal = process_identity::settle(); !refusal.empty()) {
+    if (std::string refusal = startup_identity::settle(); !refusal.empty()) {
         std::fprintf(stderr, "mobrix: %s\n", refusal.c_str());
         return 1;
     }
-    if (!process_identity::isRoot())
+    if (!startup_identity::isRoot())
         std::fprintf(
             stderr, "mobrix: warning: not running as root; commands may fail for want of rights\n");
     std::vector<std::string> words(argv + 1, argv + argc);

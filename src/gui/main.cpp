@@ -4,11 +4,11 @@
 #include "gui_arguments.h"
 #include "hidden_arguments.h"
 #include "link_channel.h"
-#include "process_identity.h"
 #include "process_tool_runner.h"
 #include "restart_guard_runner.h"
 #include "secret_store_keychain.h"
 #include "shell.h"
+#include "startup_identity.h"
 #include "user_folders.h"
 #include "web_link_presenter.h"
 
@@ -81,11 +81,11 @@ bool applyTestHome(const QString& home) {
 int main(int argc, char** argv) {
     // Root rights are needed to read and write other users' folders; the
     // identity is settled before anything reads the environment or arguments.
-    if (std::string refusal = process_identity::settle(); !refusal.empty()) {
+    if (std::string refusal = startup_identity::settle(); !refusal.empty()) {
         std::fprintf(stderr, "RootMobrix: %s\n", refusal.c_str());
         return 1;
     }
-    const bool root = process_identity::isRoot();
+    const bool root = startup_identity::isRoot();
     if (root)
         allowWebEngineAsRoot();
     QStringList linkAnswers = takeLinkAnswers(argc, argv);

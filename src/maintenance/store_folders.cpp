@@ -1,7 +1,9 @@
 #include "store_folders.h"
 
 #include "command_context.h"
+#include "device_root.h"
 #include "file_ops.h"
+#include "file_ops_at.h"
 #include "store_checks.h"
 #include "store_layout.h"
 
@@ -30,30 +32,55 @@ std::span<const StoreFolder> storeFolders() {
 }
 
 void createFolders(CommandContext& context, std::span<const StoreFolder> folders) {
-    // mkdir -p would follow a link standing at the application folder.
-    if (file_ops::isLink(context.path(store::kApplicationFolder))) {
-        requireSafe(context, store::kApplicationFolder);
+    // The application folder is made in the deepest folder above it that
+    // exists, entered by descriptor, and the others in the application
+    // folder once it is open and checked: "/bin/mkdir" "-p" never resolves a
+    // name its user could have swapped for a link.
+    std::string_view application = store::kApplicationFolder;
+    size_t cut = application.size();
+    file_ops::OpenedFolder above;
+    do {
+        cut = application.rfind('/', cut - 1);
+        above = file_ops::openFolderBeneath(context.root().root(), application.substr(0, cut));
+    } while (!above.ok() && above.missing && cut > 0);
+    if (!above.ok()) {
+        context.fail("", above.error);
         return;
     }
-    std::vector<std::string_view> made;
-    for (const auto& folder : folders)
-        if (context.run(folder.choice, store::kMakeFolderTool,
-                        {"-p", context.path(folder.devicePath)}, Wait::InputBlocked))
-            made.push_back(folder.devicePath);
-    if (made.empty())
+    ChildSetup in;
+    in.workingFolderFd = above.fd.get();
+    if (!context.runWith(folders.front().choice, store::kMakeFolderTool,
+                         {"-p", std::string(application.substr(cut + 1))}, Wait::InputBlocked, in))
         return;
-    requireSafe(context, store::kApplicationFolder);
-    for (auto devicePath : made)
-        if (devicePath != store::kApplicationFolder)
-            requireSafe(context, devicePath);
+    if (auto reason = context.storeFolders().open(context.root(), application); !reason.empty()) {
+        context.fail("", reason);
+        return;
+    }
+    in.workingFolderFd = context.storeFolders().fd(application);
+    for (const auto& folder : folders) {
+        if (folder.devicePath == application)
+            continue;
+        if (context.runWith(folder.choice, store::kMakeFolderTool,
+                            {"-p", std::string(folder.devicePath.substr(application.size() + 1))},
+                            Wait::InputBlocked, in))
+            requireSafe(context, folder.devicePath);
+    }
 }
 
 void emptyLibrary(CommandContext& context) {
     if (!store_checks::requireStoreFolders(context, "", {}))
         return;
-    const std::string library = context.path(store::kLibraryFolder);
-    if (context.run("Library folder", store::kRemoveTool, {"-rf", library}, Wait::InputBlocked))
-        context.run("Library folder", store::kMakeFolderTool, {"-p", library}, Wait::InputBlocked);
+    // Both tools work in the application folder, entered by descriptor: a
+    // store renamed away and replaced by a link redirects neither.
+    ChildSetup inStore;
+    inStore.workingFolderFd = context.storeFolders().fd(store::kApplicationFolder);
+    if (inStore.workingFolderFd < 0)
+        return;
+    const std::string library(store::kLibraryFolder.substr(store::kApplicationFolder.size() + 1));
+    if (context.runWith("Library folder", store::kRemoveTool, {"-rf", library}, Wait::InputBlocked,
+                        inStore))
+        context.runWith("Library folder", store::kMakeFolderTool, {"-p", library},
+                        Wait::InputBlocked, inStore);
 }
 
 bool removeAddedSources(CommandContext& context) {

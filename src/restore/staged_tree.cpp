@@ -1,91 +1,60 @@
 #include "staged_tree.h"
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <map>
+#include "file_ops_at.h"
+#include "link_pruning.h"
+
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace fs = std::filesystem;
+#include <vector>
 
 namespace staged_tree {
 
 namespace {
 
-// Relative paths of the staged tree, parents before children; "" is the root.
-std::vector<fs::path> stagedEntries(const std::string& stagedFolder) {
-    std::vector<fs::path> entries{fs::path()};
-    std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(stagedFolder, error);
-         !error && it != fs::recursive_directory_iterator(); it.increment(error))
-        entries.push_back(it->path().lexically_relative(stagedFolder));
-    return entries;
+std::string joined(const std::vector<std::string>& folder, const std::string& name) {
+    std::string path;
+    for (const auto& part : folder)
+        path += part + "/";
+    return path + name;
 }
 
-std::optional<struct stat> linkStatus(const fs::path& path) {
-    struct stat status {};
-    if (::lstat(path.c_str(), &status) != 0)
-        return std::nullopt;
-    return status;
-}
-
-fs::path join(const std::string& folder, const fs::path& relative) {
-    return relative.empty() ? fs::path(folder) : fs::path(folder) / relative;
+std::optional<std::string> firstUnsafe(int folderFd, std::vector<std::string>& folder,
+                                       const std::string& excluded) {
+    auto names = file_ops::entryNames(folderFd);
+    if (!names)
+        return joined(folder, "") + ", which cannot be listed";
+    for (const auto& name : *names) {
+        struct stat status {};
+        if (::fstatat(folderFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+            return joined(folder, name) + ", which cannot be examined";
+        if (S_ISLNK(status.st_mode)) {
+            std::string target(4096, '\0');
+            ssize_t length = ::readlinkat(folderFd, name.c_str(), target.data(), target.size());
+            target.resize(length < 0 ? 0 : static_cast<size_t>(length));
+            if (!linkStaysInside(folder, target, excluded))
+                return joined(folder, name) + ", a link that leads out of its folder";
+        } else if (S_ISDIR(status.st_mode)) {
+            auto child = file_ops::openFolderAt(folderFd, name);
+            if (!child.ok())
+                return joined(folder, name) + ", which cannot be opened";
+            folder.push_back(name);
+            auto unsafe = firstUnsafe(child.fd.get(), folder, excluded);
+            folder.pop_back();
+            if (unsafe)
+                return unsafe;
+        } else if (!S_ISREG(status.st_mode)) {
+            return joined(folder, name) + ", which is neither a file nor a folder";
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace
 
-std::optional<std::string> irregularEntry(const std::string& stagedFolder) {
-    for (const auto& relative : stagedEntries(stagedFolder)) {
-        auto status = linkStatus(join(stagedFolder, relative));
-        if (!status || !(S_ISREG(status->st_mode) || S_ISDIR(status->st_mode)))
-            return join(stagedFolder, relative).string();
-    }
-    return std::nullopt;
-}
-
-std::optional<std::string> linkOnWritePath(const std::string& stagedFolder,
-                                           const std::string& liveFolder) {
-    for (const auto& relative : stagedEntries(stagedFolder)) {
-        fs::path live = join(liveFolder, relative);
-        auto status = linkStatus(live);
-        if (status && S_ISLNK(status->st_mode))
-            return live.string();
-    }
-    return std::nullopt;
-}
-
-std::vector<PlannedOwner> plannedOwners(const std::string& stagedFolder,
-                                        const std::string& liveFolder) {
-    std::vector<PlannedOwner> planned;
-    std::map<fs::path, std::pair<uid_t, gid_t>> created;
-    for (const auto& relative : stagedEntries(stagedFolder)) {
-        fs::path live = join(liveFolder, relative);
-        if (linkStatus(live))
-            continue;
-        fs::path parent = live.parent_path();
-        std::pair<uid_t, gid_t> owner{0, 0};
-        if (auto known = created.find(parent); known != created.end()) {
-            owner = known->second;
-        } else if (auto status = linkStatus(parent)) {
-            owner = {status->st_uid, status->st_gid};
-        }
-        created[live] = owner;
-        planned.push_back({live.string(), owner.first, owner.second});
-    }
-    return planned;
-}
-
-std::string applyOwners(const std::vector<PlannedOwner>& owners) {
-    std::string firstError;
-    for (const auto& planned : owners) {
-        if (!linkStatus(planned.path))
-            continue; // the copy did not get that far
-        if (::lchown(planned.path.c_str(), planned.owner, planned.group) != 0 && firstError.empty())
-            firstError = "cannot set the owner of " + planned.path + ": " + std::strerror(errno);
-    }
-    return firstError;
+std::optional<std::string> unsafeEntry(int stagedFd, const std::string& excludedName) {
+    std::vector<std::string> folder;
+    return firstUnsafe(stagedFd, folder, excludedName);
 }
 
 } // namespace staged_tree

@@ -42,8 +42,10 @@ std::string CommandContext::path(std::string_view devicePath) const {
 }
 
 ToolOutcome CommandContext::launch(std::string_view tool, std::vector<std::string> arguments,
-                                   std::string workingFolder, bool captureOutput, Wait wait) {
+                                   std::string workingFolder, bool captureOutput, Wait wait,
+                                   const ChildSetup& child) {
     ToolRun run;
+    run.child = child;
     run.launchPath = std::string(tool);
     run.arguments = std::move(arguments);
     run.workingFolder = std::move(workingFolder);
@@ -65,20 +67,41 @@ ToolOutcome CommandContext::launch(std::string_view tool, std::vector<std::strin
 bool CommandContext::run(std::string_view subject, std::string_view tool,
                          std::vector<std::string> arguments, Wait wait, int highestSuccessCode,
                          std::string workingFolder) {
-    ToolOutcome outcome = launch(tool, std::move(arguments), std::move(workingFolder), false, wait);
+    ToolOutcome outcome =
+        launch(tool, std::move(arguments), std::move(workingFolder), false, wait, {});
     if (outcome.succeeded(highestSuccessCode))
         return true;
-    fail(subject, std::string(tool) + " " + outcome.describe());
+    failTool(subject, tool, outcome);
     return false;
+}
+
+bool CommandContext::runWith(std::string_view subject, std::string_view tool,
+                             std::vector<std::string> arguments, Wait wait, const ChildSetup& child,
+                             int highestSuccessCode) {
+    ToolOutcome outcome = launch(tool, std::move(arguments), "/", false, wait, child);
+    if (outcome.succeeded(highestSuccessCode))
+        return true;
+    failTool(subject, tool, outcome);
+    return false;
+}
+
+void CommandContext::failTool(std::string_view subject, std::string_view tool,
+                              const ToolOutcome& outcome) {
+    const std::string what = std::string(tool) + " " + outcome.describe();
+    if (outcome.ranOutOfSpace(std::string(tool)))
+        fail(subject, "no space left on the device (" + what + ")");
+    else
+        fail(subject, what);
 }
 
 std::optional<std::string> CommandContext::runForOutput(std::string_view subject,
                                                         std::string_view tool,
-                                                        std::vector<std::string> arguments) {
-    ToolOutcome outcome = launch(tool, std::move(arguments), "/", true, Wait::Plain);
+                                                        std::vector<std::string> arguments,
+                                                        const ChildSetup& child) {
+    ToolOutcome outcome = launch(tool, std::move(arguments), "/", true, Wait::Plain, child);
     if (outcome.succeeded())
         return std::move(outcome.output);
-    fail(subject, std::string(tool) + " " + outcome.describe());
+    failTool(subject, tool, outcome);
     return std::nullopt;
 }
 

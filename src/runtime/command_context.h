@@ -1,6 +1,7 @@
 #pragma once
 
 #include "screen.h"
+#include "store_checks.h"
 #include "tool_runner.h"
 
 #include <functional>
@@ -33,9 +34,18 @@ public:
     // highestSuccessCode count as success.
     bool run(std::string_view subject, std::string_view tool, std::vector<std::string> arguments,
              Wait wait, int highestSuccessCode = 0, std::string workingFolder = "/");
+    // The same, with the child set up as given: another user, a working
+    // folder and paths given by descriptor.
+    bool runWith(std::string_view subject, std::string_view tool,
+                 std::vector<std::string> arguments, Wait wait, const ChildSetup& child,
+                 int highestSuccessCode = 0);
     // The same, keeping the tool's standard output; nothing on failure.
     std::optional<std::string> runForOutput(std::string_view subject, std::string_view tool,
-                                            std::vector<std::string> arguments);
+                                            std::vector<std::string> arguments,
+                                            const ChildSetup& child = {});
+
+    // The store folders this command has opened and checked.
+    store_checks::StoreFolders& storeFolders() { return storeFolders_; }
 
     // One more variable for the environment of the tools run from now on.
     void addToolEnvironment(std::string name, std::string value);
@@ -60,13 +70,16 @@ public:
 
 private:
     ToolOutcome launch(std::string_view tool, std::vector<std::string> arguments,
-                       std::string workingFolder, bool captureOutput, Wait wait);
+                       std::string workingFolder, bool captureOutput, Wait wait,
+                       const ChildSetup& child);
+    void failTool(std::string_view subject, std::string_view tool, const ToolOutcome& outcome);
 
     CommandEnvironment& environment_;
     Screen& screen_;
     std::vector<std::pair<std::string, std::string>> toolEnvironment_;
     std::vector<std::string> failures_;
     std::vector<std::string> notes_;
+    store_checks::StoreFolders storeFolders_;
 };
 
 std::string failedText(std::string_view successText);

@@ -1,19 +1,41 @@
 #pragma once
 
+#include "file_ops_at.h"
+
+#include <functional>
+#include <initializer_list>
+#include <map>
 #include <string>
 #include <string_view>
 
 class CommandContext;
+class DeviceRoot;
 
 namespace store_checks {
 
-// Empty when the store folder at devicePath is safe to use: a real folder (not
-// a link) owned by the user the program runs as and not writable by group or
-// others. Otherwise why not. A missing folder is reported as missing.
+// The store's folders, each opened once per command and checked: a real
+// folder (never reached through a link) owned by the user the program runs
+// as and not writable by group or others. Every later step works relative to
+// these descriptors, so renaming the store and putting a link in its place
+// while a command runs redirects nothing.
+class StoreFolders {
+public:
+    // Empty when devicePath (the application folder or one of its folders) is
+    // open and safe; otherwise why not. The application folder is opened first.
+    std::string open(const DeviceRoot& root, std::string_view devicePath);
+    // The open folder's descriptor; -1 when it was not opened.
+    int fd(std::string_view devicePath) const;
+
+private:
+    std::map<std::string, file_ops::OpenedFolder, std::less<>> opened_;
+};
+
+// Empty when the store folder at devicePath is safe to use; otherwise why
+// not. A missing folder is reported as missing.
 std::string unsafeFolderReason(const CommandContext& context, std::string_view devicePath);
 
-// Checks the application folder and then each folder given; records a failure
-// for the first that is missing or unsafe and returns false.
+// Opens and checks the application folder and then each folder given; records
+// a failure for the first that is missing or unsafe and returns false.
 bool requireStoreFolders(CommandContext& context, std::string_view subject,
                          std::initializer_list<std::string_view> devicePaths);
 

@@ -1,33 +1,68 @@
 #include "archive_writer.h"
 
 #include "command_context.h"
-#include "device_root.h"
 #include "file_ops.h"
+#include "file_ops_at.h"
 #include "store_layout.h"
 
 #include <cerrno>
-#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
-bool writeArchive(CommandContext& context, std::string_view subject,
-                  std::string_view archiveDevicePath, std::string_view zipInputDevicePath) {
-    const std::string archive = context.path(archiveDevicePath);
-    const std::string partial = file_ops::partialPath(archive);
-    if (!context.check(subject, file_ops::remove(partial)))
-        return false;
+namespace {
 
-    const DeviceRoot& root = context.root();
-    bool zipped =
-        context.run(subject, store::kZipTool, {"-r", partial, root.zipInput(zipInputDevicePath)},
-                    Wait::InputBlocked, 0, root.zipWorkingFolder());
-    if (!zipped) {
-        file_ops::remove(partial);
+file_ops::UniqueFd createPartial(CommandContext& context, std::string_view subject, int libraryFd,
+                                 const std::string& partial) {
+    if (::unlinkat(libraryFd, partial.c_str(), 0) != 0 && errno != ENOENT) {
+        context.fail(subject, "cannot remove " + partial + ": " + file_ops::errnoText(errno));
+        return {};
+    }
+    int fd = ::openat(libraryFd, partial.c_str(),
+                      O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        context.fail(subject, "cannot create " + partial + ": " + file_ops::errnoText(errno));
+    return file_ops::UniqueFd(fd);
+}
+
+bool finish(CommandContext& context, std::string_view subject, int libraryFd,
+            const std::string& partial, std::string_view archiveName, int partialFd) {
+    if (::fsync(partialFd) != 0) {
+        int error = errno;
+        context.fail(subject, error == ENOSPC
+                                  ? "no space left on the device"
+                                  : "cannot write " + partial + ": " + file_ops::errnoText(error));
         return false;
     }
-    if (std::rename(partial.c_str(), archive.c_str()) != 0) {
-        context.fail(subject, "cannot replace " + std::string(archiveDevicePath) + ": " +
+    if (::renameat(libraryFd, partial.c_str(), libraryFd, std::string(archiveName).c_str()) != 0) {
+        context.fail(subject, "cannot replace " + std::string(archiveName) + ": " +
                                   file_ops::errnoText(errno));
-        file_ops::remove(partial);
         return false;
     }
     return true;
+}
+
+} // namespace
+
+std::string partialArchiveName(std::string_view archiveName) {
+    return "." + std::string(archiveName) + ".partial";
+}
+
+bool writeArchive(CommandContext& context, std::string_view subject, int libraryFd,
+                  std::string_view archiveName, int scratchFd, const std::string& relativeInput,
+                  const ProcessIdentity& owner) {
+    const std::string partial = partialArchiveName(archiveName);
+    file_ops::UniqueFd output = createPartial(context, subject, libraryFd, partial);
+    if (!output.valid())
+        return false;
+
+    ChildSetup child;
+    child.identity = owner;
+    child.workingFolderFd = scratchFd;
+    child.standardOutputFd = output.get();
+    bool done = context.runWith(subject, store::kZipTool, {"-r", "-y", "-q", "-", relativeInput},
+                                Wait::InputBlocked, child) &&
+                finish(context, subject, libraryFd, partial, archiveName, output.get());
+    if (!done)
+        ::unlinkat(libraryFd, partial.c_str(), 0);
+    return done;
 }

@@ -2,122 +2,125 @@
 
 #include "archive_writer.h"
 #include "command_context.h"
+#include "device_root.h"
 #include "file_ops.h"
+#include "file_ops_owner.h"
 #include "link_pruning.h"
+#include "save_scratch.h"
 #include "store_checks.h"
 #include "store_layout.h"
 
-#include <filesystem>
-#include <sys/stat.h>
-
-namespace fs = std::filesystem;
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace safeguard {
 
 namespace {
 
-bool requireLiveFolder(CommandContext& context, std::string_view subject,
-                       std::string_view liveFolder) {
-    if (file_ops::isFolder(context.path(liveFolder)))
+// How one live folder is laid out in the scratch root: the zip input less its
+// leading "/" (the archive's entry prefix), the folder the copy becomes, and
+// the folders made before the copy.
+struct ScratchLayout {
+    std::string zipInput;    // "var/mobile/.../MobrixLibrary/Accounts/"
+    std::string copy;        // "var/mobile/.../MobrixLibrary/Accounts"
+    std::string madeFolders; // "var/mobile/.../MobrixLibrary"; the copy itself for preferences
+};
+
+ScratchLayout layoutOf(const store::Category& category, const store::CategoryPart& part) {
+    ScratchLayout layout;
+    layout.zipInput = std::string(part.zipInput.substr(1));
+    layout.copy = layout.zipInput.substr(0, layout.zipInput.size() - 1);
+    layout.madeFolders = category.form == store::SafeguardForm::TweakPreferences
+                             ? layout.copy
+                             : layout.copy.substr(0, layout.copy.rfind('/'));
+    return layout;
+}
+
+std::optional<file_ops::OpenedFolder>
+openLiveFolder(CommandContext& context, std::string_view subject, std::string_view liveFolder) {
+    auto live = file_ops::openFolderBeneath(context.root().root(), liveFolder);
+    if (live.ok())
+        return live;
+    context.fail(subject, live.missing ? std::string(liveFolder) + " does not exist" : live.error);
+    return std::nullopt;
+}
+
+// The copy's sources, as paths through the live folder's descriptor: the
+// folder's contents, or for the preferences each entry but the store.
+std::vector<std::string> copySources(const store::Category& category, int liveFd) {
+    if (category.form != store::SafeguardForm::TweakPreferences)
+        return {file_ops::descriptorPath(liveFd, ".")};
+    std::vector<std::string> sources;
+    for (const auto& name : file_ops::entryNames(liveFd).value_or(std::vector<std::string>{}))
+        if (name != store::kApplicationFolderName)
+            sources.push_back(file_ops::descriptorPath(liveFd, name));
+    return sources;
+}
+
+// The copy runs as the data's owner, never follows a link, and reads the live
+// folder only through the descriptor it is handed.
+bool copyLiveFolder(CommandContext& context, std::string_view subject,
+                    const store::Category& category, const file_ops::OpenedFolder& live,
+                    const SaveScratch& scratch, const ScratchLayout& layout,
+                    const ProcessIdentity& owner) {
+    std::vector<std::string> sources = copySources(category, live.fd.get());
+    if (sources.empty())
         return true;
-    context.fail(subject, std::string(liveFolder) + " does not exist");
-    return false;
+    std::vector<std::string> arguments{"-R", "-P"};
+    arguments.insert(arguments.end(), sources.begin(), sources.end());
+    arguments.push_back(category.form == store::SafeguardForm::TweakPreferences ? layout.copy + "/"
+                                                                                : layout.copy);
+    ChildSetup child;
+    child.identity = owner;
+    child.workingFolderFd = scratch.root();
+    child.passedFds = {live.fd.get()};
+    return context.runWith(subject, store::kCopyTool, std::move(arguments), Wait::InputBlocked,
+                           child);
 }
 
-// Copy and archive: the live folder is copied into the library folder, the
-// copy archived, then removed.
-void saveThroughCopy(CommandContext& context, const store::Category& category,
-                     const store::CategoryPart& part) {
+void dropOutsideLinks(const store::Category& category, const SaveScratch& scratch,
+                      const ScratchLayout& layout) {
+    if (category.form == store::SafeguardForm::TweakPreferences) {
+        pruneOutsideLinks(scratch.deepest(), std::string(store::kApplicationFolderName));
+        return;
+    }
+    auto copy =
+        file_ops::openFolderAt(scratch.deepest(), layout.copy.substr(layout.copy.rfind('/') + 1));
+    if (copy.ok())
+        pruneOutsideLinks(copy.fd.get());
+}
+
+// One live folder into its archive: copied as its owner into a private
+// scratch laid out like the device, links out of it dropped, archived from
+// there by the zip tool as the owner, the scratch removed.
+void savePart(CommandContext& context, const store::Category& category,
+              const store::CategoryPart& part) {
     const std::string_view subject = category.displayName;
-    if (!requireLiveFolder(context, subject, part.liveFolder))
+    const int libraryFd = context.storeFolders().fd(store::kLibraryFolder);
+    const int applicationFd = context.storeFolders().fd(store::kApplicationFolder);
+    // A library copy or partial archive left by an interrupted run.
+    context.check(subject, file_ops::removeTreeAt(libraryFd, part.folderName()));
+    ::unlinkat(libraryFd, partialArchiveName(part.archiveName).c_str(), 0);
+
+    auto live = openLiveFolder(context, subject, part.liveFolder);
+    if (!live)
         return;
-    const std::string copy =
-        context.path(std::string(store::kLibraryFolder) + "/" + part.folderName());
-    // A copy left by an interrupted run would merge into the new one.
-    if (!context.check(subject, file_ops::remove(copy)))
+    const ProcessIdentity owner = file_ops::dataOwner(*live);
+    const ScratchLayout layout = layoutOf(category, part);
+    auto scratch = SaveScratch::make(context, subject, applicationFd, layout.madeFolders, owner);
+    if (!scratch)
         return;
-    if (context.run(subject, store::kCopyTool,
-                    {"-R", context.path(part.liveFolder),
-                     context.path(std::string(store::kLibraryFolder) + "/")},
-                    Wait::InputBlocked)) {
-        pruneOutsideLinks(copy, context.path(part.liveFolder));
-        writeArchive(context, subject, part.archivePath(), part.zipInput);
+    if (copyLiveFolder(context, subject, category, *live, *scratch, layout, owner)) {
+        dropOutsideLinks(category, *scratch, layout);
+        writeArchive(context, subject, libraryFd, part.archiveName, scratch->root(),
+                     layout.zipInput, owner);
     }
-    context.check(subject, file_ops::remove(copy));
-}
-
-void saveInPlace(CommandContext& context, const store::Category& category,
-                 const store::CategoryPart& part) {
-    if (!requireLiveFolder(context, category.displayName, part.liveFolder))
-        return;
-    writeArchive(context, category.displayName, part.archivePath(), part.zipInput);
-}
-
-// The entries of the preferences folder less the application folder.
-std::vector<std::string> preferenceEntries(const std::string& preferences) {
-    std::vector<std::string> entries;
-    std::error_code error;
-    for (const auto& entry : fs::directory_iterator(preferences, error))
-        if (entry.path().filename() != store::kApplicationFolderName)
-            entries.push_back(entry.path().string());
-    std::sort(entries.begin(), entries.end());
-    return entries;
-}
-
-// A fresh scratch folder, private to root: whatever stood there before (a
-// link included, never followed) is removed first.
-bool makeScratchFolder(CommandContext& context, std::string_view subject,
-                       const std::string& scratch) {
-    if (!context.check(subject, file_ops::remove(scratch)))
-        return false;
-    if (::mkdir(scratch.c_str(), 0700) != 0 || ::chmod(scratch.c_str(), 0700) != 0) {
-        context.fail(subject, "cannot create " + std::string(store::kScratchFolder) + ": " +
-                                  file_ops::errnoText(errno));
-        return false;
-    }
-    return true;
-}
-
-// Tweak preferences: every entry of the preferences folder but the store is
-// copied into the scratch folder, which is archived and then removed.
-void saveTweakPreferences(CommandContext& context, const store::Category& category,
-                          const store::CategoryPart& part) {
-    const std::string_view subject = category.displayName;
-    if (!requireLiveFolder(context, subject, part.liveFolder))
-        return;
-    const std::string scratch = context.path(store::kScratchFolder);
-    const std::string preferences = context.path(part.liveFolder);
-    if (!makeScratchFolder(context, subject, scratch))
-        return;
-
-    std::vector<std::string> arguments = preferenceEntries(preferences);
-    bool copied = true;
-    if (!arguments.empty()) {
-        arguments.insert(arguments.begin(), "-R");
-        arguments.push_back(scratch + "/");
-        copied = context.run(subject, store::kCopyTool, std::move(arguments), Wait::InputBlocked);
-    }
-    if (copied) {
-        pruneOutsideLinks(scratch, preferences, context.path(store::kApplicationFolder));
-        writeArchive(context, subject, part.archivePath(), part.zipInput);
-    }
-    context.check(subject, file_ops::remove(scratch));
+    context.check(subject, scratch->remove());
 }
 
 void saveParts(CommandContext& context, const store::Category& category) {
-    for (const auto& part : category.parts) {
-        switch (category.form) {
-        case store::SafeguardForm::TweakPreferences:
-            saveTweakPreferences(context, category, part);
-            break;
-        case store::SafeguardForm::CopyAndArchive:
-            saveThroughCopy(context, category, part);
-            break;
-        case store::SafeguardForm::ArchiveInPlace:
-            saveInPlace(context, category, part);
-            break;
-        }
-    }
+    for (const auto& part : category.parts)
+        savePart(context, category, part);
 }
 
 } // namespace

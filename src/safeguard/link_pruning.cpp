@@ -1,53 +1,83 @@
 #include "link_pruning.h"
 
-#include <filesystem>
+#include "file_ops_at.h"
 
-namespace fs = std::filesystem;
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-bool isWithin(const fs::path& path, const fs::path& folder) {
-    auto [folderEnd, pathAt] =
-        std::mismatch(folder.begin(), folder.end(), path.begin(), path.end());
-    return folderEnd == folder.end();
+std::string joined(const std::vector<std::string>& folder, const std::string& name) {
+    std::string path;
+    for (const auto& part : folder)
+        path += part + "/";
+    return path + name;
 }
 
-// Whether the link at `live` ends, through every further link, inside the
-// live folder and outside the excluded one.
-bool staysInside(const fs::path& live, const fs::path& liveFolder, const fs::path& excluded) {
-    std::error_code error;
-    fs::path target = fs::canonical(live, error);
-    if (error)
-        return false;
-    return isWithin(target, liveFolder) && (excluded.empty() || !isWithin(target, excluded));
+std::optional<std::string> linkTarget(int folderFd, const std::string& name) {
+    std::string target(4096, '\0');
+    ssize_t length = ::readlinkat(folderFd, name.c_str(), target.data(), target.size());
+    if (length < 0)
+        return std::nullopt;
+    target.resize(static_cast<size_t>(length));
+    return target;
+}
+
+void prune(int folderFd, std::vector<std::string>& folder, const std::string& excluded,
+           std::vector<std::string>& dropped) {
+    auto names = file_ops::entryNames(folderFd);
+    if (!names)
+        return;
+    for (const auto& name : *names) {
+        struct stat status {};
+        if (::fstatat(folderFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (S_ISLNK(status.st_mode)) {
+            auto target = linkTarget(folderFd, name);
+            if (!target || !linkStaysInside(folder, *target, excluded)) {
+                ::unlinkat(folderFd, name.c_str(), 0);
+                dropped.push_back(joined(folder, name));
+            }
+        } else if (S_ISDIR(status.st_mode)) {
+            auto child = file_ops::openFolderAt(folderFd, name);
+            if (!child.ok())
+                continue;
+            folder.push_back(name);
+            prune(child.fd.get(), folder, excluded, dropped);
+            folder.pop_back();
+        }
+    }
 }
 
 } // namespace
 
-std::vector<std::string> pruneOutsideLinks(const std::string& copyFolder,
-                                           const std::string& liveFolder,
-                                           const std::string& excludedFolder) {
-    std::vector<std::string> dropped;
-    std::error_code error;
-    const fs::path liveCanonical = fs::canonical(liveFolder, error);
-    if (error)
-        return dropped;
-    fs::path excluded;
-    if (!excludedFolder.empty())
-        excluded = fs::weakly_canonical(excludedFolder, error);
+bool linkStaysInside(const std::vector<std::string>& linkFolder, const std::string& target,
+                     const std::string& excludedName) {
+    if (target.empty() || target.front() == '/')
+        return false;
+    std::vector<std::string> at = linkFolder;
+    size_t start = 0;
+    while (start <= target.size()) {
+        size_t end = target.find('/', start);
+        if (end == std::string::npos)
+            end = target.size();
+        std::string part = target.substr(start, end - start);
+        if (part == "..") {
+            if (at.empty())
+                return false;
+            at.pop_back();
+        } else if (!part.empty() && part != ".") {
+            at.push_back(part);
+        }
+        start = end + 1;
+    }
+    return excludedName.empty() || at.empty() || at.front() != excludedName;
+}
 
-    std::vector<fs::path> links;
-    for (auto it = fs::recursive_directory_iterator(copyFolder, error);
-         !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-        if (it->is_symlink(error))
-            links.push_back(it->path());
-    }
-    for (const auto& link : links) {
-        fs::path live = liveCanonical / link.lexically_relative(copyFolder);
-        if (staysInside(live, liveCanonical, excluded))
-            continue;
-        fs::remove(link, error);
-        dropped.push_back(link.string());
-    }
+std::vector<std::string> pruneOutsideLinks(int copyFolderFd, const std::string& excludedName) {
+    std::vector<std::string> dropped;
+    std::vector<std::string> folder;
+    prune(copyFolderFd, folder, excludedName, dropped);
     return dropped;
 }

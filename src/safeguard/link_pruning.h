@@ -3,10 +3,16 @@
 #include <string>
 #include <vector>
 
-// The zip tool follows links. Before a copy of a live folder is archived, the
-// links in it whose target lies outside the live folder (or inside an
-// excluded folder, or nowhere) are dropped, so that no archive carries files
-// from elsewhere on the device. Returns the copy's paths that were dropped.
-std::vector<std::string> pruneOutsideLinks(const std::string& copyFolder,
-                                           const std::string& liveFolder,
-                                           const std::string& excludedFolder = {});
+// Archives keep links as links. Before a copy of a live folder is archived,
+// the links in it that would point out of the folder once restored (an
+// absolute target, or one that climbs above the folder with "..", or one into
+// the excluded top-level folder) are dropped. The target is judged as text,
+// which is how the archive keeps it and how a restored link will read it.
+// The copy is walked by descriptor, never through a link. Returns the dropped
+// links' paths relative to the copy.
+std::vector<std::string> pruneOutsideLinks(int copyFolderFd, const std::string& excludedName = {});
+
+// Whether a link at linkFolder (components relative to the folder) with this
+// target stays inside the folder and out of the excluded top-level name.
+bool linkStaysInside(const std::vector<std::string>& linkFolder, const std::string& target,
+                     const std::string& excludedName = {});

@@ -16,8 +16,23 @@ TEST_F(OptionsTest, AllFoldersMakesTheWholeStore) {
     EXPECT_EQ(screen.lastAlert().message, "Successful !");
     EXPECT_EQ(device.tree("/var/mobile/Library/Preferences/Mobrix"),
               (std::vector<std::string>{"CydiaPackages/", "CydiaSources/", "MobrixLibrary/"}));
-    EXPECT_EQ(runner.commandLines().front(),
-              "/bin/mkdir -p " + device.path("/var/mobile/Library/Preferences/Mobrix"));
+    // Each folder is made in the folder above it, entered by descriptor.
+    EXPECT_EQ(
+        runner.commandLines(),
+        (std::vector<std::string>{"/bin/mkdir -p Mobrix", "/bin/mkdir -p CydiaSources",
+                                  "/bin/mkdir -p CydiaPackages", "/bin/mkdir -p MobrixLibrary"}));
+    for (const auto& run : runner.runs())
+        EXPECT_GE(run.child.workingFolderFd, 0);
+}
+
+TEST_F(OptionsTest, WithoutAPreferencesFolderTheWholeWayIsMade) {
+    device.remove("/var/mobile/Library/Preferences");
+    options.createApplicationFolders();
+    screen.answer(1);
+    EXPECT_EQ(screen.lastAlert().message, "Successful !");
+    EXPECT_EQ(runner.commandLines().front(), "/bin/mkdir -p Preferences/Mobrix");
+    EXPECT_EQ(device.tree("/var/mobile/Library/Preferences/Mobrix"),
+              (std::vector<std::string>{"CydiaPackages/", "CydiaSources/", "MobrixLibrary/"}));
 }
 
 TEST_F(OptionsTest, PartiallyMakesOnlyTheChosenFolder) {

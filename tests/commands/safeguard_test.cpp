@@ -43,22 +43,29 @@ TEST_F(CommandTest, EachCategoryArchivesUnderItsEntryPrefix) {
 
 TEST_F(CommandTest, TweakPreferencesLeaveTheStoreOutAndUseAPrivateScratchFolder) {
     device.write("/var/mobile/Library/Preferences/Mobrix/CydiaSources/sources.list", "deb x");
-    // Something standing at the scratch path, even a link elsewhere, is
-    // removed, never followed.
+    // The old scratch path is not used: a link standing there is neither
+    // followed nor touched.
     device.write("/elsewhere/keep.txt", "keep");
     std::filesystem::create_directory_symlink(device.path("/elsewhere"),
                                               device.path("/var/tmp/Preferences"));
+    const std::string staging = device.path("/var/mobile/Library/Preferences/Mobrix/tmp");
+    bool zipped = false;
     runner.failWhen([&](const ToolRun& run) {
         if (run.launchPath == "/usr/bin/zip") {
+            zipped = true;
             struct stat status {};
-            ::lstat(device.path("/var/tmp/Preferences").c_str(), &status);
+            EXPECT_EQ(::lstat(staging.c_str(), &status), 0);
             EXPECT_TRUE(S_ISDIR(status.st_mode));
             EXPECT_EQ(status.st_mode & 0777, 0700u);
+            EXPECT_EQ(status.st_uid, ::geteuid());
+            EXPECT_EQ(run.arguments,
+                      (std::vector<std::string>{"-r", "-y", "-q", "-", "var/tmp/Preferences/"}));
         }
         return false;
     });
 
     safeguard.SaveTweaksPref();
+    EXPECT_TRUE(zipped);
     EXPECT_EQ(screen.lastAlert().title, "Tweaks' Preferences Safeguard");
     EXPECT_EQ(screen.lastAlert().message, "Safeguard done !");
     auto entries = device.archiveEntries(archive("Preferences.zip"));
@@ -67,7 +74,8 @@ TEST_F(CommandTest, TweakPreferencesLeaveTheStoreOutAndUseAPrivateScratchFolder)
     for (const auto& entry : entries)
         EXPECT_EQ(entry.find("Mobrix"), std::string::npos) << entry;
     EXPECT_EQ(device.read("/elsewhere/keep.txt"), "keep");
-    EXPECT_FALSE(device.exists("/var/tmp/Preferences"));
+    EXPECT_TRUE(std::filesystem::is_symlink(device.path("/var/tmp/Preferences")));
+    EXPECT_FALSE(device.exists("/var/mobile/Library/Preferences/Mobrix/tmp"));
 }
 
 TEST_F(CommandTest, ASecondSafeguardIsATruePictureOfTheLiveFolder) {

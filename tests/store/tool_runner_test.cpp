@@ -1,11 +1,13 @@
 #include "command_context.h"
 #include "command_environment.h"
 #include "fake_screen.h"
+#include "file_ops_at.h"
 #include "process_tool_runner.h"
 #include "restart_guard_runner.h"
 #include "temp_device_root.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -81,4 +83,35 @@ TEST(RestartGuardRunner, RestartToolsNeverReachTheHostOutsideTheSystemRoot) {
     EXPECT_TRUE(guard.run(respring).succeeded());
     EXPECT_EQ(recorded, (std::vector<std::string>{"/sbin/reboot", "/usr/bin/killall backboardd"}));
     EXPECT_FALSE(guard.run(shell("exit 4")).succeeded()); // other tools really run
+}
+
+TEST(ProcessToolRunner, RunsAsTheGivenUserInAFolderGivenByDescriptor) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can run a tool as another user";
+    TempDeviceRoot device;
+    auto folder = file_ops::openFolderBeneath(device.root(), "/var/tmp");
+    ASSERT_TRUE(folder.ok());
+    ToolRun run = shell("id -u; id -g; id -G; pwd -P; ls /proc/self/fd/" +
+                        std::to_string(folder.fd.get()) + " >/dev/null && echo passed");
+    run.captureOutput = true;
+    run.child.identity = ProcessIdentity{65534, 65534, {65534}};
+    run.child.workingFolderFd = folder.fd.get();
+    run.child.passedFds = {folder.fd.get()};
+    ProcessToolRunner runner;
+    ToolOutcome outcome = runner.run(run);
+    EXPECT_EQ(outcome.output, "65534\n65534\n65534\n" + device.path("/var/tmp") + "\npassed\n")
+        << outcome.errorOutput;
+}
+
+TEST(ToolOutcome, RunningOutOfSpaceIsToldApartFromOtherFailures) {
+    ToolOutcome zip;
+    zip.exitCode = 14;
+    EXPECT_TRUE(zip.ranOutOfSpace("/usr/bin/zip"));
+    EXPECT_FALSE(zip.ranOutOfSpace("/bin/cp"));
+    ToolOutcome copy;
+    copy.exitCode = 1;
+    copy.errorOutput = "cp: error writing 'x': No space left on device\n";
+    EXPECT_TRUE(copy.ranOutOfSpace("/bin/cp"));
+    copy.errorOutput = "cp: cannot stat 'x': No such file or directory\n";
+    EXPECT_FALSE(copy.ranOutOfSpace("/bin/cp"));
 }

@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
+#include <unistd.h>
 
 namespace {
 
@@ -28,6 +29,9 @@ void configure(QProcess& process, const ToolRun& run) {
     process.setStandardInputFile(QProcess::nullDevice());
     if (!run.captureOutput)
         process.setStandardOutputFile(QProcess::nullDevice());
+    ChildSetup child = run.child;
+    child.parent = ::getpid();
+    process.setChildProcessModifier([child] { child.apply(); });
 }
 
 } // namespace

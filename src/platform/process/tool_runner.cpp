@@ -35,3 +35,15 @@ std::string ToolOutcome::describe() const {
         text += " (" + detail + ")";
     return text;
 }
+
+bool ToolOutcome::ranOutOfSpace(const std::string& launchPath) const {
+    if (kind != Kind::Exited || exitCode == 0)
+        return false;
+    constexpr int kZipWriteError = 14;
+    constexpr int kUnzipDiskFull = 50;
+    if (launchPath.ends_with("/zip") && exitCode == kZipWriteError)
+        return true;
+    if (launchPath.ends_with("/unzip") && exitCode == kUnzipDiskFull)
+        return true;
+    return errorOutput.find("No space left on device") != std::string::npos;
+}

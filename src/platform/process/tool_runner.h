@@ -1,5 +1,7 @@
 #pragma once
 
+#include "child_setup.h"
+
 #include <string>
 #include <vector>
 
@@ -11,6 +13,9 @@ struct ToolRun {
     std::string workingFolder = "/";
     std::vector<std::pair<std::string, std::string>> environment;
     bool captureOutput = false; // keep standard output (listings); otherwise it is discarded
+    // User, working folder by descriptor, standard output and descriptors
+    // handed to the tool (working folder then taken from here, not by name).
+    ChildSetup child;
 
     std::string commandLine() const;
 };
@@ -31,6 +36,9 @@ struct ToolOutcome {
     }
     // "exited with status 1 (cp: cannot stat …)", "was killed by a signal", "could not start (…)"
     std::string describe() const;
+    // The tool said it ran out of room on the device: "No space left on
+    // device" on its standard error, or the zip tool's write-error status.
+    bool ranOutOfSpace(const std::string& launchPath) const;
 };
 
 class ToolRunner {

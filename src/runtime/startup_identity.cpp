@@ -1,11 +1,11 @@
-#include "process_identity.h"
+#include "startup_identity.h"
 
 #include <cerrno>
 #include <cstring>
 #include <grp.h>
 #include <unistd.h>
 
-namespace process_identity {
+namespace startup_identity {
 
 namespace {
 
@@ -34,4 +34,4 @@ bool isRoot() {
     return ::geteuid() == 0;
 }
 
-} // namespace process_identity
+} // namespace startup_identity

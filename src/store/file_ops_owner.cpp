@@ -1,0 +1,11 @@
+#include "file_ops_owner.h"
+
+namespace file_ops {
+
+ProcessIdentity dataOwner(const OpenedFolder& folder) {
+    if (folder.pathUser == 0)
+        return ProcessIdentity{0, 0, {0}};
+    return ProcessIdentity::ofOwner(folder.pathUser, folder.pathGroup);
+}
+
+} // namespace file_ops
