@@ -3,6 +3,7 @@
 #include "hidden_arguments.h"
 #include "process_identity.h"
 #include "secret_store_keychain.h"
+#include "usage_text.h"
 #include "user_folders.h"
 
 #include <QCoreApplication>
@@ -48,12 +49,10 @@ int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     // Credential items of the OAuth component live in the per-user secret store.
     OAuthKeychain::setDefaultKeychain(std::make_shared<platform::SecretStoreKeychain>());
-    ParsedArguments parsed = parseArguments(words);
-    if (!parsed.arguments) {
-        std::fprintf(stderr, "mobrix: %s\n%s", parsed.error.c_str(), kUsageText);
-        return CliSession::kUsage;
-    }
-    if (!applyTestHome(parsed.arguments->testHome))
-        return CliSession::kUsage;
-    return CliSession(std::move(*parsed.arguments)).run();
+    auto parsed = cli::parseArguments(words);
+    if (!parsed)
+        return cli::usageError(parsed.error().message);
+    if (!applyTestHome(parsed->testHome))
+        return cli::kUsage;
+    return cli::CliSession(std::move(*parsed)).run();
 }
