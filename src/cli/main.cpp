@@ -2,6 +2,7 @@
 #include "cli_session.h"
 #include "hidden_arguments.h"
 #include "process_identity.h"
+#include "result.h"
 #include "secret_store_keychain.h"
 #include "usage_text.h"
 #include "user_folders.h"
@@ -20,15 +21,13 @@ void hideLinkAnswers(int argc, char** argv) {
 
 // The test hook --test-home: never taken from a program started with raised
 // rights, whose arguments come from a less trusted user.
-bool applyTestHome(const std::string& home) {
+platform::Status applyTestHome(const std::string& home) {
     if (home.empty())
-        return true;
-    if (platform::startedWithRaisedRights()) {
-        std::fprintf(stderr, "mobrix: --test-home is refused when started with raised rights\n");
-        return false;
-    }
+        return {};
+    if (platform::startedWithRaisedRights())
+        return platform::Error{"--test-home is refused when started with raised rights"};
     platform::setUserFoldersOverride(platform::UserFolders::underHome(home));
-    return true;
+    return {};
 }
 
 } // namespace
@@ -52,7 +51,9 @@ int main(int argc, char** argv) {
     auto parsed = cli::parseArguments(words);
     if (!parsed)
         return cli::usageError(parsed.error().message);
-    if (!applyTestHome(parsed->testHome))
+    if (auto applied = applyTestHome(parsed->testHome); !applied) {
+        std::fprintf(stderr, "mobrix: %s\n", applied.error().message.c_str());
         return cli::kUsage;
+    }
     return cli::CliSession(std::move(*parsed)).run();
 }
