@@ -1,5 +1,6 @@
 #include "cli_session.h"
 
+#include "alert_answers.h"
 #include "cli_cloud.h"
 #include "command_environment.h"
 #include "command_table.h"
@@ -9,65 +10,10 @@
 #include "terminal_screen.h"
 #include "usage_text.h"
 
-#include <algorithm>
-#include <charconv>
 #include <cstdio>
-#include <iostream>
-#include <optional>
 #include <unistd.h>
 
 namespace cli {
-namespace {
-
-std::string lowercase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-std::string buttonList(const Alert& alert) {
-    std::string list;
-    for (int i = 0; i < alert.buttonCount(); ++i)
-        list += (i ? ", " : "") + alert.buttonTitle(i);
-    return list;
-}
-
-std::optional<int> buttonIndex(const Alert& alert, const std::string& title) {
-    for (int i = 0; i < alert.buttonCount(); ++i)
-        if (lowercase(alert.buttonTitle(i)) == lowercase(title))
-            return i;
-    return std::nullopt;
-}
-
-// A button given by its number at the prompt; anything else (a sign, a blank,
-// a number past the last button, however long) is no number.
-std::optional<int> buttonNumber(const std::string& line, int buttonCount) {
-    int index = 0;
-    const char* end = line.data() + line.size();
-    auto [stop, error] = std::from_chars(line.data(), end, index);
-    if (line.empty() || error != std::errc() || stop != end || line.front() == '-' ||
-        index >= buttonCount)
-        return std::nullopt;
-    return index;
-}
-
-int prompt(const Alert& alert) {
-    for (;;) {
-        for (int i = 0; i < alert.buttonCount(); ++i)
-            std::fprintf(stderr, "  %d) %s\n", i, alert.buttonTitle(i).c_str());
-        std::fprintf(stderr, "Choose a button: ");
-        std::fflush(stderr);
-        std::string line;
-        if (!std::getline(std::cin, line))
-            return 0;
-        if (auto index = buttonIndex(alert, line))
-            return *index;
-        if (auto index = buttonNumber(line, alert.buttonCount()))
-            return *index;
-    }
-}
-
-} // namespace
 
 CliSession::CliSession(CliArguments arguments) : arguments_(std::move(arguments)) {}
 
@@ -114,7 +60,7 @@ int CliSession::runOnScreens(const Command& command, const std::optional<std::st
 
     bool failed = false;
     bool cancelled = false;
-    size_t nextAnswer = 0;
+    AlertAnswers answers(arguments_);
     // Cloud requests answer later: their closing alert comes when the last
     // one has completed, and nothing is cut short by the end of the process.
     for (waitForRequests(screens.cloud, screen); screen.hasPendingAlert();
@@ -122,23 +68,12 @@ int CliSession::runOnScreens(const Command& command, const std::optional<std::st
         auto [alert, delegate] = screen.takeAlert();
         std::printf("%s\n%s\n", alert.title.c_str(), alert.message.c_str());
         std::fflush(stdout);
-        int index = 0;
-        if (!alert.otherButtons.empty()) {
-            if (nextAnswer < arguments_.answers.size()) {
-                const std::string& answer = arguments_.answers[nextAnswer++];
-                auto chosen = buttonIndex(alert, answer);
-                if (!chosen) {
-                    std::fprintf(stderr, "mobrix: \"%s\" is not a button of \"%s\" (buttons: %s)\n",
-                                 answer.c_str(), alert.title.c_str(), buttonList(alert).c_str());
-                    return kUsage;
-                }
-                index = *chosen;
-            } else if (arguments_.yes && alert.kind != AlertKind::RestartOffer) {
-                index = 1;
-            } else if (::isatty(STDIN_FILENO)) {
-                index = prompt(alert);
-            }
+        auto chosen = answers.answer(alert);
+        if (!chosen) {
+            std::fprintf(stderr, "mobrix: %s\n", chosen.error().message.c_str());
+            return kUsage;
         }
+        const int index = *chosen;
         failed = failed || alert.outcome == AlertOutcome::Failed;
         cancelled = cancelled || (alert.kind == AlertKind::Confirmation && index == 0);
         if (delegate)
