@@ -1,80 +1,75 @@
 #include "cli_arguments.h"
 
-const char* const kUsageText =
-    "usage: mobrix [--root DIR] [--yes] [--answer BUTTON]... [--service URL --service-ca FILE] "
-    "COMMAND\n"
-    "  save    CATEGORY      Safeguard screen\n"
-    "  restore CATEGORY      Restoration screen\n"
-    "  create-folders | remove-safeguard | respring | reboot | remove-added-sources     Options "
-    "screen\n"
-    "  cloud link | upload | download | delete | info | ls [PATH]     Cloud screen\n"
-    "  open-url URL          hand a link answer (cs-q7w2k9x4m1z8r5t://...) to the program\n"
-    "  help | --help | --version\n"
-    "CATEGORY: tweaks accounts contacts calendar notes safari sms voicemail call-history "
-    "springboard "
-    "photos all sources packages\n"
-    "  (or the command key: TweaksPref Accounts AddressBook Calendar Notes Safari SMS Voicemail\n"
-    "   CallHistory SpringBoard DCIM AllPref CydiaSources CydiaPackages, any letter case)\n"
-    "\n"
-    "  --root DIR       the device root (default /)\n"
-    "  --yes            answer confirmations with their first further button (never a restart "
-    "offer)\n"
-    "  --answer BUTTON  answer the next alert that asks with this button title (repeatable)\n"
-    "  --service URL --service-ca FILE\n"
-    "                   talk to the cloud service at URL (https://HOST[:PORT]) trusting only the\n"
-    "                   certificates in FILE, for this invocation only\n"
-    "Exit status: 0 done, 1 failed, 2 usage error, 3 cancelled at the confirmation,\n"
-    "4 another command is running on the same device root.\n";
+#include <functional>
+#include <optional>
+#include <string_view>
 
+namespace cli {
 namespace {
 
-// "--name value" or "--name=value".
-bool takeValue(const std::vector<std::string>& argv, size_t& i, const std::string& name,
-               std::string& value, std::string& error) {
+// The value when the word at i is "--name value" (i then moves to the value)
+// or "--name=value"; nothing when it is another word.
+platform::Result<std::optional<std::string>> optionValue(const std::vector<std::string>& argv,
+                                                         size_t& i, const std::string& name) {
     const std::string& word = argv[i];
-    if (word.starts_with(name + "=")) {
-        value = word.substr(name.size() + 1);
-        return true;
-    }
+    if (word.starts_with(name + "="))
+        return std::optional<std::string>(word.substr(name.size() + 1));
     if (word != name)
-        return false;
-    if (i + 1 >= argv.size()) {
-        error = name + " needs a value";
-        return true;
+        return std::optional<std::string>();
+    if (i + 1 >= argv.size())
+        return platform::Error{name + " needs a value"};
+    return std::optional<std::string>(argv[++i]);
+}
+
+// Whether the word at i is an option with a value, which is then stored.
+platform::Result<bool> takeValueOption(const std::vector<std::string>& argv, size_t& i,
+                                       CliArguments& arguments) {
+    const std::pair<std::string, std::function<void(std::string)>> options[] = {
+        {"--root", [&](std::string value) { arguments.root = std::move(value); }},
+        {"--service", [&](std::string value) { arguments.serviceUrl = std::move(value); }},
+        {"--service-ca", [&](std::string value) { arguments.serviceCa = std::move(value); }},
+        {"--test-home", [&](std::string value) { arguments.testHome = std::move(value); }},
+        {"--answer", [&](std::string value) { arguments.answers.push_back(std::move(value)); }},
+    };
+    for (const auto& [name, store] : options) {
+        auto value = optionValue(argv, i, name);
+        if (!value)
+            return value.error();
+        if (*value) {
+            store(std::move(**value));
+            return true;
+        }
     }
-    value = argv[++i];
-    return true;
+    return false;
 }
 
 } // namespace
 
-ParsedArguments parseArguments(const std::vector<std::string>& argv) {
+platform::Result<CliArguments> parseArguments(const std::vector<std::string>& argv) {
     CliArguments arguments;
-    std::string error;
-    for (size_t i = 0; i < argv.size() && error.empty(); ++i) {
+    for (size_t i = 0; i < argv.size(); ++i) {
         const std::string& word = argv[i];
-        std::string answer;
         if (word == "--yes" || word == "-y") {
             arguments.yes = true;
-        } else if (takeValue(argv, i, "--root", arguments.root, error) ||
-                   takeValue(argv, i, "--service", arguments.serviceUrl, error) ||
-                   takeValue(argv, i, "--service-ca", arguments.serviceCa, error) ||
-                   takeValue(argv, i, "--test-home", arguments.testHome, error)) {
-        } else if (takeValue(argv, i, "--answer", answer, error)) {
-            arguments.answers.push_back(answer);
-        } else if (word == "--help" || word == "--version" || word == "-h") {
-            arguments.words.push_back(word == "-h" ? "--help" : word);
-        } else if (word.starts_with("--")) {
-            error = "unknown option " + word;
-        } else {
-            arguments.words.push_back(word);
+            continue;
         }
+        auto taken = takeValueOption(argv, i, arguments);
+        if (!taken)
+            return taken.error();
+        if (*taken)
+            continue;
+        if (word == "--help" || word == "--version" || word == "-h")
+            arguments.words.push_back(word == "-h" ? "--help" : word);
+        else if (word.starts_with("--"))
+            return platform::Error{"unknown option " + word};
+        else
+            arguments.words.push_back(word);
     }
-    if (error.empty() && arguments.words.empty())
-        error = "no command given";
-    if (error.empty() && arguments.serviceUrl.empty() != arguments.serviceCa.empty())
-        error = "--service and --service-ca go together";
-    if (!error.empty())
-        return {std::nullopt, error};
-    return {std::move(arguments), {}};
+    if (arguments.words.empty())
+        return platform::Error{"no command given"};
+    if (arguments.serviceUrl.empty() != arguments.serviceCa.empty())
+        return platform::Error{"--service and --service-ca go together"};
+    return arguments;
 }
+
+} // namespace cli

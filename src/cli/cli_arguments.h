@@ -1,8 +1,11 @@
 #pragma once
 
-#include <optional>
+#include "result.h"
+
 #include <string>
 #include <vector>
+
+namespace cli {
 
 // The command line: options anywhere, the other words form the command.
 struct CliArguments {
@@ -17,11 +20,7 @@ struct CliArguments {
     std::vector<std::string> words; // the command and its operands
 };
 
-struct ParsedArguments {
-    std::optional<CliArguments> arguments;
-    std::string error; // usage error when arguments is empty
-};
+// The arguments, or the usage error.
+platform::Result<CliArguments> parseArguments(const std::vector<std::string>& argv);
 
-ParsedArguments parseArguments(const std::vector<std::string>& argv);
-
-extern const char* const kUsageText;
+} // namespace cli

@@ -9,6 +9,7 @@
 #include "cs_rest_client.h"
 #include "cs_service_endpoints.h"
 #include "cs_session.h"
+#include "exit_status.h"
 #include "link_presenter.h"
 #include "process_tool_runner.h"
 #include "terminal_screen.h"
@@ -23,12 +24,9 @@
 #include <functional>
 #include <iostream>
 
-namespace cli_cloud {
+namespace cli {
 namespace {
 
-constexpr int kSucceeded = 0;
-constexpr int kFailed = 1;
-constexpr int kUsage = 2;
 // Each request gives up by itself after a while without progress; this only
 // guards against one that never ends.
 constexpr qint64 kStallMilliseconds = 180 * 1000;
@@ -85,24 +83,6 @@ std::string trimmed(std::string text) {
     text.erase(0, text.find_first_not_of(blanks));
     text.erase(text.find_last_not_of(blanks) + 1);
     return text;
-}
-
-// The first line of standard input that is not blank, trimmed; "" when none
-// comes within a bounded amount of text.
-std::string linkAnswerFromInput() {
-    constexpr std::size_t kMaxInput = 64 * 1024;
-    std::string line;
-    char c;
-    for (std::size_t seen = 0; seen < kMaxInput && std::cin.get(c); ++seen) {
-        if (c != '\n') {
-            line += c;
-        } else if (std::string answer = trimmed(line); !answer.empty()) {
-            return answer;
-        } else {
-            line.clear();
-        }
-    }
-    return std::cin.eof() ? trimmed(line) : std::string();
 }
 
 // The account is linked when the session took the answer and now has a user.
@@ -211,62 +191,64 @@ int list(std::string path) {
         [path](CSRestClient& client) { client.loadMetadata(path); });
 }
 
+// Linking touches no device folder; the screens only need their surroundings.
+struct AccountSurroundings {
+    explicit AccountSurroundings(const std::string& root)
+        : environment(DeviceRoot(root), runner), delegate(environment, screen) {}
+
+    ProcessToolRunner runner;
+    CommandEnvironment environment;
+    TerminalScreen screen;
+    AppDelegate delegate;
+};
+
 } // namespace
 
-bool applyServiceOptions(const CliArguments& arguments, std::string& error) {
+platform::Status applyServiceOptions(const CliArguments& arguments) {
     if (arguments.serviceUrl.empty())
-        return true;
+        return {};
+    std::string error;
     auto endpoints =
         CSServiceEndpoints::forService(arguments.serviceUrl, arguments.serviceCa, &error);
     if (!endpoints)
-        return false;
+        return platform::Error{error};
     CSServiceEndpoints::setCurrent(std::move(*endpoints));
-    return true;
+    return {};
 }
 
-bool isAccountCommand(const std::vector<std::string>& words) {
-    if (words[0] == "open-url")
-        return true;
-    if (words[0] != "cloud" || words.size() < 2)
-        return false;
-    return words[1] == "link" || words[1] == "info" || words[1] == "ls";
+std::string linkAnswerFromInput() {
+    constexpr std::size_t kMaxInput = 64 * 1024;
+    std::string line;
+    char c;
+    for (std::size_t seen = 0; seen < kMaxInput && std::cin.get(c); ++seen) {
+        if (c != '\n') {
+            line += c;
+        } else if (std::string answer = trimmed(line); !answer.empty()) {
+            return answer;
+        } else {
+            line.clear();
+        }
+    }
+    return std::cin.eof() ? trimmed(line) : std::string();
 }
 
-int runAccountCommand(const CliArguments& arguments) {
-    const auto& words = arguments.words;
-    const std::string& verb = words[0] == "cloud" ? words[1] : words[0];
-    const size_t operands = words.size() - (words[0] == "cloud" ? 2 : 1);
-    std::string usage;
-    std::string answer;
-    if (verb == "open-url") {
-        // The answer's token and secret travel best on standard input: a
-        // command line is readable by every local user.
-        answer = operands == 1 ? words[1] : operands == 0 ? linkAnswerFromInput() : std::string();
-        if (answer.empty())
-            usage = "open-url takes one URL";
-    }
-    if ((verb == "link" || verb == "info") && operands != 0)
-        usage = "cloud " + verb + " takes no operand";
-    if (verb == "ls" && operands > 1)
-        usage = "cloud ls takes at most one PATH";
-    if (!usage.empty()) {
-        std::fprintf(stderr, "mobrix: %s\n%s", usage.c_str(), kUsageText);
-        return kUsage;
-    }
-    if (verb == "info")
-        return info();
-    if (verb == "ls")
-        return list(operands ? words[2] : "/Mobrix");
+int linkCloudAccount(const CliArguments& arguments, const std::optional<std::string>&) {
+    AccountSurroundings surroundings(arguments.root);
+    CloudViewController controller(surroundings.environment, surroundings.screen);
+    return link(controller, surroundings.delegate);
+}
 
-    // Linking touches no device folder; the screens only need their surroundings.
-    ProcessToolRunner runner;
-    CommandEnvironment environment(DeviceRoot(arguments.root), runner);
-    TerminalScreen screen;
-    AppDelegate delegate(environment, screen);
-    if (verb == "open-url")
-        return reportLink(delegate.handleOpenURL(answer));
-    CloudViewController controller(environment, screen);
-    return link(controller, delegate);
+int showCloudAccount(const CliArguments&, const std::optional<std::string>&) {
+    return info();
+}
+
+int listCloudFolder(const CliArguments&, const std::optional<std::string>& path) {
+    return list(path.value_or("/Mobrix"));
+}
+
+int openLinkAnswer(const CliArguments& arguments, const std::optional<std::string>& answer) {
+    AccountSurroundings surroundings(arguments.root);
+    return reportLink(surroundings.delegate.handleOpenURL(*answer));
 }
 
 void waitForRequests(CloudViewController& controller, TerminalScreen& screen) {
@@ -286,4 +268,4 @@ void waitForRequests(CloudViewController& controller, TerminalScreen& screen) {
         controller.abandonRequests("no answer from the service");
 }
 
-} // namespace cli_cloud
+} // namespace cli

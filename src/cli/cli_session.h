@@ -1,8 +1,14 @@
 #pragma once
 
 #include "cli_arguments.h"
+#include "exit_status.h"
 
-#include <functional>
+#include <optional>
+#include <string>
+
+namespace cli {
+
+struct Command;
 
 // Runs one command of the command line as the screens would: the screen
 // loads, the command runs, then every alert it shows is printed and, when it
@@ -12,12 +18,10 @@ public:
     explicit CliSession(CliArguments arguments);
     int run();
 
-    static constexpr int kSucceeded = 0;
-    static constexpr int kFailed = 1;
-    static constexpr int kUsage = 2;
-    static constexpr int kCancelled = 3;
-    static constexpr int kBusy = 4;
-
 private:
+    int runOnScreens(const Command& command, const std::optional<std::string>& operand);
+
     CliArguments arguments_;
 };
+
+} // namespace cli

@@ -1,8 +1,10 @@
 #include "bundle_info.h"
 #include "cli_session.h"
 #include "hidden_arguments.h"
+#include "result.h"
 #include "secret_store_keychain.h"
 #include "startup_identity.h"
+#include "usage_text.h"
 #include "user_folders.h"
 
 #include <QCoreApplication>
@@ -19,15 +21,13 @@ void hideLinkAnswers(int argc, char** argv) {
 
 // The test hook --test-home: never taken from a program started with raised
 // rights, whose arguments come from a less trusted user.
-bool applyTestHome(const std::string& home) {
+platform::Status applyTestHome(const std::string& home) {
     if (home.empty())
-        return true;
-    if (platform::startedWithRaisedRights()) {
-        std::fprintf(stderr, "mobrix: --test-home is refused when started with raised rights\n");
-        return false;
-    }
+        return {};
+    if (platform::startedWithRaisedRights())
+        return platform::Error{"--test-home is refused when started with raised rights"};
     platform::setUserFoldersOverride(platform::UserFolders::underHome(home));
-    return true;
+    return {};
 }
 
 } // namespace
@@ -48,12 +48,12 @@ int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     // Credential items of the OAuth component live in the per-user secret store.
     OAuthKeychain::setDefaultKeychain(std::make_shared<platform::SecretStoreKeychain>());
-    ParsedArguments parsed = parseArguments(words);
-    if (!parsed.arguments) {
-        std::fprintf(stderr, "mobrix: %s\n%s", parsed.error.c_str(), kUsageText);
-        return CliSession::kUsage;
+    auto parsed = cli::parseArguments(words);
+    if (!parsed)
+        return cli::usageError(parsed.error().message);
+    if (auto applied = applyTestHome(parsed->testHome); !applied) {
+        std::fprintf(stderr, "mobrix: %s\n", applied.error().message.c_str());
+        return cli::kUsage;
     }
-    if (!applyTestHome(parsed.arguments->testHome))
-        return CliSession::kUsage;
-    return CliSession(std::move(*parsed.arguments)).run();
+    return cli::CliSession(std::move(*parsed)).run();
 }

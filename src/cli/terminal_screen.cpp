@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <unistd.h>
 
+namespace cli {
 namespace {
 
 constexpr const char* kFrames[] = {"|", "/", "-", "\\"};
@@ -79,3 +80,5 @@ TerminalScreen::PendingAlert TerminalScreen::takeAlert() {
     pending_.pop_front();
     return next;
 }
+
+} // namespace cli

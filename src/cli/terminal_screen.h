@@ -7,6 +7,8 @@
 #include <deque>
 #include <string>
 
+namespace cli {
+
 // The command line's screen: the overlay is a spinner (or a progress bar) on
 // standard error when that is a terminal, else its label on one line; alerts
 // are queued and answered by the session once the command has returned.
@@ -43,3 +45,5 @@ private:
     QTimer spinnerTimer_;
     std::deque<PendingAlert> pending_;
 };
+
+} // namespace cli

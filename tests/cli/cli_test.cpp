@@ -47,17 +47,75 @@ protected:
 
 } // namespace
 
-TEST_F(CliTest, UsageErrorsExitWithTwo) {
-    EXPECT_EQ(mobrix({}).status, 2);
-    EXPECT_EQ(mobrix({"frobnicate"}).status, 2);
-    EXPECT_EQ(mobrix({"save", "everything"}).status, 2);
-    EXPECT_EQ(mobrix({"save"}).status, 2);
-    EXPECT_EQ(mobrix({"--bogus", "save", "notes"}).status, 2);
-    EXPECT_EQ(mobrix({"--service", "https://127.0.0.1:1", "save", "notes"}).status, 2);
-    Result version = mobrix({"--version"});
+const std::string kUsage =
+    "usage: mobrix [--root DIR] [--yes] [--answer BUTTON]... [--service URL --service-ca FILE] "
+    "COMMAND\n"
+    "  save    CATEGORY      Safeguard screen\n"
+    "  restore CATEGORY      Restoration screen\n"
+    "  create-folders | remove-safeguard | respring | reboot | remove-added-sources     Options "
+    "screen\n"
+    "  cloud link | upload | download | delete | info | ls [PATH]     Cloud screen\n"
+    "  open-url URL          hand a link answer (cs-q7w2k9x4m1z8r5t://...) to the program\n"
+    "  help | --help | --version\n"
+    "CATEGORY: tweaks accounts contacts calendar notes safari sms voicemail call-history "
+    "springboard photos all sources packages\n"
+    "  (or the command key: TweaksPref Accounts AddressBook Calendar Notes Safari SMS Voicemail\n"
+    "   CallHistory SpringBoard DCIM AllPref CydiaSources CydiaPackages, any letter case)\n"
+    "\n"
+    "  --root DIR       the device root (default /)\n"
+    "  --yes            answer confirmations with their first further button (never a restart "
+    "offer)\n"
+    "  --answer BUTTON  answer the next alert that asks with this button title (repeatable)\n"
+    "  --service URL --service-ca FILE\n"
+    "                   talk to the cloud service at URL (https://HOST[:PORT]) trusting only the\n"
+    "                   certificates in FILE, for this invocation only\n"
+    "Exit status: 0 done, 1 failed, 2 usage error, 3 cancelled at the confirmation,\n"
+    "4 another command is running on the same device root.\n";
+
+TEST_F(CliTest, HelpAndVersionRunBeforeAnythingElseIsChecked) {
+    for (const QStringList& words : {QStringList{"help"}, {"--help", "ignored"}, {"-h"}}) {
+        Result help = mobrix(words);
+        EXPECT_EQ(help.status, 0) << words.join(' ').toStdString();
+        EXPECT_EQ(help.out, kUsage) << words.join(' ').toStdString();
+    }
+    Result version = mobrix(
+        {"--service", "https://127.0.0.1:1", "--service-ca", "/nonexistent.pem", "--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "mobrix " MOBRIX_VERSION "\n");
-    EXPECT_NE(mobrix({"help"}).out.find("CATEGORY: tweaks accounts"), std::string::npos);
+}
+
+// Each usage error names what is wrong, then gives the usage text.
+TEST_F(CliTest, UsageErrorsExitWithTwo) {
+    const std::pair<QStringList, std::string> errors[] = {
+        {{}, "no command given"},
+        {{"frobnicate"}, "unknown command frobnicate"},
+        {{"save", "everything"}, "unknown category everything"},
+        {{"save"}, "save takes one CATEGORY"},
+        {{"restore", "notes", "sms"}, "restore takes one CATEGORY"},
+        {{"respring", "now"}, "respring takes no operand"},
+        {{"cloud"}, "cloud takes link, upload, download, delete, info or ls"},
+        {{"cloud", "sync"}, "unknown cloud command sync"},
+        {{"cloud", "upload", "now"}, "cloud upload takes no operand"},
+        {{"cloud", "info", "now"}, "cloud info takes no operand"},
+        {{"cloud", "ls", "/a", "/b"}, "cloud ls takes at most one PATH"},
+        {{"open-url", "a", "b"}, "open-url takes one URL"},
+        {{"--bogus", "save", "notes"}, "unknown option --bogus"},
+        {{"save", "notes", "--answer"}, "--answer needs a value"},
+        {{"--service", "https://127.0.0.1:1", "save", "notes"},
+         "--service and --service-ca go together"},
+    };
+    for (const auto& [words, error] : errors) {
+        Result result = mobrix(words);
+        EXPECT_EQ(result.status, 2) << error;
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, "mobrix: " + error + "\n" + kUsage);
+    }
+    // Service options are looked at before the command, and without the usage text.
+    Result service = mobrix(
+        {"--service", "https://127.0.0.1:1", "--service-ca", "/nonexistent.pem", "frobnicate"});
+    EXPECT_EQ(service.status, 2);
+    EXPECT_EQ(service.err.find("mobrix: "), 0u);
+    EXPECT_EQ(service.err.find("usage:"), std::string::npos);
 }
 
 TEST_F(CliTest, CategoryWordsAndCommandKeysAnyCase) {
