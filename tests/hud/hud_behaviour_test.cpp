@@ -4,7 +4,6 @@
 #include "lum_bar_progress_view.h"
 #include "lum_round_progress_view.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
 #include <QThread>
@@ -105,51 +104,6 @@ TEST(HudLifecycle, UnanimatedHideOrHideBeforeShowFinishesAtOnce) {
     }
 }
 
-TEST(HudTimers, GraceTimeShowsOnlyWhileATaskRuns) {
-    auto host = makeHost();
-    LumProgressHUD* idle = keptHUD(host.get());
-    idle->setGraceTime(0.2f);
-    idle->show(true);
-    QTest::qWait(500);
-    EXPECT_FALSE(idle->hasShowStarted());
-    EXPECT_EQ(idle->alpha(), 0.0f);
-    delete idle;
-
-    LumProgressHUD* hud = keptHUD(host.get());
-    hud->setGraceTime(0.1f);
-    std::atomic<bool> release = false;
-    hud->showAnimated(false, [&] {
-        while (!release)
-            QThread::msleep(5);
-    });
-    EXPECT_FALSE(hud->hasShowStarted());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return hud->alpha() >= 1.0; }, kPatienceMs));
-    release = true;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return hud->isFinished(); }, kPatienceMs));
-    EXPECT_FALSE(hud->taskInProgress());
-    delete hud;
-}
-
-TEST(HudTimers, MinShowTimeDelaysHideByTheRemainingTime) {
-    auto host = makeHost();
-    LumProgressHUD* hud = keptHUD(host.get());
-    hud->setMinShowTime(0.6f);
-    hud->show(false);
-    QTest::qWait(100);
-
-    QElapsedTimer sinceHide;
-    sinceHide.start();
-    hud->hide(false);
-    EXPECT_EQ(hud->alpha(), 1.0f);
-    QTest::qWait(250);
-    EXPECT_FALSE(hud->isFinished()) << "hidden before the minimum show time";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return hud->isFinished(); }, kPatienceMs));
-    // About 0.5 s remained when hide was asked for.
-    EXPECT_GE(sinceHide.elapsed(), 450);
-    EXPECT_EQ(hud->alpha(), 0.0f);
-    delete hud;
-}
-
 TEST(HudTimers, PendingDelayedHideIsCancelledWhenHidingFinishes) {
     auto host = makeHost();
     LumProgressHUD* hud = keptHUD(host.get());
@@ -167,30 +121,6 @@ TEST(HudTimers, PendingDelayedHideIsCancelledWhenHidingFinishes) {
     hud->hide(false, 0.05);
     EXPECT_TRUE(QTest::qWaitFor([&] { return calls.delegate == 2; }, kPatienceMs));
     delete hud;
-}
-
-TEST(HudAnimation, ZoomTypesScaleFromAndToTheirEnds) {
-    auto host = makeHost();
-    for (const auto& [type, showFrom, hideTo] :
-         {std::tuple{1, 1.5, 0.5}, std::tuple{2, 0.5, 1.5}, std::tuple{0, 1.0, 1.0}}) {
-        SCOPED_TRACE(type);
-        LumProgressHUD* hud = keptHUD(host.get());
-        hud->setAnimationType(type);
-        double scaleAtDone = 0;
-        LumProgressHUDDelegate observer;
-        observer.hudWasHidden = [&](LumProgressHUD* h) { scaleAtDone = h->hudTransform().m11(); };
-        hud->setDelegate(observer);
-
-        hud->show(true);
-        EXPECT_DOUBLE_EQ(hud->hudTransform().m11(), showFrom);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return hud->alpha() >= 1.0; }, kPatienceMs));
-        EXPECT_DOUBLE_EQ(hud->hudTransform().m11(), 1.0);
-
-        hud->hide(true);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return hud->isFinished(); }, kPatienceMs));
-        EXPECT_NEAR(scaleAtDone, hideTo, 1e-9);
-        delete hud;
-    }
 }
 
 namespace {

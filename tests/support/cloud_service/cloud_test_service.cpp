@@ -736,33 +736,6 @@ void CloudTestService::Impl::route(RecordedRequest& r, const httplib::Request& r
             meta.replace(meta.find("\"is_dir\": false"), 15, "\"is_dir\": true");
         return sendJson(res, 200, meta);
     }
-    if (path == "/1/fileops/move" || path == "/1/fileops/copy" || path == "/1/fileops/copy/") {
-        std::string from = r.param("from_path");
-        if (r.hasParam("from_copy_ref")) {
-            std::string ref = r.param("from_copy_ref");
-            if (ref.rfind("ref:", 0) != 0)
-                return sendJson(res, 404, errorBody("Unknown copy reference"));
-            from = ref.substr(4);
-        }
-        std::string to = r.param("to_path");
-        if (r.param("root") != "cloud" || !safeRemotePath(from) || !safeRemotePath(to)) {
-            return sendJson(res, 400, errorBody("Bad path"));
-        }
-        if (!fs::exists(local(from), ec))
-            return sendJson(res, 404, errorBody("Path '" + from + "' not found"));
-        if (fs::exists(local(to), ec))
-            return sendJson(res, 403, errorBody("Destination exists"));
-        fs::create_directories(local(to).parent_path(), ec);
-        if (path == "/1/fileops/move") {
-            fs::rename(local(from), local(to), ec);
-        } else {
-            fs::copy(local(from), local(to), fs::copy_options::recursive, ec);
-        }
-        if (ec)
-            return sendJson(res, 500, errorBody("File operation failed"));
-        bumpRevision(to);
-        return sendJson(res, 200, metadataJson(to, false));
-    }
     if (path == "/1/account/info") {
         return sendJson(
             res, 200,
@@ -771,79 +744,6 @@ void CloudTestService::Impl::route(RecordedRequest& r, const httplib::Request& r
                 "\"country\": \"US\","
                 " \"referral_link\": \"https://www.cloud.example/referrals/r1\","
                 " \"quota_info\": {\"normal\": 1000, \"shared\": 24, \"quota\": 2000000}}");
-    }
-    if (path == "/1/delta") {
-        std::string body = "{\"entries\": [";
-        if (!r.hasParam("cursor")) {
-            bool first = true;
-            for (auto it = fs::recursive_directory_iterator(options.storage, ec);
-                 !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-                std::string rel = "/" + fs::relative(it->path(), options.storage, ec).string();
-                if (rel.rfind("/.uploads", 0) == 0)
-                    continue;
-                if (!first)
-                    body += ", ";
-                first = false;
-                body += "[" + jsonString(lower(rel)) + ", " + metadataJson(rel, false) + "]";
-            }
-        }
-        body += std::string("], \"reset\": ") + (r.hasParam("cursor") ? "false" : "true") +
-                ", \"cursor\": \"cursor-1\", \"has_more\": false}";
-        return sendJson(res, 200, body);
-    }
-    if (startsWith("/1/revisions/") || startsWith("/1/restore/") || startsWith("/1/shares/") ||
-        startsWith("/1/media/") || startsWith("/1/copy_ref/") || startsWith("/1/search/")) {
-        const char* prefix = startsWith("/1/revisions/")  ? "/1/revisions/"
-                             : startsWith("/1/restore/")  ? "/1/restore/"
-                             : startsWith("/1/shares/")   ? "/1/shares/"
-                             : startsWith("/1/media/")    ? "/1/media/"
-                             : startsWith("/1/copy_ref/") ? "/1/copy_ref/"
-                                                          : "/1/search/";
-        std::string remote = rootedPath(prefix);
-        if (remote.empty() || !safeRemotePath(remote))
-            return sendJson(res, 400, errorBody("Bad path"));
-        if (!fs::exists(local(remote), ec))
-            return sendJson(res, 404, errorBody("Path '" + remote + "' not found"));
-        const std::string until = jsonString(httpDate(expires));
-        if (startsWith("/1/revisions/"))
-            return sendJson(res, 200, "[" + metadataJson(remote, false) + "]");
-        if (startsWith("/1/restore/")) {
-            if (!r.hasParam("rev"))
-                return sendJson(res, 400, errorBody("No rev"));
-            return sendJson(res, 200, metadataJson(remote, false));
-        }
-        if (startsWith("/1/shares/")) {
-            std::string url = r.param("short_url") == "true"
-                                  ? "https://sh.cloud.example/s1"
-                                  : "https://www.cloud.example/s/long" + remote;
-            return sendJson(res, 200,
-                            "{\"url\": " + jsonString(url) + ", \"expires\": " + until + "}");
-        }
-        if (startsWith("/1/media/")) {
-            return sendJson(
-                res, 200,
-                "{\"url\": " + jsonString("https://content.cloud.example/media" + remote) +
-                    ", \"expires\": " + until + "}");
-        }
-        if (startsWith("/1/copy_ref/")) {
-            return sendJson(res, 200,
-                            "{\"copy_ref\": " + jsonString("ref:" + remote) +
-                                ", \"expires\": " + until + "}");
-        }
-        std::string query = lower(r.param("query"));
-        std::string body = "[";
-        bool first = true;
-        for (auto it = fs::recursive_directory_iterator(local(remote), ec);
-             !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-            if (lower(it->path().filename().string()).find(query) == std::string::npos)
-                continue;
-            std::string rel = "/" + fs::relative(it->path(), options.storage, ec).string();
-            if (!first)
-                body += ", ";
-            first = false;
-            body += metadataJson(rel, false);
-        }
-        return sendJson(res, 200, body + "]");
     }
     sendJson(res, 404, errorBody("Unknown operation"));
 }
@@ -932,11 +832,6 @@ void CloudTestService::injectFault(ServiceFault fault, std::string pathPart, int
 void CloudTestService::setRedirectAuthority(std::string authority) {
     std::lock_guard lock(impl_->mutex);
     impl_->options.redirectAuthority = std::move(authority);
-}
-
-void CloudTestService::clearFaults() {
-    std::lock_guard lock(impl_->mutex);
-    impl_->faults.clear();
 }
 
 int CloudTestService::receivedCount(const std::string& pathPart) const {
