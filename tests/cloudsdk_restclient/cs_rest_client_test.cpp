@@ -26,39 +26,6 @@ const RecordedRequest* find(const std::vector<RecordedRequest>& all, const std::
     return nullptr;
 }
 
-TEST_F(RestClientTest, TheFourTransferOperationsEndToEnd) {
-    writeFile(local / "cydia.list", "deb https://repo.example/ ./\n");
-    client->createFolder("/Mobrix");
-    ASSERT_TRUE(waitForCalls(1));
-    client->uploadFile("cydia.list", "/Mobrix/CydiaSources/", (local / "cydia.list").string());
-    ASSERT_TRUE(waitForCalls(2));
-    client->loadFile("/Mobrix/CydiaSources/cydia.list", (local / "back.list").string());
-    ASSERT_TRUE(waitForCalls(3));
-    client->deletePath("/Mobrix");
-    ASSERT_TRUE(waitForCalls(4));
-
-    const auto f = finals();
-    ASSERT_EQ(f.size(), 4u);
-    EXPECT_EQ(f[0].name, "createdFolder");
-    EXPECT_EQ(f[0].args[0], "/Mobrix");
-    EXPECT_TRUE(f[0].metadata->isDirectory());
-    EXPECT_EQ(f[1].name, "uploadedFileFromMetadata");
-    EXPECT_EQ(f[1].args, (std::vector<std::string>{"/Mobrix/CydiaSources/cydia.list",
-                                                   (local / "cydia.list").string()}));
-    EXPECT_EQ(f[1].metadata->totalBytes(), 29);
-    EXPECT_EQ(f[2].name, "loadedFile");
-    EXPECT_EQ(f[2].args[0], (local / "back.list").string());
-    EXPECT_EQ(readFile(local / "back.list"), "deb https://repo.example/ ./\n");
-    EXPECT_EQ(f[3].name, "deletedPath");
-    EXPECT_EQ(f[3].args[0], "/Mobrix");
-    EXPECT_FALSE(fs::exists(storage / "Mobrix"));
-    EXPECT_EQ(client->requestCount(), 0u);
-    bool sawUploadProgress = false;
-    for (const auto& c : calls)
-        sawUploadProgress |= c.name == "uploadProgress" && c.args[0] == std::to_string(1.0);
-    EXPECT_TRUE(sawUploadProgress);
-}
-
 TEST_F(RestClientTest, FailureCallsCarryTheRequestsInformation) {
     fs::create_directories(storage / "exists");
     client->createFolder("/exists");
