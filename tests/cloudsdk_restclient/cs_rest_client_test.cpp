@@ -234,29 +234,6 @@ TEST_F(RestClientTest, AClientOnAnUnlinkedSessionSignsWithoutAToken) {
     EXPECT_EQ(finals()[0].error->code, 401);
 }
 
-TEST_F(RestClientTest, TokensFetchedDirectly) {
-    auto fresh = std::make_shared<CSSession>("q7w2k9x4m1z8r5t", "h3n6p0v2c8j5y1f", "cloud");
-    fresh->unlinkAll();
-    auto tokens = CSRestClient::initWithSession(fresh);
-    tokens->setDelegate(recordingDelegate());
-    EXPECT_FALSE(tokens->authorizeURL());
-    tokens->loadRequestToken();
-    ASSERT_TRUE(waitForCalls(1));
-    EXPECT_EQ(finals().back().name, "restClientLoadedRequestToken");
-    auto url = tokens->authorizeURL();
-    ASSERT_TRUE(url);
-    EXPECT_NE(url->find("/1/oauth/authorize?oauth_token="), std::string::npos);
-    EXPECT_NE(url->find("&osx_protocol=cs-q7w2k9x4m1z8r5t&embedded=1"), std::string::npos);
-    tokens->loadAccessToken();
-    ASSERT_TRUE(waitForCalls(2));
-    EXPECT_EQ(finals().back().name, "restClientLoadedAccessToken");
-    EXPECT_EQ(tokens->userId().value_or(""), "1001");
-    EXPECT_EQ(fresh->userIds(), std::vector<std::string>{"1001"});
-    tokens->loadAccountInfo();
-    ASSERT_TRUE(waitForCalls(3));
-    EXPECT_EQ(finals().back().name, "loadedAccountInfo");
-}
-
 TEST(RestClientPaths, EscapePathLeavesOnlyLettersDigitsDashDotUnderscoreAndSlash) {
     EXPECT_EQ(
         CSRestClient::escapePath("/a b/c#d&e:f?g=h,i!j$k'l(m)n*o+p;q[r]s@t~u%v/\xE2\x82\xAC"),

@@ -46,14 +46,6 @@ CSRestClientDelegate RestClientTest::recordingDelegate() {
     };
     d.loadAccountInfoFailedWithError = failure("loadAccountInfoFailedWithError");
     d.searchFailedWithError = failure("searchFailedWithError");
-    d.restClientLoadedRequestToken = [this](CSRestClient*) {
-        record("restClientLoadedRequestToken");
-    };
-    d.loadRequestTokenFailedWithError = failure("loadRequestTokenFailedWithError");
-    d.restClientLoadedAccessToken = [this](CSRestClient*) {
-        record("restClientLoadedAccessToken");
-    };
-    d.loadAccessTokenFailedWithError = failure("loadAccessTokenFailedWithError");
     return d;
 }
 

@@ -173,7 +173,6 @@ struct FaultRule {
 struct TokenInfo {
     std::string secret;
     std::string uid;
-    bool access = true;
 };
 
 } // namespace
@@ -334,10 +333,8 @@ struct CloudTestService::Impl {
         return buf;
     }
 
-    // Checks the OAuth PLAINTEXT signature. `needUser` refuses requests
-    // without an access token; request tokens pass only when allowed.
-    bool authorized(const RecordedRequest& r, bool needUser, bool allowRequestToken,
-                    std::string* uid) {
+    // Checks the OAuth PLAINTEXT signature of a request with an access token.
+    bool authorized(const RecordedRequest& r, std::string* uid) {
         if (r.param("oauth_consumer_key") != options.appKey)
             return false;
         if (r.param("oauth_signature_method") != "PLAINTEXT")
@@ -351,12 +348,10 @@ struct CloudTestService::Impl {
             auto it = tokens.find(r.param("oauth_token"));
             if (it == tokens.end())
                 return false;
-            if (!it->second.access && !allowRequestToken)
-                return false;
             tokenSecret = it->second.secret;
             if (uid)
                 *uid = it->second.uid;
-        } else if (needUser) {
+        } else {
             return false;
         }
         return r.param("oauth_signature") ==
@@ -582,7 +577,7 @@ void CloudTestService::Impl::route(RecordedRequest& r, const httplib::Request& r
         Token t{makeToken("at"), makeToken("as"), options.linkUserId};
         {
             std::lock_guard lock(mutex);
-            tokens[t.token] = {t.secret, t.uid, true};
+            tokens[t.token] = {t.secret, t.uid};
         }
         res.status = 302;
         res.set_header("Location",
@@ -593,35 +588,7 @@ void CloudTestService::Impl::route(RecordedRequest& r, const httplib::Request& r
     }
 
     std::string uid;
-    if (path == "/1/oauth/request_token") {
-        if (!authorized(r, false, false, &uid))
-            return sendJson(res, 401, errorBody("Unauthorized"));
-        Token t{makeToken("rt"), makeToken("rs"), ""};
-        {
-            std::lock_guard lock(mutex);
-            tokens[t.token] = {t.secret, "", false};
-        }
-        res.status = 200;
-        res.set_content("oauth_token_secret=" + t.secret + "&oauth_token=" + t.token, "text/plain");
-        return;
-    }
-    if (path == "/1/oauth/access_token") {
-        if (!r.hasParam("oauth_token") || !authorized(r, true, true, &uid)) {
-            return sendJson(res, 401, errorBody("Unauthorized"));
-        }
-        Token t{makeToken("at"), makeToken("as"), options.linkUserId};
-        {
-            std::lock_guard lock(mutex);
-            tokens.erase(r.param("oauth_token"));
-            tokens[t.token] = {t.secret, t.uid, true};
-        }
-        res.status = 200;
-        res.set_content("oauth_token=" + t.token + "&oauth_token_secret=" + t.secret +
-                            "&uid=" + t.uid,
-                        "text/plain");
-        return;
-    }
-    if (!authorized(r, true, false, &uid))
+    if (!authorized(r, &uid))
         return sendJson(res, 401, errorBody("Unauthorized"));
 
     std::error_code ec;
@@ -815,7 +782,7 @@ std::string CloudTestService::baseUrl() const {
 CloudTestService::Token CloudTestService::issueAccessToken(const std::string& uid) {
     Token t{impl_->makeToken("at"), impl_->makeToken("as&"), uid};
     std::lock_guard lock(impl_->mutex);
-    impl_->tokens[t.token] = {t.secret, uid, true};
+    impl_->tokens[t.token] = {t.secret, uid};
     return t;
 }
 
