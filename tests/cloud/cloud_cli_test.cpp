@@ -2,7 +2,6 @@
 // test service, with a private home and a temporary device root.
 #include "cloud_fixture.h"
 #include "qt_wait.h"
-#include "transfer_set.h"
 
 #include <QProcess>
 #include <fstream>
@@ -18,13 +17,9 @@ struct Result {
     std::string err;
 };
 
-const std::string kLibrary = "/var/mobile/Library/Preferences/Mobrix/MobrixLibrary";
 const std::string kUploadQuestion =
     "Backup Upload to Cloud\nThe upload process will begin if you press Upload now button. Only "
     "SMS, Photo and Springboard safeguard will not be uploaded due to the size\n";
-const std::string kDownloadQuestion =
-    "Backup Download from Cloud\nThe download process will begin if you press the Download now "
-    "button. Continue ?\n";
 
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
@@ -121,45 +116,9 @@ TEST_F(CloudCliTest, LinkTakesTheAddressTheBrowserWasSentTo) {
                         "Quota: 1.0 KB used of 1.9 MB\n");
 }
 
-TEST_F(CloudCliTest, AnAnswerWithAnotherStateIsRefused) {
-    QProcess process;
-    std::string out;
-    std::string answer = browse(startLink(process, out));
-    ASSERT_FALSE(answer.empty()) << out;
-    answer.replace(answer.find("state=") + 6, std::string::npos, "0000-not-the-nonce");
-    process.write(QByteArray::fromStdString(answer + "\n"));
-    Result refused = finish(process);
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_TRUE(contains(refused.err, "refused"));
-
-    Result info = mobrix({"cloud", "info"});
-    EXPECT_EQ(info.status, 1);
-    EXPECT_TRUE(contains(info.err, "not linked"));
-}
-
-TEST_F(CloudCliTest, ALinkAnswerIsTakenAtAFreshStart) {
-    QProcess process;
-    std::string out;
-    const std::string address = startLink(process, out);
-    // The user closes the prompt; the answer arrives later, in a new process.
-    Result unanswered = finish(process);
-    EXPECT_EQ(unanswered.status, 1);
-    const std::string answer = browse(address);
-    ASSERT_FALSE(answer.empty());
-
-    Result opened = mobrix({"open-url", QString::fromStdString(answer)});
-    EXPECT_EQ(opened.status, 0) << opened.err;
-    EXPECT_TRUE(contains(opened.out, "Cloud account linked"));
-    EXPECT_TRUE(contains(opened.err, "App linked successfully!"));
-    EXPECT_EQ(mobrix({"cloud", "info"}).status, 0);
-    // The nonce is used once.
-    EXPECT_EQ(mobrix({"open-url", QString::fromStdString(answer)}).status, 1);
-    EXPECT_EQ(mobrix({"open-url", "https://127.0.0.1/elsewhere"}).status, 1);
-}
-
-// `open-url` without its operand reads the answer from standard input, so the
-// token and secret never stand on a command line; with nothing there it is
-// the usage error it always was.
+// The answer arrives in a new process. `open-url` without its operand reads
+// it from standard input, so the token and secret never stand on a command
+// line; with nothing there it is the usage error it always was.
 TEST_F(CloudCliTest, ALinkAnswerOnStandardInput) {
     QProcess linking;
     std::string out;
@@ -175,58 +134,11 @@ TEST_F(CloudCliTest, ALinkAnswerOnStandardInput) {
     EXPECT_EQ(opened.status, 0) << opened.err;
     EXPECT_TRUE(contains(opened.out, "Cloud account linked"));
     EXPECT_EQ(mobrix({"cloud", "info"}).status, 0);
-
+    // The nonce is used once; an address that is no link answer is refused.
+    EXPECT_EQ(mobrix({"open-url", QString::fromStdString(answer)}).status, 1);
+    EXPECT_EQ(mobrix({"open-url", "https://127.0.0.1/elsewhere"}).status, 1);
     Result nothing = mobrix({"open-url"});
-    EXPECT_EQ(nothing.status, 2);
     EXPECT_TRUE(contains(nothing.err, "open-url takes one URL"));
-}
-
-TEST_F(CloudCliTest, UploadSendsTheTransferSetAndNothingElse) {
-    linkStoredAccount();
-    fillStore({"metadata.plist"});
-    Result uploaded = mobrix({"--yes", "cloud", "upload"});
-    EXPECT_EQ(uploaded.status, 0) << uploaded.err;
-    EXPECT_EQ(uploaded.out, kUploadQuestion + "Backup Upload to Cloud\nDone !\n"
-                                              "metadata.plist: skipped: not safeguarded yet\n");
-    EXPECT_TRUE(contains(uploaded.err, "Uploading..."));
-    EXPECT_FALSE(contains(uploaded.err, "matches no running request")) << uploaded.err;
-    EXPECT_EQ(remoteTree(), (std::vector<std::string>{
-                                "Mobrix/",
-                                "Mobrix/CydiaPackages/",
-                                "Mobrix/CydiaPackages/installed-packages.txt",
-                                "Mobrix/CydiaSources/",
-                                "Mobrix/CydiaSources/cydia.list",
-                                "Mobrix/MobrixLibrary/",
-                                "Mobrix/MobrixLibrary/Accounts.zip",
-                                "Mobrix/MobrixLibrary/AddressBook.zip",
-                                "Mobrix/MobrixLibrary/Calendar.zip",
-                                "Mobrix/MobrixLibrary/CallHistory.zip",
-                                "Mobrix/MobrixLibrary/Notes.zip",
-                                "Mobrix/MobrixLibrary/Preferences.zip",
-                                "Mobrix/MobrixLibrary/Safari.zip",
-                                "Mobrix/MobrixLibrary/Voicemail.zip",
-                            }));
-    EXPECT_EQ(remoteFile("/Mobrix/CydiaSources/cydia.list"), "cydia.list v1");
-    auto lines = requestLines();
-    EXPECT_EQ(lines.size(), 14u);
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& l) {
-                                return l.starts_with("POST /1/fileops/create_folder");
-                            }),
-              4);
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& l) {
-                                return l.starts_with("POST /1/files_put/cloud/Mobrix/");
-                            }),
-              10);
-
-    Result listed = mobrix({"cloud", "ls"});
-    EXPECT_EQ(listed.status, 0) << listed.err;
-    EXPECT_TRUE(listed.out.starts_with("CydiaPackages/  -  ")) << listed.out;
-    EXPECT_TRUE(contains(listed.out, "\nMobrixLibrary/  -  "));
-    Result files = mobrix({"cloud", "ls", "/Mobrix/CydiaSources"});
-    EXPECT_TRUE(files.out.starts_with("cydia.list  13  20")) << files.out;
-    EXPECT_EQ(mobrix({"cloud", "ls", "/Nowhere"}).status, 1);
 }
 
 TEST_F(CloudCliTest, CancelAtTheQuestionSendsOnlyTheFourCreateFolderRequests) {
@@ -245,53 +157,6 @@ TEST_F(CloudCliTest, CancelAtTheQuestionSendsOnlyTheFourCreateFolderRequests) {
     Result again = mobrix({"--answer", "upload now", "cloud", "upload"});
     EXPECT_EQ(again.status, 0) << again.out;
     EXPECT_TRUE(contains(again.out, "Backup Upload to Cloud\nDone !\n"));
-}
-
-TEST_F(CloudCliTest, DownloadReplacesLocalFilesAndKeepsThoseTheCloudLacks) {
-    linkStoredAccount();
-    fillStore();
-    fillRemote({"metadata.plist"});
-    Result downloaded = mobrix({"--yes", "cloud", "download"});
-    EXPECT_EQ(downloaded.status, 0);
-    EXPECT_EQ(downloaded.out, kDownloadQuestion + "Backup Download from Cloud\nDone !\n"
-                                                  "metadata.plist: not on the cloud\n");
-    EXPECT_EQ(device.read(storePath("Accounts.zip")), "Accounts.zip v2");
-    EXPECT_EQ(device.read(storePath("installed-packages.txt")), "installed-packages.txt v2");
-    EXPECT_EQ(device.read(storePath("metadata.plist")), "metadata.plist v1");
-    EXPECT_EQ(device.read(storePath("SMS.zip")), "sms");
-    for (const auto& line : requestLines())
-        EXPECT_TRUE(line.starts_with("GET /1/files/cloud/Mobrix/")) << line;
-    EXPECT_FALSE(contains(downloaded.err, "matches no running request")) << downloaded.err;
-}
-
-TEST_F(CloudCliTest, ACutTransferLeavesTheLocalFileAsItWas) {
-    linkStoredAccount();
-    fillStore();
-    fillRemote();
-    // Large enough that half of it is a real partial body.
-    std::ofstream(service().localPath("/Mobrix/MobrixLibrary/Notes.zip"), std::ios::binary)
-        << std::string(600 * 1024, 'n');
-    service().injectFault(testsupport::ServiceFault::CutConnection, "Notes.zip");
-    Result downloaded = mobrix({"--yes", "cloud", "download"});
-    EXPECT_EQ(downloaded.status, 1);
-    EXPECT_TRUE(contains(downloaded.out, "Backup Download from Cloud\nFailed !\n"))
-        << downloaded.out;
-    EXPECT_TRUE(contains(downloaded.out, "\nNotes.zip: ")) << downloaded.out;
-    EXPECT_EQ(device.read(storePath("Notes.zip")), "Notes.zip v1");
-    // Every other file is either replaced or listed as failed with its old copy kept.
-    for (const auto& file : cloud::transferSet()) {
-        const std::string name(file.fileName);
-        const std::string content = device.read(file.localPath);
-        if (content == name + " v1")
-            EXPECT_TRUE(contains(downloaded.out, "\n" + name + ": ")) << name;
-        else
-            EXPECT_EQ(content, name + " v2");
-    }
-    // No partial or temporary file is left beside the archives.
-    EXPECT_EQ(device.tree(kLibrary),
-              (std::vector<std::string>{
-                  "Accounts.zip", "AddressBook.zip", "Calendar.zip", "CallHistory.zip", "DCIM.zip",
-                  "Notes.zip", "Preferences.zip", "SMS.zip", "Safari.zip", "Voicemail.zip"}));
 }
 
 TEST_F(CloudCliTest, DeleteRemovesTheWholeRemoteBackupFolder) {
@@ -393,16 +258,4 @@ TEST_F(CloudCliTest, AnUploadKilledHalfWayGoesOnWhereTheServiceGotTo) {
             offsets.push_back(request.param("offset") + " " + std::to_string(request.status));
     // From the last acknowledged piece; the service names the one it kept; no byte twice.
     EXPECT_EQ(offsets, (std::vector<std::string>{"2097152 400", "4194304 200", "6291456 200"}));
-}
-
-TEST_F(CloudCliTest, DownloadFirstRemovesWhatKilledDownloadsLeft) {
-    linkStoredAccount();
-    fillStore();
-    fillRemote();
-    device.write(kLibrary + "/.Notes.zip.Xy12Za", "half a download");
-    device.write(kLibrary + "/.SMS.zip.Xy12Za", "not one of ours");
-    Result downloaded = mobrix({"--yes", "cloud", "download"});
-    EXPECT_EQ(downloaded.status, 0) << downloaded.err;
-    EXPECT_FALSE(device.exists(kLibrary + "/.Notes.zip.Xy12Za"));
-    EXPECT_TRUE(device.exists(kLibrary + "/.SMS.zip.Xy12Za"));
 }

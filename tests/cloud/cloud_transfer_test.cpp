@@ -134,10 +134,3 @@ TEST(CloudTransfer, ProgressByFilesWhenSizesAreUnknown) {
     EXPECT_DOUBLE_EQ(w.progress.back().fraction, 1.5 / 3);
     EXPECT_EQ(w.progress.back().details(), "1 of 3 files");
 }
-
-TEST(CloudTransfer, ByteSizesAreWrittenReadably) {
-    EXPECT_EQ(cloud::formatBytes(1), "1 byte");
-    EXPECT_EQ(cloud::formatBytes(1023), "1023 bytes");
-    EXPECT_EQ(cloud::formatBytes(1024), "1.0 KB");
-    EXPECT_EQ(cloud::formatBytes(int64_t{3} << 40), "3.0 TB");
-}

@@ -62,18 +62,6 @@ protected:
 
 } // namespace
 
-TEST_F(CloudControllerTest, AccessorMakesTheSessionAndTheClientOnceAndKeepsThem) {
-    linkStoredAccount();
-    ASSERT_EQ(CSSession::sharedSession(), nullptr);
-    EXPECT_TRUE(screen.idleTimerDisabled);
-    CSRestClient* client = controller.restClient();
-    ASSERT_NE(client, nullptr);
-    // A fresh start: the shared session was made with the stored account.
-    EXPECT_EQ(client->session(), CSSession::sharedSession());
-    EXPECT_EQ(client->userId(), std::optional<std::string>("1001"));
-    EXPECT_EQ(controller.restClient(), client);
-}
-
 TEST_F(CloudControllerTest, AccessorReplacesAClientOfAnotherSessionButNeverWhileRequestsRun) {
     linkStoredAccount();
     controller.UploadBackupToCloud(); // four create-folder requests now run

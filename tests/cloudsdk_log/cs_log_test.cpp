@@ -33,18 +33,6 @@ TEST_F(LogTest, DropsEntriesBelowWarning) {
     EXPECT_TRUE(lines.empty());
 }
 
-TEST_F(LogTest, WritesLabelledLinesFromWarningUp) {
-    CSLogWarning("CloudSDK: %s (%s)", "File does not exist", "/tmp/x");
-    CSLogError("code %d", 1001);
-    logAt(CSLogLevelFatal, "fatal %s", "end");
-    logAt(7, "no label");
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "[WARNING] CloudSDK: File does not exist (/tmp/x)");
-    EXPECT_EQ(lines[1], "[ERROR] code 1001");
-    EXPECT_EQ(lines[2], "[FATAL] fatal end");
-    EXPECT_EQ(lines[3], "[] no label");
-}
-
 TEST_F(LogTest, FormatsLongMessagesAndPercentSignsInArguments) {
     std::string longText(5000, 'x');
     CSLogWarning("%s|%s", longText.c_str(), "100%");
@@ -68,13 +56,6 @@ TEST(LogSink, LinesFromManyThreadsArriveWhole) {
     ASSERT_EQ(lines.size(), 800u);
     for (const auto& line : lines)
         EXPECT_EQ(line.rfind("[ERROR] thread ", 0), 0u) << line;
-}
-
-TEST(LogSink, DefaultSinkWritesToStderr) {
-    CSLogSetSink({});
-    testing::internal::CaptureStderr();
-    CSLogWarning("to %s", "stderr");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "[WARNING] to stderr\n");
 }
 
 } // namespace

@@ -55,13 +55,6 @@ TEST(CredentialStore, RequestTokenStandsInForMissingAccessToken) {
     EXPECT_EQ(store.signingKey(), "app%26secret&rts%2F1");
 }
 
-TEST(CredentialStore, VersionParameterReplacesDefault) {
-    auto credentials = appCredentials();
-    credentials.emplace_back(kOAuthVersionParameter, "1.0a");
-    OAuthCredentialConcreteStore store(credentials, std::make_shared<OAuthMemoryKeychain>());
-    EXPECT_EQ(store.oauthParameters().back().value(), "1.0a");
-}
-
 TEST(CredentialStore, TimestampIsSixtyFourBitSeconds) {
     OAuthCredentialConcreteStore store(appCredentials(), std::make_shared<OAuthMemoryKeychain>());
     store.setClock([] { return std::int64_t{4102444800}; }); // 2100-01-01, past 32 bits

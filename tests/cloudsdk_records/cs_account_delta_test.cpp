@@ -87,22 +87,3 @@ TEST(DeltaEntry, ReadsPathAndMetadataOrDeletion) {
     EXPECT_FALSE(odd->lowercasePath());
     EXPECT_FALSE(odd->metadata());
 }
-
-TEST(DeltaEntry, Equality) {
-    const auto a = CSDeltaEntry::initWithArray(json(R"(["/p", null])"));
-    const auto b = CSDeltaEntry::initWithArray(json(R"(["/p", null])"));
-    const auto c = CSDeltaEntry::initWithArray(json(R"(["/q", null])"));
-    const auto withMeta = CSDeltaEntry::initWithArray(json(R"(["/p", {"rev": "1"}])"));
-    const auto sameRev =
-        CSDeltaEntry::initWithArray(json(R"(["/p", {"rev": "1", "path": "/elsewhere"}])"));
-    EXPECT_EQ(*a, *b);
-    EXPECT_FALSE(a->isEqualToDeltaEntry(&*c));
-    EXPECT_FALSE(a->isEqualToDeltaEntry(&*withMeta));
-    EXPECT_TRUE(withMeta->isEqualToDeltaEntry(&*sameRev));
-    EXPECT_FALSE(a->isEqualToDeltaEntry(nullptr));
-
-    const auto restored = CSDeltaEntry::restore(withMeta->archive());
-    ASSERT_TRUE(restored);
-    EXPECT_EQ(*restored, *withMeta);
-    EXPECT_EQ(*CSDeltaEntry::restore(a->archive()), *a);
-}

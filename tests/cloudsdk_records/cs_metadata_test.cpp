@@ -81,18 +81,6 @@ TEST(Metadata, FolderListingsNestInOrder) {
     EXPECT_EQ(metadata(R"({"path": "/"})").filename(), "/");
 }
 
-TEST(Metadata, EqualityFollowsRev) {
-    const CSMetadata a = metadata(R"({"rev": "abc", "path": "/one"})");
-    const CSMetadata b = metadata(R"({"rev": "abc", "path": "/two"})");
-    const CSMetadata c = metadata(R"({"rev": "abd", "path": "/one"})");
-    const CSMetadata none1 = metadata(R"({"path": "/one"})");
-    const CSMetadata none2 = metadata(R"({"path": "/one"})");
-    EXPECT_EQ(a, b);
-    EXPECT_NE(a, c);
-    EXPECT_NE(none1, none2);
-    EXPECT_EQ(none1, none1);
-}
-
 TEST(Metadata, ArchiveRestoresEveryField) {
     const CSMetadata folder =
         metadata(R"({"path": "/Photos", "is_dir": true, "hash": "h", "size": "0 bytes",

@@ -1,5 +1,4 @@
-// User defaults survive a restart only once flushed; URL schemes are read
-// from the text, never from a rewritten URL.
+// User defaults survive a restart only once flushed.
 #include <gtest/gtest.h>
 
 #include <QVariantMap>
@@ -9,7 +8,6 @@
 #include <filesystem>
 
 #include "private_home.h"
-#include "url_opener.h"
 #include "user_defaults.h"
 
 namespace {
@@ -68,17 +66,6 @@ TEST(UserDefaults, TheFileIsPrivateAndOnlyOursIsRead) {
     EXPECT_FALSE(foreign.sync());
     ASSERT_EQ(::stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_uid, 65534u) << "the file of another user is left alone";
-}
-
-TEST(UrlOpener, SchemesComeFromTheText) {
-    EXPECT_EQ(platform::UrlOpener::schemeOf(QStringLiteral("csapi-2://1/connect?k=x")),
-              QStringLiteral("csapi-2"));
-    EXPECT_EQ(platform::UrlOpener::schemeOf(QStringLiteral("HTTPS://x")), QStringLiteral("https"));
-    EXPECT_EQ(platform::UrlOpener::schemeOf(QStringLiteral("no scheme")), QString());
-    platform::FakeUrlOpener fake({QStringLiteral("csapi-2")});
-    EXPECT_TRUE(fake.openURL(QStringLiteral("csapi-2://1/connect?k=x")));
-    EXPECT_FALSE(fake.canOpenURL(QStringLiteral("other://1")));
-    EXPECT_EQ(fake.opened(), QStringList{QStringLiteral("csapi-2://1/connect?k=x")});
 }
 
 } // namespace

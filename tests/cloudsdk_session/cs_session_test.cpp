@@ -2,7 +2,6 @@
 // start and link answers, against a private home.
 #include "log_capture.h"
 #include <gtest/gtest.h>
-#include <openssl/sha.h>
 #include <sys/stat.h>
 
 #include <QVariantMap>
@@ -381,38 +380,6 @@ TEST(SessionParsing, ParseURLParams) {
     EXPECT_EQ(p.at(""), "empty");
     EXPECT_EQ(p.at("c"), "");
     EXPECT_EQ(p.count("novalue"), 0u);
-}
-
-TEST(SessionParsing, FingerprintDropsLeadingZeros) {
-    // Find a secret whose digest's last four bytes start with a zero byte.
-    for (int i = 0; i < 100000; ++i) {
-        const std::string secret = "secret" + std::to_string(i);
-        unsigned char d[SHA_DIGEST_LENGTH];
-        SHA1(reinterpret_cast<const unsigned char*>(secret.data()), secret.size(), d);
-        if (d[16] != 0)
-            continue;
-        const std::string fp = CSSession::secretFingerprint(secret);
-        EXPECT_LT(fp.size(), 7u);
-        EXPECT_NE(fp[0], '0');
-        EXPECT_EQ(std::stoul(fp, nullptr, 16), (unsigned long)(d[17] << 16 | d[18] << 8 | d[19]));
-        return;
-    }
-    FAIL() << "no such secret found";
-}
-
-TEST(SessionShared, SharedSessionIsReplacedAndHeld) {
-    PrivateHome env;
-    EXPECT_EQ(CSSession::sharedSession(), nullptr);
-    auto a = std::make_shared<CSSession>(kKey, kSecret, "cloud");
-    std::weak_ptr<CSSession> weakA = a;
-    CSSession::setSharedSession(a);
-    a.reset();
-    EXPECT_FALSE(weakA.expired()) << "the shared reference holds its session";
-    CSSession::setSharedSession(CSSession::sharedSession());
-    EXPECT_FALSE(weakA.expired());
-    CSSession::setSharedSession(std::make_shared<CSSession>(kKey, kSecret, "cloud"));
-    EXPECT_TRUE(weakA.expired());
-    CSSession::setSharedSession(nullptr);
 }
 
 } // namespace

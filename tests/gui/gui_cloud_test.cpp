@@ -4,27 +4,6 @@
 #include "cloud_view_controller.h"
 #include "cs_session.h"
 
-// Only questions and local answers here: nothing that sends a request.
-TEST_F(GuiTest, CloudCommandsWithoutALinkSayWhatIsMissing) {
-    CSSession::setSharedSession(cloud::makeSession());
-    cloud::sharedSession()->unlinkAll();
-    const std::pair<const char*, const char*> commands[] = {
-        {"UploadBackupToCloud", "Backup Upload to Cloud"},
-        {"DownloadBackupFromCloud", "Backup Download from Cloud"},
-        {"DeleteBackupOnCloud", "Delete Backup on Cloud"},
-    };
-    for (const auto& [method, title] : commands) {
-        press(Shell::kCloudTab, method);
-        AlertDialog* alert = topAlert();
-        ASSERT_NE(alert, nullptr) << method;
-        EXPECT_EQ(alertTitle(alert), title);
-        EXPECT_EQ(alertButtons(alert), QStringList{"Close"});
-        EXPECT_EQ(alert->alert().outcome, AlertOutcome::Failed);
-        answer(alert, 0);
-    }
-    EXPECT_TRUE(shell_->cloud().isViewLoaded());
-}
-
 TEST_F(GuiTest, CloudQuestionsCarryTheirTagsAndCancelSendsNothing) {
     CSSession::setSharedSession(cloud::makeSession());
     cloud::sharedSession()->setAccessToken("token", "secret", "7");

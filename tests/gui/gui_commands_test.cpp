@@ -139,23 +139,6 @@ TEST_F(GuiTest, ButtonsAndAlertAnswersDuringAPlainStepOnlyShowTheBusyNotice) {
     EXPECT_EQ(openAlertCount(), 0);
 }
 
-TEST_F(GuiTest, ScreensLoadWhenFirstShown) {
-    // The Safeguard screen is on display at start: its scripts carry their hidden names.
-    EXPECT_TRUE(shell_->safeguard().isViewLoaded());
-    EXPECT_TRUE(exists("/Applications/Mobrix.app/.DpkgGetSelections.sh"));
-    EXPECT_TRUE(exists("/Applications/Mobrix.app/.RestoreCydiaApps.sh"));
-    EXPECT_FALSE(exists("/Applications/Mobrix.app/DpkgGetSelections.sh"));
-    EXPECT_TRUE(shell_->screen().idleTimerDisabled());
-
-    EXPECT_FALSE(shell_->restoration().isViewLoaded());
-    EXPECT_FALSE(shell_->options().isViewLoaded());
-    QTest::mouseClick(shell_->window().tabButton(Shell::kRestorationTab), Qt::LeftButton);
-    EXPECT_TRUE(shell_->restoration().isViewLoaded());
-    EXPECT_FALSE(shell_->options().isViewLoaded());
-    EXPECT_TRUE(shell_->window().tabButton(Shell::kRestorationTab)->isChecked());
-    EXPECT_EQ(shell_->window().currentIndex(), Shell::kRestorationTab);
-}
-
 TEST_F(GuiTest, OnlyASuspendedApplicationEndsItself) {
     const std::size_t before = runner_.runs().size();
     shell_->applicationStateChanged(Qt::ApplicationInactive);

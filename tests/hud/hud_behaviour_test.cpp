@@ -4,7 +4,6 @@
 #include "lum_bar_progress_view.h"
 #include "lum_round_progress_view.h"
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QPointer>
 #include <QThread>
@@ -49,36 +48,6 @@ LumProgressHUD* keptHUD(QWidget* host) {
 
 } // namespace
 
-TEST(HudLifecycle, AnimatedShowThenHideLeavesHostAfterFade) {
-    auto host = makeHost();
-    LumProgressHUD* raw = LumProgressHUD::showHUDAddedTo(host.get(), true);
-    QPointer<LumProgressHUD> hud(raw);
-    Calls calls;
-    calls.watch(raw);
-
-    EXPECT_TRUE(raw->removeFromSuperViewOnHide());
-    EXPECT_EQ(LumProgressHUD::HUDForView(host.get()), raw);
-    EXPECT_EQ(raw->geometry(), host->rect());
-    EXPECT_LT(raw->alpha(), 1.0f);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return raw->alpha() >= 1.0; }, kPatienceMs));
-
-    raw->hide(true);
-    // The fade runs first: still on the host, nothing reported yet.
-    EXPECT_EQ(LumProgressHUD::HUDForView(host.get()), raw);
-    EXPECT_EQ(calls.completion, 0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return LumProgressHUD::HUDForView(host.get()) == nullptr; },
-                                kPatienceMs));
-    EXPECT_EQ(calls.completion, 1);
-    EXPECT_EQ(calls.delegate, 1);
-    EXPECT_EQ(calls.hiddenHud, raw);
-    drainEvents();
-    EXPECT_TRUE(hud.isNull()) << "a removed overlay deletes itself";
-
-    QTest::qWait(100);
-    EXPECT_EQ(calls.completion, 1);
-    EXPECT_EQ(calls.delegate, 1);
-}
-
 TEST(HudLifecycle, UnanimatedHideOrHideBeforeShowFinishesAtOnce) {
     auto host = makeHost();
     {
@@ -105,51 +74,6 @@ TEST(HudLifecycle, UnanimatedHideOrHideBeforeShowFinishesAtOnce) {
     }
 }
 
-TEST(HudTimers, GraceTimeShowsOnlyWhileATaskRuns) {
-    auto host = makeHost();
-    LumProgressHUD* idle = keptHUD(host.get());
-    idle->setGraceTime(0.2f);
-    idle->show(true);
-    QTest::qWait(500);
-    EXPECT_FALSE(idle->hasShowStarted());
-    EXPECT_EQ(idle->alpha(), 0.0f);
-    delete idle;
-
-    LumProgressHUD* hud = keptHUD(host.get());
-    hud->setGraceTime(0.1f);
-    std::atomic<bool> release = false;
-    hud->showAnimated(false, [&] {
-        while (!release)
-            QThread::msleep(5);
-    });
-    EXPECT_FALSE(hud->hasShowStarted());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return hud->alpha() >= 1.0; }, kPatienceMs));
-    release = true;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return hud->isFinished(); }, kPatienceMs));
-    EXPECT_FALSE(hud->taskInProgress());
-    delete hud;
-}
-
-TEST(HudTimers, MinShowTimeDelaysHideByTheRemainingTime) {
-    auto host = makeHost();
-    LumProgressHUD* hud = keptHUD(host.get());
-    hud->setMinShowTime(0.6f);
-    hud->show(false);
-    QTest::qWait(100);
-
-    QElapsedTimer sinceHide;
-    sinceHide.start();
-    hud->hide(false);
-    EXPECT_EQ(hud->alpha(), 1.0f);
-    QTest::qWait(250);
-    EXPECT_FALSE(hud->isFinished()) << "hidden before the minimum show time";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return hud->isFinished(); }, kPatienceMs));
-    // About 0.5 s remained when hide was asked for.
-    EXPECT_GE(sinceHide.elapsed(), 450);
-    EXPECT_EQ(hud->alpha(), 0.0f);
-    delete hud;
-}
-
 TEST(HudTimers, PendingDelayedHideIsCancelledWhenHidingFinishes) {
     auto host = makeHost();
     LumProgressHUD* hud = keptHUD(host.get());
@@ -167,30 +91,6 @@ TEST(HudTimers, PendingDelayedHideIsCancelledWhenHidingFinishes) {
     hud->hide(false, 0.05);
     EXPECT_TRUE(QTest::qWaitFor([&] { return calls.delegate == 2; }, kPatienceMs));
     delete hud;
-}
-
-TEST(HudAnimation, ZoomTypesScaleFromAndToTheirEnds) {
-    auto host = makeHost();
-    for (const auto& [type, showFrom, hideTo] :
-         {std::tuple{1, 1.5, 0.5}, std::tuple{2, 0.5, 1.5}, std::tuple{0, 1.0, 1.0}}) {
-        SCOPED_TRACE(type);
-        LumProgressHUD* hud = keptHUD(host.get());
-        hud->setAnimationType(type);
-        double scaleAtDone = 0;
-        LumProgressHUDDelegate observer;
-        observer.hudWasHidden = [&](LumProgressHUD* h) { scaleAtDone = h->hudTransform().m11(); };
-        hud->setDelegate(observer);
-
-        hud->show(true);
-        EXPECT_DOUBLE_EQ(hud->hudTransform().m11(), showFrom);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return hud->alpha() >= 1.0; }, kPatienceMs));
-        EXPECT_DOUBLE_EQ(hud->hudTransform().m11(), 1.0);
-
-        hud->hide(true);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return hud->isFinished(); }, kPatienceMs));
-        EXPECT_NEAR(scaleAtDone, hideTo, 1e-9);
-        delete hud;
-    }
 }
 
 namespace {
@@ -355,23 +255,5 @@ TEST(HudHost, ClassOperationsFindAndHideTopmostOverlays) {
     EXPECT_EQ(LumProgressHUD::hideAllHUDsForView(host.get(), false), 2);
     EXPECT_TRUE(LumProgressHUD::allHUDsForView(host.get()).isEmpty());
     (void)kept;
-    drainEvents();
-}
-
-TEST(HudHost, OverlayFollowsItsHostsSize) {
-    auto host = makeHost(320, 480);
-    LumProgressHUD* hud = LumProgressHUD::showHUDAddedTo(host.get(), false);
-    // Spinner only: 37 + 2 * 20 on each side, centred with halves rounded up.
-    EXPECT_EQ(hud->boxRect(), QRectF(122, 202, 77, 77));
-    host->resize(480, 320);
-    EXPECT_EQ(hud->geometry(), QRect(0, 0, 480, 320));
-    EXPECT_EQ(hud->boxRect(), QRectF(202, 122, 77, 77));
-    // A bar cut to a narrow host gets its own width back on a wider one.
-    hud->setMode(LumProgressHUD::ModeBar);
-    host->resize(150, 300);
-    EXPECT_EQ(hud->indicatorFrame().width(), 70);
-    host->resize(400, 300);
-    EXPECT_EQ(hud->indicatorFrame().width(), 120);
-    hud->hide(false);
     drainEvents();
 }

@@ -27,15 +27,6 @@ inline void drainEvents() {
     QCoreApplication::processEvents();
 }
 
-// The overlay as painted, on a transparent image of its size.
-inline QImage renderHUD(const LumProgressHUD& hud, QColor background = Qt::transparent) {
-    QImage image(hud.width(), hud.height(), QImage::Format_ARGB32_Premultiplied);
-    image.fill(background);
-    QPainter painter(&image);
-    hud.paintHUD(painter);
-    return image;
-}
-
 } // namespace hudtest
 
 // Readable failure messages for Qt geometry.

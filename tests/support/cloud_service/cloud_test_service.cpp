@@ -173,7 +173,6 @@ struct FaultRule {
 struct TokenInfo {
     std::string secret;
     std::string uid;
-    bool access = true;
 };
 
 } // namespace
@@ -334,10 +333,8 @@ struct CloudTestService::Impl {
         return buf;
     }
 
-    // Checks the OAuth PLAINTEXT signature. `needUser` refuses requests
-    // without an access token; request tokens pass only when allowed.
-    bool authorized(const RecordedRequest& r, bool needUser, bool allowRequestToken,
-                    std::string* uid) {
+    // Checks the OAuth PLAINTEXT signature of a request with an access token.
+    bool authorized(const RecordedRequest& r, std::string* uid) {
         if (r.param("oauth_consumer_key") != options.appKey)
             return false;
         if (r.param("oauth_signature_method") != "PLAINTEXT")
@@ -351,12 +348,10 @@ struct CloudTestService::Impl {
             auto it = tokens.find(r.param("oauth_token"));
             if (it == tokens.end())
                 return false;
-            if (!it->second.access && !allowRequestToken)
-                return false;
             tokenSecret = it->second.secret;
             if (uid)
                 *uid = it->second.uid;
-        } else if (needUser) {
+        } else {
             return false;
         }
         return r.param("oauth_signature") ==
@@ -582,7 +577,7 @@ void CloudTestService::Impl::route(RecordedRequest& r, const httplib::Request& r
         Token t{makeToken("at"), makeToken("as"), options.linkUserId};
         {
             std::lock_guard lock(mutex);
-            tokens[t.token] = {t.secret, t.uid, true};
+            tokens[t.token] = {t.secret, t.uid};
         }
         res.status = 302;
         res.set_header("Location",
@@ -593,35 +588,7 @@ void CloudTestService::Impl::route(RecordedRequest& r, const httplib::Request& r
     }
 
     std::string uid;
-    if (path == "/1/oauth/request_token") {
-        if (!authorized(r, false, false, &uid))
-            return sendJson(res, 401, errorBody("Unauthorized"));
-        Token t{makeToken("rt"), makeToken("rs"), ""};
-        {
-            std::lock_guard lock(mutex);
-            tokens[t.token] = {t.secret, "", false};
-        }
-        res.status = 200;
-        res.set_content("oauth_token_secret=" + t.secret + "&oauth_token=" + t.token, "text/plain");
-        return;
-    }
-    if (path == "/1/oauth/access_token") {
-        if (!r.hasParam("oauth_token") || !authorized(r, true, true, &uid)) {
-            return sendJson(res, 401, errorBody("Unauthorized"));
-        }
-        Token t{makeToken("at"), makeToken("as"), options.linkUserId};
-        {
-            std::lock_guard lock(mutex);
-            tokens.erase(r.param("oauth_token"));
-            tokens[t.token] = {t.secret, t.uid, true};
-        }
-        res.status = 200;
-        res.set_content("oauth_token=" + t.token + "&oauth_token_secret=" + t.secret +
-                            "&uid=" + t.uid,
-                        "text/plain");
-        return;
-    }
-    if (!authorized(r, true, false, &uid))
+    if (!authorized(r, &uid))
         return sendJson(res, 401, errorBody("Unauthorized"));
 
     std::error_code ec;
@@ -736,33 +703,6 @@ void CloudTestService::Impl::route(RecordedRequest& r, const httplib::Request& r
             meta.replace(meta.find("\"is_dir\": false"), 15, "\"is_dir\": true");
         return sendJson(res, 200, meta);
     }
-    if (path == "/1/fileops/move" || path == "/1/fileops/copy" || path == "/1/fileops/copy/") {
-        std::string from = r.param("from_path");
-        if (r.hasParam("from_copy_ref")) {
-            std::string ref = r.param("from_copy_ref");
-            if (ref.rfind("ref:", 0) != 0)
-                return sendJson(res, 404, errorBody("Unknown copy reference"));
-            from = ref.substr(4);
-        }
-        std::string to = r.param("to_path");
-        if (r.param("root") != "cloud" || !safeRemotePath(from) || !safeRemotePath(to)) {
-            return sendJson(res, 400, errorBody("Bad path"));
-        }
-        if (!fs::exists(local(from), ec))
-            return sendJson(res, 404, errorBody("Path '" + from + "' not found"));
-        if (fs::exists(local(to), ec))
-            return sendJson(res, 403, errorBody("Destination exists"));
-        fs::create_directories(local(to).parent_path(), ec);
-        if (path == "/1/fileops/move") {
-            fs::rename(local(from), local(to), ec);
-        } else {
-            fs::copy(local(from), local(to), fs::copy_options::recursive, ec);
-        }
-        if (ec)
-            return sendJson(res, 500, errorBody("File operation failed"));
-        bumpRevision(to);
-        return sendJson(res, 200, metadataJson(to, false));
-    }
     if (path == "/1/account/info") {
         return sendJson(
             res, 200,
@@ -771,79 +711,6 @@ void CloudTestService::Impl::route(RecordedRequest& r, const httplib::Request& r
                 "\"country\": \"US\","
                 " \"referral_link\": \"https://www.cloud.example/referrals/r1\","
                 " \"quota_info\": {\"normal\": 1000, \"shared\": 24, \"quota\": 2000000}}");
-    }
-    if (path == "/1/delta") {
-        std::string body = "{\"entries\": [";
-        if (!r.hasParam("cursor")) {
-            bool first = true;
-            for (auto it = fs::recursive_directory_iterator(options.storage, ec);
-                 !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-                std::string rel = "/" + fs::relative(it->path(), options.storage, ec).string();
-                if (rel.rfind("/.uploads", 0) == 0)
-                    continue;
-                if (!first)
-                    body += ", ";
-                first = false;
-                body += "[" + jsonString(lower(rel)) + ", " + metadataJson(rel, false) + "]";
-            }
-        }
-        body += std::string("], \"reset\": ") + (r.hasParam("cursor") ? "false" : "true") +
-                ", \"cursor\": \"cursor-1\", \"has_more\": false}";
-        return sendJson(res, 200, body);
-    }
-    if (startsWith("/1/revisions/") || startsWith("/1/restore/") || startsWith("/1/shares/") ||
-        startsWith("/1/media/") || startsWith("/1/copy_ref/") || startsWith("/1/search/")) {
-        const char* prefix = startsWith("/1/revisions/")  ? "/1/revisions/"
-                             : startsWith("/1/restore/")  ? "/1/restore/"
-                             : startsWith("/1/shares/")   ? "/1/shares/"
-                             : startsWith("/1/media/")    ? "/1/media/"
-                             : startsWith("/1/copy_ref/") ? "/1/copy_ref/"
-                                                          : "/1/search/";
-        std::string remote = rootedPath(prefix);
-        if (remote.empty() || !safeRemotePath(remote))
-            return sendJson(res, 400, errorBody("Bad path"));
-        if (!fs::exists(local(remote), ec))
-            return sendJson(res, 404, errorBody("Path '" + remote + "' not found"));
-        const std::string until = jsonString(httpDate(expires));
-        if (startsWith("/1/revisions/"))
-            return sendJson(res, 200, "[" + metadataJson(remote, false) + "]");
-        if (startsWith("/1/restore/")) {
-            if (!r.hasParam("rev"))
-                return sendJson(res, 400, errorBody("No rev"));
-            return sendJson(res, 200, metadataJson(remote, false));
-        }
-        if (startsWith("/1/shares/")) {
-            std::string url = r.param("short_url") == "true"
-                                  ? "https://sh.cloud.example/s1"
-                                  : "https://www.cloud.example/s/long" + remote;
-            return sendJson(res, 200,
-                            "{\"url\": " + jsonString(url) + ", \"expires\": " + until + "}");
-        }
-        if (startsWith("/1/media/")) {
-            return sendJson(
-                res, 200,
-                "{\"url\": " + jsonString("https://content.cloud.example/media" + remote) +
-                    ", \"expires\": " + until + "}");
-        }
-        if (startsWith("/1/copy_ref/")) {
-            return sendJson(res, 200,
-                            "{\"copy_ref\": " + jsonString("ref:" + remote) +
-                                ", \"expires\": " + until + "}");
-        }
-        std::string query = lower(r.param("query"));
-        std::string body = "[";
-        bool first = true;
-        for (auto it = fs::recursive_directory_iterator(local(remote), ec);
-             !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-            if (lower(it->path().filename().string()).find(query) == std::string::npos)
-                continue;
-            std::string rel = "/" + fs::relative(it->path(), options.storage, ec).string();
-            if (!first)
-                body += ", ";
-            first = false;
-            body += metadataJson(rel, false);
-        }
-        return sendJson(res, 200, body + "]");
     }
     sendJson(res, 404, errorBody("Unknown operation"));
 }
@@ -915,7 +782,7 @@ std::string CloudTestService::baseUrl() const {
 CloudTestService::Token CloudTestService::issueAccessToken(const std::string& uid) {
     Token t{impl_->makeToken("at"), impl_->makeToken("as&"), uid};
     std::lock_guard lock(impl_->mutex);
-    impl_->tokens[t.token] = {t.secret, uid, true};
+    impl_->tokens[t.token] = {t.secret, uid};
     return t;
 }
 
@@ -932,11 +799,6 @@ void CloudTestService::injectFault(ServiceFault fault, std::string pathPart, int
 void CloudTestService::setRedirectAuthority(std::string authority) {
     std::lock_guard lock(impl_->mutex);
     impl_->options.redirectAuthority = std::move(authority);
-}
-
-void CloudTestService::clearFaults() {
-    std::lock_guard lock(impl_->mutex);
-    impl_->faults.clear();
 }
 
 int CloudTestService::receivedCount(const std::string& pathPart) const {

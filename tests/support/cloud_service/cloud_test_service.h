@@ -94,7 +94,6 @@ public:
     // The next `times` requests whose path contains `pathPart` misbehave,
     // once `after` such requests have been served normally.
     void injectFault(ServiceFault fault, std::string pathPart = {}, int times = 1, int after = 0);
-    void clearFaults();
     void setRedirectAuthority(std::string authority);
 
     // Requests whose path contains `pathPart` that have arrived whole, answered or
