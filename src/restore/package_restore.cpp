@@ -146,7 +146,7 @@ std::vector<std::string> linesToAdd(const std::vector<std::string>& recorded,
 }
 
 std::optional<RecordConfirmation> sourcesConfirmation(CommandContext& context) {
-    UniqueFd folder = openCheckedStoreFolder(context, kSubject, store::kSourcesFolder);
+    platform::UniqueFd folder = openCheckedStoreFolder(context, kSubject, store::kSourcesFolder);
     if (!folder.valid())
         return std::nullopt;
     auto record = readSourcesRecord(context, folder.get());
@@ -164,7 +164,8 @@ std::optional<RecordConfirmation> sourcesConfirmation(CommandContext& context) {
 }
 
 std::optional<RecordConfirmation> packagesConfirmation(CommandContext& context) {
-    UniqueFd folder = openCheckedStoreFolder(context, kPackagesSubject, store::kPackagesFolder);
+    platform::UniqueFd folder =
+        openCheckedStoreFolder(context, kPackagesSubject, store::kPackagesFolder);
     if (!folder.valid())
         return std::nullopt;
     auto record = readRecord(context, kPackagesSubject, folder.get(), store::kPackageRecord,
@@ -181,7 +182,7 @@ std::optional<RecordConfirmation> packagesConfirmation(CommandContext& context) 
 }
 
 void restoreSources(CommandContext& context, const std::string& acceptedDigest) {
-    UniqueFd folder = openCheckedStoreFolder(context, kSubject, store::kSourcesFolder);
+    platform::UniqueFd folder = openCheckedStoreFolder(context, kSubject, store::kSourcesFolder);
     if (!folder.valid())
         return;
     const bool adding = hasCacheList(context);
@@ -207,7 +208,8 @@ void restoreSources(CommandContext& context, const std::string& acceptedDigest) 
 }
 
 void restorePackages(CommandContext& context, const std::string& acceptedDigest) {
-    UniqueFd folder = openCheckedStoreFolder(context, kPackagesSubject, store::kPackagesFolder);
+    platform::UniqueFd folder =
+        openCheckedStoreFolder(context, kPackagesSubject, store::kPackagesFolder);
     if (!folder.valid())
         return;
     auto record = readRecord(context, kPackagesSubject, folder.get(), store::kPackageRecord,

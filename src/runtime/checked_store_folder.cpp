@@ -6,10 +6,10 @@
 #include "store_checks.h"
 #include "store_layout.h"
 
-UniqueFd openCheckedStoreFolder(CommandContext& context, std::string_view subject,
-                                std::string_view storeFolder) {
+platform::UniqueFd openCheckedStoreFolder(CommandContext& context, std::string_view subject,
+                                          std::string_view storeFolder) {
     if (!store_checks::requireStoreFolders(context, subject, {storeFolder}))
-        return UniqueFd();
+        return platform::UniqueFd();
     auto application =
         descriptor_files::openFolder(context.root().root(), store::kApplicationFolder);
     std::string reason = application.error;
@@ -27,5 +27,5 @@ UniqueFd openCheckedStoreFolder(CommandContext& context, std::string_view subjec
     if (reason.empty())
         return std::move(folder.fd);
     context.fail(subject, reason + " (changed while in use)");
-    return UniqueFd();
+    return platform::UniqueFd();
 }

@@ -12,5 +12,5 @@ class CommandContext;
 // descriptors, so that what the command reads and writes through the result
 // is the folder that was checked, whatever happens to the names meanwhile.
 // Records a failure and returns no descriptor when a check fails.
-UniqueFd openCheckedStoreFolder(CommandContext& context, std::string_view subject,
-                                std::string_view storeFolder);
+platform::UniqueFd openCheckedStoreFolder(CommandContext& context, std::string_view subject,
+                                          std::string_view storeFolder);

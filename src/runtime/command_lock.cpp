@@ -61,8 +61,8 @@ bool CommandLock::tryAcquire(const std::string& deviceRoot) {
 
 bool CommandLock::lockFile(int folder, const std::string& path, const std::string& deviceRoot) {
     const std::string name = path.substr(path.rfind('/') + 1);
-    UniqueFd fd(::openat(folder, name.c_str(),
-                         O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    platform::UniqueFd fd(::openat(folder, name.c_str(),
+                                   O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
     if (!fd.valid()) {
         error_ =
             "cannot lock " + deviceRoot + ": cannot open " + path + ": " + std::strerror(errno);

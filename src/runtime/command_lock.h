@@ -25,8 +25,8 @@ public:
 private:
     bool lockFile(int folder, const std::string& path, const std::string& deviceRoot);
 
-    UniqueFd folder_;
+    platform::UniqueFd folder_;
     std::string name_;
-    UniqueFd fd_;
+    platform::UniqueFd fd_;
     std::string error_;
 };

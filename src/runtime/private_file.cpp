@@ -27,8 +27,8 @@ std::string PrivateFile::write(const std::string& content) {
     folder_ = std::move(folder.fd);
     folderPath_ = folder.path;
     ::unlinkat(folder_.get(), name_.c_str(), 0);
-    UniqueFd fd(::openat(folder_.get(), name_.c_str(),
-                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    platform::UniqueFd fd(::openat(folder_.get(), name_.c_str(),
+                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd.valid())
         return "cannot write " + path() + ": " + std::strerror(errno);
     const char* data = content.data();

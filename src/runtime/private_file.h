@@ -26,7 +26,7 @@ public:
     std::string path() const;
 
 private:
-    UniqueFd folder_;
+    platform::UniqueFd folder_;
     std::string folderPath_;
     std::string name_;
 };

@@ -48,7 +48,8 @@ Opened open() {
         opened.error = "cannot make " + opened.path + ": " + std::strerror(errno);
         return opened;
     }
-    UniqueFd fd(::open(opened.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    platform::UniqueFd fd(
+        ::open(opened.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!fd.valid()) {
         opened.error = "cannot open " + opened.path + ": " + std::strerror(errno);
         return opened;

@@ -12,7 +12,7 @@
 namespace private_folder {
 
 struct Opened {
-    UniqueFd fd;
+    platform::UniqueFd fd;
     std::string path;
     std::string error; // empty when fd is open
 };

@@ -85,7 +85,7 @@ void recordDefaultList(CommandContext& context, int folder) {
 } // namespace
 
 void saveSources(CommandContext& context) {
-    UniqueFd folder = openCheckedStoreFolder(context, kSubject, store::kSourcesFolder);
+    platform::UniqueFd folder = openCheckedStoreFolder(context, kSubject, store::kSourcesFolder);
     if (!folder.valid())
         return;
     if (file_ops::exists(context.path(store::kCacheSourcesList)))
@@ -95,7 +95,8 @@ void saveSources(CommandContext& context) {
 }
 
 void savePackages(CommandContext& context) {
-    UniqueFd folder = openCheckedStoreFolder(context, kPackagesSubject, store::kPackagesFolder);
+    platform::UniqueFd folder =
+        openCheckedStoreFolder(context, kPackagesSubject, store::kPackagesFolder);
     if (!folder.valid())
         return;
     // What an interrupted run of the script left behind when it wrote there.

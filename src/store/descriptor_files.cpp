@@ -73,16 +73,16 @@ OpenedFolder openFolderAt(int folder, const std::string& name, std::string_view 
     int fd = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         const int error = errno;
-        return {UniqueFd(), folderError(folder, name, shownPath, error), error == ENOENT};
+        return {platform::UniqueFd(), folderError(folder, name, shownPath, error), error == ENOENT};
     }
-    return {UniqueFd(fd), {}, false};
+    return {platform::UniqueFd(fd), {}, false};
 }
 
 OpenedFolder openFolder(const std::string& deviceRoot, std::string_view devicePath) {
-    UniqueFd current(::open(deviceRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    platform::UniqueFd current(::open(deviceRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!current.valid())
-        return {UniqueFd(), "cannot open the device root " + deviceRoot + ": " + errnoText(errno),
-                false};
+        return {platform::UniqueFd(),
+                "cannot open the device root " + deviceRoot + ": " + errnoText(errno), false};
     std::string shown;
     size_t at = 0;
     while (at < devicePath.size()) {
@@ -95,7 +95,8 @@ OpenedFolder openFolder(const std::string& deviceRoot, std::string_view devicePa
             continue;
         shown = joined(shown, name);
         if (name == "..")
-            return {UniqueFd(), std::string(devicePath) + " climbs out of its folder", false};
+            return {platform::UniqueFd(), std::string(devicePath) + " climbs out of its folder",
+                    false};
         OpenedFolder next = openFolderAt(current.get(), name, shown);
         if (!next.fd.valid())
             return next;
@@ -121,7 +122,7 @@ FileContent readOwnedFile(int folder, const std::string& name, size_t maxBytes,
     const std::string shown(shownPath);
     // Non-blocking, so that a named pipe put in the file's place cannot hold
     // the program; it is refused below as not a regular file.
-    UniqueFd fd(
+    platform::UniqueFd fd(
         ::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!fd.valid()) {
         if (errno == ENOENT)
@@ -171,8 +172,8 @@ std::string writeFileAtomicallyAt(int folder, const std::string& name, const std
                                   std::string_view shownPath) {
     const std::string partial = "." + name + ".partial";
     ::unlinkat(folder, partial.c_str(), 0);
-    UniqueFd fd(::openat(folder, partial.c_str(),
-                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    platform::UniqueFd fd(::openat(folder, partial.c_str(),
+                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd.valid())
         return "cannot write " + std::string(shownPath) + ": " + errnoText(errno);
     bool written =

@@ -13,7 +13,7 @@
 namespace descriptor_files {
 
 struct OpenedFolder {
-    UniqueFd fd;
+    platform::UniqueFd fd;
     std::string error;    // empty when fd is open
     bool missing = false; // the error is that a component does not exist
 };

@@ -63,26 +63,6 @@ std::vector<std::string> components(std::string_view path) {
 
 } // namespace
 
-UniqueFd::~UniqueFd() {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
-UniqueFd& UniqueFd::operator=(UniqueFd&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = other.release();
-    }
-    return *this;
-}
-
-int UniqueFd::release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-}
-
 // A link that only root can have made or changed: root's, in a folder of
 // root's that nobody else can write. Such links (a system's "/var" pointing
 // elsewhere) are followed; any other link on the way is refused.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "unique_fd.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,24 +13,7 @@
 // who can rename entries on the way can redirect a step somewhere else.
 namespace file_ops {
 
-// Owns one descriptor.
-class UniqueFd {
-public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd();
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    int release();
-
-private:
-    int fd_ = -1;
-};
+using UniqueFd = platform::UniqueFd;
 
 // A folder opened with its status at opening time, or why it could not be.
 struct OpenedFolder {

@@ -3,16 +3,18 @@
 #include <unistd.h>
 #include <utility>
 
+namespace platform {
+
 // Owns one open file descriptor and closes it at the end.
 class UniqueFd {
 public:
     UniqueFd() = default;
     explicit UniqueFd(int fd) : fd_(fd) {}
     ~UniqueFd() { reset(); }
-    UniqueFd(UniqueFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    UniqueFd(UniqueFd&& other) noexcept : fd_(other.release()) {}
     UniqueFd& operator=(UniqueFd&& other) noexcept {
         if (this != &other)
-            reset(std::exchange(other.fd_, -1));
+            reset(other.release());
         return *this;
     }
     UniqueFd(const UniqueFd&) = delete;
@@ -20,6 +22,8 @@ public:
 
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
+    // Gives the descriptor up without closing it.
+    int release() { return std::exchange(fd_, -1); }
     void reset(int fd = -1) {
         if (fd_ >= 0)
             ::close(fd_);
@@ -29,3 +33,5 @@ public:
 private:
     int fd_ = -1;
 };
+
+} // namespace platform
