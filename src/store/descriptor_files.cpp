@@ -1,5 +1,7 @@
 #include "descriptor_files.h"
 
+#include "replacement_file.h"
+
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -34,21 +36,6 @@ std::string folderError(int parent, const std::string& name, std::string_view sh
     if (error == ENOTDIR)
         return std::string(shownPath) + " is not a folder";
     return "cannot open " + std::string(shownPath) + ": " + errnoText(error);
-}
-
-bool writeAll(int fd, const std::string& content) {
-    const char* data = content.data();
-    size_t left = content.size();
-    while (left > 0) {
-        ssize_t written = ::write(fd, data, left);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        left -= static_cast<size_t>(written);
-    }
-    return true;
 }
 
 std::optional<std::string> readAtMost(int fd, size_t limit) {
@@ -105,18 +92,6 @@ OpenedFolder openFolder(const std::string& deviceRoot, std::string_view devicePa
     return {std::move(current), {}, false};
 }
 
-std::string unsafeStoreFolderReason(int folder, std::string_view shownPath) {
-    struct stat status {};
-    if (::fstat(folder, &status) != 0)
-        return "cannot examine " + std::string(shownPath) + ": " + errnoText(errno);
-    if (status.st_uid != ::geteuid())
-        return std::string(shownPath) + " is owned by another user (uid " +
-               std::to_string(status.st_uid) + ")";
-    if (status.st_mode & (S_IWGRP | S_IWOTH))
-        return std::string(shownPath) + " is writable by other users";
-    return {};
-}
-
 FileContent readOwnedFile(int folder, const std::string& name, size_t maxBytes,
                           std::string_view shownPath) {
     const std::string shown(shownPath);
@@ -170,29 +145,23 @@ FileContent readOwnedFileAt(const std::string& deviceRoot, std::string_view devi
 
 std::string writeFileAtomicallyAt(int folder, const std::string& name, const std::string& content,
                                   std::string_view shownPath) {
-    const std::string partial = "." + name + ".partial";
-    ::unlinkat(folder, partial.c_str(), 0);
-    platform::UniqueFd fd(::openat(folder, partial.c_str(),
-                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-    if (!fd.valid())
-        return "cannot write " + std::string(shownPath) + ": " + errnoText(errno);
-    bool written =
-        ::fchmod(fd.get(), 0600) == 0 && writeAll(fd.get(), content) && ::fsync(fd.get()) == 0;
-    int error = errno;
-    fd.reset();
-    if (!written) {
-        ::unlinkat(folder, partial.c_str(), 0);
-        return "cannot write " + std::string(shownPath) + ": " + errnoText(error);
-    }
-    if (::renameat(folder, partial.c_str(), folder, name.c_str()) != 0) {
-        error = errno;
-        ::unlinkat(folder, partial.c_str(), 0);
-        return "cannot replace " + std::string(shownPath) + ": " + errnoText(error);
-    }
-    return {};
+    // What an interrupted write of this file left behind, then the new file.
+    removeLeftoversAt(folder, [&](std::string_view entry) {
+        return platform::ReplacementFile::isLeftoverOf(entry, name) ||
+               entry == "." + name + ".partial";
+    });
+    auto written = platform::replaceFileContent(name, content, 0600, folder);
+    if (written)
+        return {};
+    return platform::systemError("cannot write " + std::string(shownPath), written.error().code)
+        .message;
 }
 
 void removeLeftoversAt(int folder, std::string_view prefix) {
+    removeLeftoversAt(folder, [&](std::string_view name) { return name.starts_with(prefix); });
+}
+
+void removeLeftoversAt(int folder, const std::function<bool(std::string_view)>& isLeftover) {
     int copy = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
     if (copy < 0)
         return;
@@ -204,7 +173,7 @@ void removeLeftoversAt(int folder, std::string_view prefix) {
     ::rewinddir(listing);
     while (const dirent* entry = ::readdir(listing)) {
         std::string_view name(entry->d_name);
-        if (!name.starts_with(prefix))
+        if (name == "." || name == ".." || !isLeftover(name))
             continue;
         struct stat status {};
         if (::fstatat(folder, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&

@@ -2,6 +2,7 @@
 
 #include "unique_fd.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,10 +25,6 @@ OpenedFolder openFolder(const std::string& deviceRoot, std::string_view devicePa
 // One folder inside an open one, not a link.
 OpenedFolder openFolderAt(int folder, const std::string& name, std::string_view shownPath);
 
-// Empty when the open folder is owned by this process's user and writable by
-// nobody else; otherwise why not.
-std::string unsafeStoreFolderReason(int folder, std::string_view shownPath);
-
 struct FileContent {
     std::optional<std::string> bytes; // nothing when the file does not exist
     std::string error;                // why it was refused or unreadable
@@ -45,13 +42,14 @@ FileContent readOwnedFile(int folder, const std::string& name, size_t maxBytes,
 FileContent readOwnedFileAt(const std::string& deviceRoot, std::string_view devicePath,
                             size_t maxBytes);
 
-// Writes a complete new file ".<name>.partial" (mode 0600) in the folder and
-// renames it over name.
+// Writes a complete new file (mode 0600) beside name in the folder and renames
+// it over name; first removes what an interrupted write of name left there.
 std::string writeFileAtomicallyAt(int folder, const std::string& name, const std::string& content,
                                   std::string_view shownPath);
 
 // Removes the regular files of the folder whose names start with prefix
 // (leftovers of an interrupted run). Links and folders are left alone.
 void removeLeftoversAt(int folder, std::string_view prefix);
+void removeLeftoversAt(int folder, const std::function<bool(std::string_view)>& isLeftover);
 
 } // namespace descriptor_files
