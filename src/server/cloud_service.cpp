@@ -87,7 +87,10 @@ bool CloudService::Impl::openStores(std::string* error) {
     }
     parts.log = RequestLog::open(c.requestLog, error);
     parts.metadata = parts.log ? openMetadataStore(c.metadata, error) : nullptr;
-    parts.blobs = parts.metadata ? openBlobStore(c.blobs, error) : nullptr;
+    parts.blobs =
+        parts.metadata
+            ? openBlobStore(c.blobs, {c.s3AccessKey, c.s3SecretKey, c.s3CaFile, c.uploads}, error)
+            : nullptr;
     if (!parts.blobs)
         return false;
     parts.files = std::make_unique<CloudNamespace>(
