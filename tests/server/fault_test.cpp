@@ -1,6 +1,7 @@
 // Faults: cut uploads, two uploads of one path at once, and the service
 // killed outright in the middle of uploads.
 #include "cs_query_string.h"
+#include "cs_secret_fingerprint.h"
 #include "file_blob_store.h"
 #include "link_page.h"
 #include "oauth_url_request.h"
@@ -188,7 +189,7 @@ std::string run(const std::string& command) {
 Token link(int port, const fs::path& ca, const std::string& password) {
     auto answer = clientFor(port, ca)->Post(
         "/1/connect_login",
-        "k=" + std::string(kAppKey) + "&s=" + server::secretFingerprint(kAppSecret) +
+        "k=" + std::string(kAppKey) + "&s=" + csSecretFingerprint(kAppSecret) +
             "&state=s1&name=ann&action=allow&password=" + password,
         "application/x-www-form-urlencoded");
     if (!answer)
