@@ -105,7 +105,7 @@ int initDataFolder(const InitOptions& options) {
         config.defaultQuota = *options.defaultQuota;
     if (!writePrivateFile(folder / kConfigName, config.text()))
         return fail("cannot write " + (folder / kConfigName).string());
-    if (!openMetadataStore(config.metadata, &error) || !openBlobStore(config.blobs, &error))
+    if (!openMetadataStore(config.metadata, &error) || !openBlobStore(config.blobs, {}, &error))
         return fail(error);
     std::printf("Data folder: %s\nConfiguration: %s\nClients trust: %s\n", folder.c_str(),
                 (folder / kConfigName).c_str(), tls.authority.c_str());

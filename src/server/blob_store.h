@@ -41,7 +41,20 @@ public:
     virtual bool remove(const std::string& address) = 0;
 };
 
-// The store named by a URL: "file:FOLDER". Nothing and the reason otherwise.
-std::unique_ptr<BlobStore> openBlobStore(const std::string& url, std::string* error);
+// Whether the text is an address: 64 lower-case hexadecimal digits.
+bool isBlobAddress(const std::string& text);
+
+// What an object store needs besides its URL.
+struct BlobStoreSettings {
+    std::string accessKey; // never logged
+    std::string secretKey; // never logged
+    std::string caFile;    // authorities the object store's certificate is checked against
+    std::string scratch;   // local folder where bodies wait until they are sent
+};
+
+// The store named by a URL: "file:FOLDER" or
+// "s3://BUCKET?endpoint=https://HOST:PORT&region=NAME". Nothing and the reason otherwise.
+std::unique_ptr<BlobStore> openBlobStore(const std::string& url, const BlobStoreSettings& settings,
+                                         std::string* error);
 
 } // namespace server

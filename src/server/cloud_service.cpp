@@ -87,16 +87,17 @@ bool CloudService::Impl::openStores(std::string* error) {
     }
     parts.log = RequestLog::open(c.requestLog, error);
     parts.metadata = parts.log ? openMetadataStore(c.metadata, error) : nullptr;
-    parts.blobs = parts.metadata ? openBlobStore(c.blobs, error) : nullptr;
+    parts.blobs =
+        parts.metadata
+            ? openBlobStore(c.blobs, {c.s3AccessKey, c.s3SecretKey, c.s3CaFile, c.uploads}, error)
+            : nullptr;
     if (!parts.blobs)
         return false;
-    parts.nonces = std::make_unique<NonceCache>(15 * 60, 1000000);
     parts.files = std::make_unique<CloudNamespace>(
         *parts.metadata, parts.clock,
         static_cast<std::size_t>(std::max<std::int64_t>(1, c.keepRevisions)));
-    parts.verifier =
-        std::make_unique<OAuthVerifier>(OAuthVerifier::Settings{c.appKey, c.appSecret, 15 * 60},
-                                        *parts.metadata, *parts.nonces, parts.clock);
+    parts.verifier = std::make_unique<OAuthVerifier>(
+        OAuthVerifier::Settings{c.appKey, c.appSecret, 15 * 60}, *parts.metadata, parts.clock);
     return true;
 }
 

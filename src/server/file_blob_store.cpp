@@ -40,16 +40,6 @@ bool syncFolder(const fs::path& folder) {
     return fd.get() >= 0 && ::fsync(fd.get()) == 0;
 }
 
-bool isAddress(const std::string& address) {
-    if (address.size() != 64)
-        return false;
-    for (char c : address) {
-        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
-            return false;
-    }
-    return true;
-}
-
 class FileBlobWriter : public BlobWriter {
 public:
     FileBlobWriter(const FileBlobStore& store, fs::path temp, Fd fd)
@@ -200,7 +190,7 @@ std::unique_ptr<BlobWriter> FileBlobStore::create(std::string* error) {
 }
 
 std::unique_ptr<BlobReader> FileBlobStore::open(const std::string& address) {
-    if (!isAddress(address))
+    if (!isBlobAddress(address))
         return nullptr;
     Fd fd(::open(pathOf(address).c_str(), O_RDONLY | O_CLOEXEC));
     struct stat st {};
@@ -222,7 +212,7 @@ void FileBlobStore::forEachOlderThan(std::int64_t before,
              !inner && file != fs::directory_iterator(); file.increment(inner)) {
             struct stat st {};
             const std::string address = head + file->path().filename().string();
-            if (isAddress(address) && ::stat(file->path().c_str(), &st) == 0 &&
+            if (isBlobAddress(address) && ::stat(file->path().c_str(), &st) == 0 &&
                 st.st_mtime < before)
                 visit(address);
         }
@@ -230,15 +220,7 @@ void FileBlobStore::forEachOlderThan(std::int64_t before,
 }
 
 bool FileBlobStore::remove(const std::string& address) {
-    return isAddress(address) && ::unlink(pathOf(address).c_str()) == 0;
-}
-
-std::unique_ptr<BlobStore> openBlobStore(const std::string& url, std::string* error) {
-    if (url.rfind("file:", 0) == 0)
-        return FileBlobStore::open(url.substr(5), error);
-    if (error)
-        *error = "unsupported blob store \"" + url + "\" (file:FOLDER)";
-    return nullptr;
+    return isBlobAddress(address) && ::unlink(pathOf(address).c_str()) == 0;
 }
 
 } // namespace server

@@ -1,10 +1,5 @@
 #include "link_page.h"
 
-#include <openssl/sha.h>
-
-#include <cstdint>
-#include <cstdio>
-
 namespace server {
 
 namespace {
@@ -72,17 +67,6 @@ std::string linkPageHtml(const LinkPageForm& form) {
 
 std::string messagePageHtml(const std::string& title, const std::string& text) {
     return page(title, "<p>" + escapeHtml(text) + "</p>");
-}
-
-std::string secretFingerprint(const std::string& appSecret) {
-    unsigned char digest[SHA_DIGEST_LENGTH];
-    SHA1(reinterpret_cast<const unsigned char*>(appSecret.data()), appSecret.size(), digest);
-    const std::uint32_t tail = (std::uint32_t{digest[16]} << 24) |
-                               (std::uint32_t{digest[17]} << 16) |
-                               (std::uint32_t{digest[18]} << 8) | std::uint32_t{digest[19]};
-    char text[16];
-    std::snprintf(text, sizeof text, "%x", tail);
-    return text;
 }
 
 } // namespace server

@@ -19,8 +19,4 @@ std::string messagePageHtml(const std::string& title, const std::string& text);
 // Text made safe inside HTML elements and attribute values.
 std::string escapeHtml(const std::string& text);
 
-// The app secret's fingerprint the client sends as "s": the last four bytes
-// of its SHA-1, as lower-case hexadecimal without leading zeros.
-std::string secretFingerprint(const std::string& appSecret);
-
 } // namespace server

@@ -1,6 +1,7 @@
 // The web role and the token exchanges: the sign-in page that links a
 // program to an account, and the request-token and access-token requests.
 #include "cs_escaping.h"
+#include "cs_secret_fingerprint.h"
 #include "link_page.h"
 #include "rooted_path.h"
 #include "secrets.h"
@@ -64,7 +65,7 @@ std::optional<Account> signIn(ServiceParts& parts, const Call& call) {
 bool linkRequestIsOurs(const ServiceParts& parts, const Call& call) {
     const std::string state = param(call, "state");
     return param(call, "k") == parts.config.appKey &&
-           param(call, "s") == secretFingerprint(parts.config.appSecret) && !state.empty() &&
+           param(call, "s") == csSecretFingerprint(parts.config.appSecret) && !state.empty() &&
            state.size() <= 128;
 }
 

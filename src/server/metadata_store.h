@@ -61,12 +61,22 @@ public:
     virtual void deleteUpload(const std::string& id) = 0;
 };
 
+enum class NonceOutcome { Fresh, Replayed, Failed };
+
 class MetadataStore {
 public:
     virtual ~MetadataStore() = default;
     // Runs `work` in one transaction; it is committed when `work` returns true
     // and rolled back otherwise. False when the store failed (`error` says why).
     virtual bool transact(const std::function<bool(MetadataTxn&)>& work, std::string* error) = 0;
+
+    // Records the nonce of a signed request unless the same scope (consumer
+    // and token), nonce and timestamp were recorded before, by this process
+    // or another sharing the store; nonces with timestamps before
+    // `forgetBefore` go. The record outlives the process but is committed
+    // without waiting for the disk: a machine's crash may forget the last ones.
+    virtual NonceOutcome rememberNonce(const std::string& scope, const std::string& nonce,
+                                       std::int64_t timestamp, std::int64_t forgetBefore) = 0;
 };
 
 // The store named by a URL: "sqlite:PATH". Nothing and the reason otherwise.

@@ -103,13 +103,16 @@ OAuthResult OAuthVerifier::verify(const SignedRequestView& request, TokenNeed ne
         stringByAddingURIPercentEscapesUsingEncoding(token ? token->secret : std::string());
     if (!constantTimeEquals(*signature, expectedSignature(request, *method, signingKey)))
         return refuse("Invalid signature");
-    // Remembered only once the signature holds, so forged requests cannot fill the cache.
-    switch (nonces_.remember(*consumer + "&" + (tokenText ? *tokenText : ""), *nonce, *when, now)) {
-    case NonceCache::Outcome::Replayed:
+    // Remembered only once the signature holds, so forged requests cannot
+    // fill the store. A timestamp before the window is refused above, so its
+    // nonce need not be remembered any longer.
+    switch (store_.rememberNonce(*consumer + "&" + (tokenText ? *tokenText : ""), *nonce, *when,
+                                 now - settings_.windowSeconds)) {
+    case NonceOutcome::Replayed:
         return refuse("The nonce was already used");
-    case NonceCache::Outcome::Full:
-        return refuse("Too many requests; try again later");
-    case NonceCache::Outcome::Fresh:
+    case NonceOutcome::Failed:
+        return refuse("The service could not record the request; try again later");
+    case NonceOutcome::Fresh:
         break;
     }
     return OAuthResult{true, {}, token};

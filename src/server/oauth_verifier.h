@@ -1,10 +1,10 @@
 #pragma once
 // Checks the OAuth 1.0 signature of a request the way the client makes it:
 // consumer key, signature (HMAC-SHA1, or PLAINTEXT over TLS only), timestamp
-// within the window, nonce never seen before, token known and of the right kind.
+// within the window, nonce never seen before (by any process sharing the
+// metadata store), token known and of the right kind.
 
 #include "metadata_store.h"
-#include "nonce_cache.h"
 
 #include <cstdint>
 #include <functional>
@@ -42,16 +42,14 @@ public:
     };
     using Clock = std::function<std::int64_t()>;
 
-    OAuthVerifier(Settings settings, MetadataStore& store, NonceCache& nonces, Clock clock)
-        : settings_(std::move(settings)), store_(store), nonces_(nonces), clock_(std::move(clock)) {
-    }
+    OAuthVerifier(Settings settings, MetadataStore& store, Clock clock)
+        : settings_(std::move(settings)), store_(store), clock_(std::move(clock)) {}
 
     OAuthResult verify(const SignedRequestView& request, TokenNeed need) const;
 
 private:
     Settings settings_;
     MetadataStore& store_;
-    NonceCache& nonces_;
     Clock clock_;
 };
 

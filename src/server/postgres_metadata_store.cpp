@@ -56,6 +56,12 @@ CREATE TABLE IF NOT EXISTS uploads (
   uid BIGINT NOT NULL,
   upload_offset BIGINT NOT NULL,
   expires BIGINT NOT NULL);
+CREATE TABLE IF NOT EXISTS nonces (
+  scope TEXT NOT NULL,
+  nonce TEXT NOT NULL,
+  signed_at BIGINT NOT NULL,
+  PRIMARY KEY (scope, nonce, signed_at));
+CREATE INDEX IF NOT EXISTS nonces_signed_at ON nonces (signed_at);
 )sql";
 
 // A failed statement, with its SQLSTATE ("40001" for a serialization conflict).
@@ -374,6 +380,36 @@ bool PostgresMetadataStore::transact(const std::function<bool(MetadataTxn&)>& wo
             if (error)
                 *error = e.what();
             return false;
+        }
+    }
+}
+
+NonceOutcome PostgresMetadataStore::rememberNonce(const std::string& scope,
+                                                  const std::string& nonce, std::int64_t timestamp,
+                                                  std::int64_t forgetBefore) {
+    std::lock_guard lock(mutex_);
+    // The unique key settles two processes taking one nonce at once; a
+    // deadlock between two purges is tried again.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            if (PQstatus(connection_) != CONNECTION_OK)
+                PQreset(connection_);
+            run(connection_, "BEGIN");
+            // Survives the process at once and the database's crash once flushed.
+            run(connection_, "SET LOCAL synchronous_commit TO OFF");
+            run(connection_, "DELETE FROM nonces WHERE signed_at < $1", {v(forgetBefore)});
+            const bool fresh = run(connection_,
+                                   "INSERT INTO nonces (scope, nonce, signed_at) VALUES ($1, $2, "
+                                   "$3) ON CONFLICT DO NOTHING RETURNING 1",
+                                   {scope, nonce, v(timestamp)})
+                                   ->count() == 1;
+            run(connection_, "COMMIT");
+            return fresh ? NonceOutcome::Fresh : NonceOutcome::Replayed;
+        } catch (const PgError& e) {
+            PQclear(PQexec(connection_, "ROLLBACK"));
+            const bool conflict = e.sqlState == "40001" || e.sqlState == "40P01";
+            if (!conflict || attempt >= kAttempts)
+                return NonceOutcome::Failed;
         }
     }
 }

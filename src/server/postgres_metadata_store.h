@@ -21,6 +21,8 @@ public:
     ~PostgresMetadataStore() override;
 
     bool transact(const std::function<bool(MetadataTxn&)>& work, std::string* error) override;
+    NonceOutcome rememberNonce(const std::string& scope, const std::string& nonce,
+                               std::int64_t timestamp, std::int64_t forgetBefore) override;
 
 private:
     explicit PostgresMetadataStore(pg_conn* connection) : connection_(connection) {}

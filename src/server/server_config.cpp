@@ -28,12 +28,15 @@ std::optional<std::int64_t> number(const std::string& text) {
 }
 
 bool assign(ServerConfig& config, const std::string& name, const std::string& value) {
-    std::string* texts[] = {&config.listen,    &config.tlsCertificate, &config.tlsKey,
-                            &config.metadata,  &config.blobs,          &config.uploads,
-                            &config.appKey,    &config.appSecret,      &config.publicUrl,
-                            &config.requestLog};
-    const char* names[] = {"listen",  "tls_certificate", "tls_key",    "metadata",   "blobs",
-                           "uploads", "app_key",         "app_secret", "public_url", "request_log"};
+    std::string* texts[] = {&config.listen,     &config.tlsCertificate, &config.tlsKey,
+                            &config.metadata,   &config.blobs,          &config.uploads,
+                            &config.appKey,     &config.appSecret,      &config.publicUrl,
+                            &config.requestLog, &config.s3AccessKey,    &config.s3SecretKey,
+                            &config.s3CaFile};
+    const char* names[] = {"listen",     "tls_certificate", "tls_key",       "metadata",
+                           "blobs",      "uploads",         "app_key",       "app_secret",
+                           "public_url", "request_log",     "s3_access_key", "s3_secret_key",
+                           "s3_ca_file"};
     for (std::size_t i = 0; i < std::size(names); ++i) {
         if (name == names[i]) {
             *texts[i] = value;
@@ -120,8 +123,14 @@ std::string ServerConfig::text() const {
         << "tls_key = " << tlsKey << "\n"
         << "# Accounts, tokens, the namespace and revisions.\n"
         << "metadata = " << metadata << "\n"
-        << "# File bodies, by content.\n"
+        << "# File bodies, by content: file:FOLDER, or objects of a bucket in an\n"
+        << "# S3-compatible object store:\n"
+        << "# s3://BUCKET?endpoint=https://HOST:PORT&region=NAME with its keys below.\n"
         << "blobs = " << blobs << "\n"
+        << "s3_access_key = " << s3AccessKey << "\n"
+        << "s3_secret_key = " << s3SecretKey << "\n"
+        << "# Authorities the object store's certificate is checked against; empty: the system's.\n"
+        << "s3_ca_file = " << s3CaFile << "\n"
         << "uploads = " << uploads << "\n"
         << "# The key and secret of the client program (mobrix).\n"
         << "app_key = " << appKey << "\n"

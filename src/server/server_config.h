@@ -12,8 +12,11 @@ struct ServerConfig {
     std::string listen = "127.0.0.1:8443"; // HOST:PORT; port 0 picks a free one
     std::string tlsCertificate;            // PEM chain; empty serves plain HTTP
     std::string tlsKey;
-    std::string metadata; // "sqlite:PATH"
-    std::string blobs;    // "file:FOLDER"
+    std::string metadata;    // "sqlite:PATH"
+    std::string blobs;       // "file:FOLDER" or "s3://BUCKET?endpoint=URL&region=NAME"
+    std::string s3AccessKey; // the object store's keys, for s3:// bodies; never logged
+    std::string s3SecretKey;
+    std::string s3CaFile; // authorities of the object store's certificate; empty: the system's
     std::string uploads;  // folder for chunked uploads in progress
     std::string appKey;   // the client program's key and secret
     std::string appSecret;

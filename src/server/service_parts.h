@@ -5,7 +5,6 @@
 #include "blob_store.h"
 #include "cloud_namespace.h"
 #include "metadata_store.h"
-#include "nonce_cache.h"
 #include "oauth_verifier.h"
 #include "request_log.h"
 #include "server_config.h"
@@ -25,7 +24,6 @@ struct ServiceParts {
     std::function<std::int64_t()> clock;
     std::unique_ptr<MetadataStore> metadata;
     std::unique_ptr<BlobStore> blobs;
-    std::unique_ptr<NonceCache> nonces;
     std::unique_ptr<CloudNamespace> files;
     std::unique_ptr<OAuthVerifier> verifier;
     std::unique_ptr<RequestLog> log;

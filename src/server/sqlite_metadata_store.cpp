@@ -52,6 +52,12 @@ CREATE TABLE IF NOT EXISTS uploads (
   uid INTEGER NOT NULL,
   offset INTEGER NOT NULL,
   expires INTEGER NOT NULL);
+CREATE TABLE IF NOT EXISTS nonces (
+  scope TEXT NOT NULL,
+  nonce TEXT NOT NULL,
+  signed_at INTEGER NOT NULL,
+  PRIMARY KEY (scope, nonce, signed_at));
+CREATE INDEX IF NOT EXISTS nonces_signed_at ON nonces (signed_at);
 )sql";
 
 struct SqliteError : std::runtime_error {
@@ -324,8 +330,11 @@ private:
 
 } // namespace
 
-std::unique_ptr<SqliteMetadataStore> SqliteMetadataStore::open(const std::string& path,
-                                                               std::string* error) {
+namespace {
+
+// A connection to the file in WAL mode with the schema in place; `pragmas`
+// set its durability. Nothing and the reason otherwise.
+sqlite3* connect(const std::string& path, const char* pragmas, std::string* error) {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(path.c_str(), &db,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
@@ -338,9 +347,7 @@ std::unique_ptr<SqliteMetadataStore> SqliteMetadataStore::open(const std::string
     }
     sqlite3_busy_timeout(db, 10000);
     try {
-        // Every commit reaches the disk before the answer that reports it leaves.
-        exec(db, "PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL; "
-                 "PRAGMA foreign_keys = ON;");
+        exec(db, pragmas);
         exec(db, kSchema);
     } catch (const SqliteError& e) {
         if (error)
@@ -348,11 +355,56 @@ std::unique_ptr<SqliteMetadataStore> SqliteMetadataStore::open(const std::string
         sqlite3_close(db);
         return nullptr;
     }
-    return std::unique_ptr<SqliteMetadataStore>(new SqliteMetadataStore(db));
+    return db;
+}
+
+} // namespace
+
+std::unique_ptr<SqliteMetadataStore> SqliteMetadataStore::open(const std::string& path,
+                                                               std::string* error) {
+    // Every commit reaches the disk before the answer that reports it leaves.
+    sqlite3* db = connect(path,
+                          "PRAGMA journal_mode = WAL; PRAGMA synchronous = FULL; "
+                          "PRAGMA foreign_keys = ON;",
+                          error);
+    // Nonces: a commit survives the process at once and the machine once the
+    // log is flushed; one flush per signed request would cost more than it saves.
+    sqlite3* nonceDb =
+        db ? connect(path, "PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL;", error)
+           : nullptr;
+    if (!nonceDb) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    return std::unique_ptr<SqliteMetadataStore>(new SqliteMetadataStore(db, nonceDb));
 }
 
 SqliteMetadataStore::~SqliteMetadataStore() {
+    sqlite3_close(nonceDb_);
     sqlite3_close(db_);
+}
+
+NonceOutcome SqliteMetadataStore::rememberNonce(const std::string& scope, const std::string& nonce,
+                                                std::int64_t timestamp, std::int64_t forgetBefore) {
+    std::lock_guard lock(nonceMutex_);
+    try {
+        exec(nonceDb_, "BEGIN IMMEDIATE");
+        bool fresh = false;
+        {
+            Statement purge(nonceDb_, "DELETE FROM nonces WHERE signed_at < ?");
+            purge.bind(1, forgetBefore).run();
+            Statement add(
+                nonceDb_,
+                "INSERT OR IGNORE INTO nonces (scope, nonce, signed_at) VALUES (?, ?, ?)");
+            add.bind(1, scope).bind(2, nonce).bind(3, timestamp).run();
+            fresh = sqlite3_changes(nonceDb_) == 1;
+        }
+        exec(nonceDb_, "COMMIT");
+        return fresh ? NonceOutcome::Fresh : NonceOutcome::Replayed;
+    } catch (const SqliteError&) {
+        sqlite3_exec(nonceDb_, "ROLLBACK", nullptr, nullptr, nullptr);
+        return NonceOutcome::Failed;
+    }
 }
 
 bool SqliteMetadataStore::transact(const std::function<bool(MetadataTxn&)>& work,

@@ -1,6 +1,7 @@
 // Faults: cut uploads, two uploads of one path at once, and the service
 // killed outright in the middle of uploads.
 #include "cs_query_string.h"
+#include "cs_secret_fingerprint.h"
 #include "file_blob_store.h"
 #include "link_page.h"
 #include "oauth_url_request.h"
@@ -188,7 +189,7 @@ std::string run(const std::string& command) {
 Token link(int port, const fs::path& ca, const std::string& password) {
     auto answer = clientFor(port, ca)->Post(
         "/1/connect_login",
-        "k=" + std::string(kAppKey) + "&s=" + server::secretFingerprint(kAppSecret) +
+        "k=" + std::string(kAppKey) + "&s=" + csSecretFingerprint(kAppSecret) +
             "&state=s1&name=ann&action=allow&password=" + password,
         "application/x-www-form-urlencoded");
     if (!answer)
@@ -209,12 +210,28 @@ httplib::Result uploadTo(int port, const fs::path& ca, const Token& token, const
                                      "application/octet-stream");
 }
 
-httplib::Result getFrom(int port, const fs::path& ca, const Token& token, const std::string& path) {
+// A GET's path and signed query, with a fresh nonce.
+std::string signedGet(int port, const Token& token, const std::string& path) {
     auto store = ServiceHarness::credentials(&token, "PLAINTEXT");
     const std::string base = "https://127.0.0.1:" + std::to_string(port);
     OAuthURLRequest builder(base + path, store.oauthParameters());
     auto request = builder.urlRequestSignedWithSecret(store.signingKey(), "PLAINTEXT");
-    return clientFor(port, ca)->Get(request.url.substr(base.size()).c_str());
+    return request.url.substr(base.size());
+}
+
+httplib::Result getFrom(int port, const fs::path& ca, const Token& token, const std::string& path) {
+    return clientFor(port, ca)->Get(signedGet(port, token, path).c_str());
+}
+
+// A data folder made by `mobrix-cloud init` with the account "ann"; gives its
+// first password.
+std::string initDataFolder(const fs::path& data) {
+    const std::string binary = MOBRIX_CLOUD_BINARY;
+    run(binary + " init " + data.string() + " --listen 127.0.0.1:0");
+    const std::string added =
+        run(binary + " user add ann --config " + (data / "mobrix-cloud.conf").string());
+    auto at = added.find("First password: ");
+    return at == std::string::npos ? std::string() : added.substr(at + 16, 20);
 }
 
 } // namespace
@@ -225,11 +242,8 @@ TEST(ServiceFaults, AKilledServiceLosesNoAcknowledgedFileAndShowsNoPartialOne) {
     char pattern[] = "/tmp/mobrix-cloud-kill-XXXXXX";
     const fs::path folder = ::mkdtemp(pattern);
     const fs::path data = folder / "data";
-    const std::string binary = MOBRIX_CLOUD_BINARY;
-    run(binary + " init " + data.string() + " --listen 127.0.0.1:0");
+    const std::string password = initDataFolder(data);
     const fs::path config = data / "mobrix-cloud.conf", ca = data / "tls" / "ca.pem";
-    const std::string added = run(binary + " user add ann --config " + config.string());
-    const std::string password = added.substr(added.find("First password: ") + 16, 20);
 
     std::set<std::string> acknowledged;
     std::mutex mutex;
@@ -285,6 +299,41 @@ TEST(ServiceFaults, AKilledServiceLosesNoAcknowledgedFileAndShowsNoPartialOne) {
     // SIGTERM is a clean stop.
     const int status = again.kill(SIGTERM);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+}
+TEST(ServiceFaults, AReplayToAnotherProcessOrAfterARestartIsRefused) {
+    char pattern[] = "/tmp/mobrix-cloud-replay-XXXXXX";
+    const fs::path folder = ::mkdtemp(pattern);
+    const fs::path data = folder / "data";
+    const std::string password = initDataFolder(data);
+    const fs::path config = data / "mobrix-cloud.conf", ca = data / "tls" / "ca.pem";
+    ServerProcess first(config), second(config);
+    ASSERT_GT(first.port(), 0);
+    ASSERT_GT(second.port(), 0);
+    Token token = link(first.port(), ca, password);
+    ASSERT_FALSE(token.token.empty());
+    // PLAINTEXT over TLS: the signature does not name the port, so a captured
+    // request is as good at either process.
+    const std::string captured = signedGet(first.port(), token, "/1/account/info");
+    auto original = clientFor(first.port(), ca)->Get(captured.c_str());
+    ASSERT_TRUE(original);
+    EXPECT_EQ(original->status, 200) << original->body;
+    auto replay = clientFor(second.port(), ca)->Get(captured.c_str());
+    ASSERT_TRUE(replay);
+    EXPECT_EQ(replay->status, 401);
+    EXPECT_NE(errorOf(replay).find("nonce"), std::string::npos) << replay->body;
+
+    first.kill(SIGKILL);
+    ServerProcess restarted(config);
+    ASSERT_GT(restarted.port(), 0);
+    auto afterRestart = clientFor(restarted.port(), ca)->Get(captured.c_str());
+    ASSERT_TRUE(afterRestart);
+    EXPECT_EQ(afterRestart->status, 401);
+    // A request signed afresh still passes.
+    EXPECT_EQ(getFrom(restarted.port(), ca, token, "/1/account/info")->status, 200);
+    restarted.kill(SIGTERM);
+    second.kill(SIGTERM);
     std::error_code ec;
     fs::remove_all(folder, ec);
 }

@@ -1,6 +1,7 @@
 // Linking: the sign-in page for accounts the operator made, its answers to
 // the program's scheme, and the request-token exchange.
 #include "cs_query_string.h"
+#include "cs_secret_fingerprint.h"
 #include "link_page.h"
 #include "service_harness.h"
 #include "test_json.h"
@@ -19,7 +20,7 @@ protected:
     }
 
     std::string linkQuery(const std::string& state = "6F1C-STATE") {
-        return "k=" + std::string(kAppKey) + "&s=" + server::secretFingerprint(kAppSecret) +
+        return "k=" + std::string(kAppKey) + "&s=" + csSecretFingerprint(kAppSecret) +
                "&state=" + state + "&easl=1";
     }
 

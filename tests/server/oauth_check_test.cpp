@@ -1,6 +1,5 @@
 // The signature check as the client's signing code meets it: every way a
 // request can fail to prove itself gives 401 with an error body.
-#include "nonce_cache.h"
 #include "oauth_url_request.h"
 #include "service_harness.h"
 #include "test_json.h"
@@ -141,17 +140,4 @@ TEST(OAuthCheckPlainHttp, BehindATlsProxyTheHttpsPublicAddressIsWhatIsSigned) {
     EXPECT_EQ(c->Get(request.url.substr(request.url.find("/1/")).c_str())->status, 200);
     // ...and one over the inner address does not.
     EXPECT_EQ(service.call(token, "GET", "/1/account/info", {}, "HMAC-SHA1")->status, 401);
-}
-
-TEST(NonceCache, ForgetsNoncesPastTheWindowAndStaysWithinItsCapacity) {
-    server::NonceCache cache(900, 3);
-    using O = server::NonceCache::Outcome;
-    EXPECT_EQ(cache.remember("k&t", "n1", 1000, 1000), O::Fresh);
-    EXPECT_EQ(cache.remember("k&t", "n1", 1000, 1001), O::Replayed);
-    EXPECT_EQ(cache.remember("k&u", "n1", 1000, 1001), O::Fresh); // another token
-    EXPECT_EQ(cache.remember("k&t", "n2", 1500, 1500), O::Fresh);
-    EXPECT_EQ(cache.remember("k&t", "n3", 1500, 1500), O::Full);
-    // Past the window the first two go, and their room with them.
-    EXPECT_EQ(cache.remember("k&t", "n3", 1950, 1950), O::Fresh);
-    EXPECT_EQ(cache.size(), 2u);
 }

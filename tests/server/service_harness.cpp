@@ -10,7 +10,8 @@ namespace servertest {
 namespace fs = std::filesystem;
 
 ServiceHarness::ServiceHarness(bool tls, const std::string& metadataUrl,
-                               const std::string& publicUrl)
+                               const std::string& publicUrl,
+                               const std::function<void(server::ServerConfig&)>& configure)
     : tls_(tls) {
     char pattern[] = "/tmp/mobrix-cloud-test-XXXXXX";
     folder_ = ::mkdtemp(pattern);
@@ -38,6 +39,8 @@ ServiceHarness::ServiceHarness(bool tls, const std::string& metadataUrl,
     config.appSecret = kAppSecret;
     config.requestLog = (folder_ / "requests.log").string();
     config.threads = 8;
+    if (configure)
+        configure(config);
     service_ = std::make_unique<server::CloudService>(config);
     std::string error;
     started_ = service_->start(&error);

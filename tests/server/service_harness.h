@@ -11,6 +11,7 @@
 #include <httplib.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -33,9 +34,11 @@ struct Token {
 class ServiceHarness {
 public:
     // `tls` false serves plain HTTP; `metadataUrl` replaces the SQLite file;
-    // `publicUrl` is the address clients are told the service has.
+    // `publicUrl` is the address clients are told the service has; `configure`
+    // changes the rest of the configuration before the service starts.
     explicit ServiceHarness(bool tls = true, const std::string& metadataUrl = {},
-                            const std::string& publicUrl = {});
+                            const std::string& publicUrl = {},
+                            const std::function<void(server::ServerConfig&)>& configure = {});
     ~ServiceHarness();
 
     bool started() const { return started_; }

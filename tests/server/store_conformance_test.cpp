@@ -148,6 +148,22 @@ TEST_P(StoreConformance, ProcessesSharingTheStoreKeepTheQuotaAndChangeNumbers) {
     EXPECT_EQ(revisions.size(), 15u);
 }
 
+TEST_P(StoreConformance, ANonceIsTakenOnceByEveryProcessAndForgottenPastTheWindow) {
+    std::string error;
+    auto otherProcess = server::openMetadataStore(url, &error);
+    ASSERT_TRUE(otherProcess) << error;
+    using O = server::NonceOutcome;
+    EXPECT_EQ(store->rememberNonce("k&t", "n1", 1000, 100), O::Fresh);
+    EXPECT_EQ(otherProcess->rememberNonce("k&t", "n1", 1000, 100), O::Replayed);
+    EXPECT_EQ(store->rememberNonce("k&t", "n1", 1000, 100), O::Replayed);
+    EXPECT_EQ(otherProcess->rememberNonce("k&u", "n1", 1000, 100), O::Fresh); // another token
+    EXPECT_EQ(store->rememberNonce("k&t", "n2", 1000, 100), O::Fresh);
+    // Once the window has left timestamp 1000 behind, its nonces go.
+    EXPECT_EQ(otherProcess->rememberNonce("k&t", "n3", 1950, 1050), O::Fresh);
+    EXPECT_EQ(store->rememberNonce("k&t", "n1", 1000, 100), O::Fresh);
+    EXPECT_EQ(store->rememberNonce("k&t", "n3", 1950, 100), O::Replayed);
+}
+
 INSTANTIATE_TEST_SUITE_P(Stores, StoreConformance, ::testing::Values("sqlite", "postgresql"),
                          [](const auto& info) { return info.param; });
 
