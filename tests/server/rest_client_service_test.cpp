@@ -5,9 +5,9 @@
 #include "cs_service_endpoints.h"
 #include "cs_session.h"
 #include "cs_trust.h"
+#include "private_home.h"
 #include "qt_wait.h"
 #include "service_harness.h"
-#include "test_environment.h"
 
 #include <gtest/gtest.h>
 
@@ -156,7 +156,7 @@ protected:
         return seen.size() > before ? seen[before] : Seen{"(none)", {}, 0};
     }
 
-    testsupport::TestEnvironment environment;
+    PrivateHome environment;
     fs::path local = environment.makeFolder("local");
     ServiceHarness service;
     CSServiceEndpoints previous;
