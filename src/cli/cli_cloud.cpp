@@ -7,10 +7,10 @@
 #include "cloud_view_controller.h"
 #include "command_environment.h"
 #include "cs_rest_client.h"
-#include "cs_service_endpoints.h"
 #include "cs_session.h"
 #include "link_presenter.h"
 #include "process_tool_runner.h"
+#include "service_options.h"
 #include "terminal_screen.h"
 #include "url_opener.h"
 
@@ -214,14 +214,7 @@ int list(std::string path) {
 } // namespace
 
 bool applyServiceOptions(const CliArguments& arguments, std::string& error) {
-    if (arguments.serviceUrl.empty())
-        return true;
-    auto endpoints =
-        CSServiceEndpoints::forService(arguments.serviceUrl, arguments.serviceCa, &error);
-    if (!endpoints)
-        return false;
-    CSServiceEndpoints::setCurrent(std::move(*endpoints));
-    return true;
+    return cloud::applyServiceOptions(arguments.serviceUrl, arguments.serviceCa, error);
 }
 
 bool isAccountCommand(const std::vector<std::string>& words) {

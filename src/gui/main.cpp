@@ -8,6 +8,7 @@
 #include "process_tool_runner.h"
 #include "restart_guard_runner.h"
 #include "secret_store_keychain.h"
+#include "service_options.h"
 #include "shell.h"
 #include "user_folders.h"
 #include "web_link_presenter.h"
@@ -104,6 +105,11 @@ int main(int argc, char** argv) {
     GuiArguments arguments = parseGuiArguments(application.arguments().mid(1));
     if (arguments.error.isEmpty() && !applyTestHome(arguments.testHome))
         arguments.error = QStringLiteral("--test-home is refused when started with raised rights");
+    // The service named for this run: every request goes there, trusting only its file.
+    if (std::string error; arguments.error.isEmpty() &&
+                           !cloud::applyServiceOptions(arguments.serviceUrl.toStdString(),
+                                                       arguments.serviceCa.toStdString(), error))
+        arguments.error = QString::fromStdString(error);
     if (!arguments.error.isEmpty()) {
         std::fprintf(stderr, "RootMobrix: %s\n%s", qPrintable(arguments.error), kGuiUsage);
         return 2;
