@@ -1,5 +1,6 @@
 // The window's service options, and when the web authorization screen may
 // show a page whose certificate only the named service's file vouches for.
+#include "app_scheme.h"
 #include "connect_certificate.h"
 #include "gui_arguments.h"
 #include "test_pki.h"
@@ -22,6 +23,21 @@ TEST(GuiServiceArguments, TakenLikeTheCommandLinesAndOnlyTogether) {
           QStringList{"--service-ca"}, QStringList{"--service=https://h", "--service-ca"}}) {
         EXPECT_FALSE(parseGuiArguments(wrong).error.isEmpty()) << wrong.join(' ').toStdString();
     }
+}
+
+// The engine hands a link answer over parsed, its host "1" read as 0.0.0.1;
+// the session takes only the text the service sent.
+TEST(LinkAnswerText, TheVersionHostComesBackAsSent) {
+    const QString sent = QStringLiteral(
+        "cs-q7w2k9x4m1z8r5t://1/connect?oauth_token=a%2Bb&oauth_token_secret=c%26d&uid=7&state=S");
+    const QUrl parsed(sent);
+    ASSERT_EQ(parsed.host(), "0.0.0.1");
+    EXPECT_EQ(linkAnswerText(parsed), sent);
+    EXPECT_EQ(linkAnswerText(QUrl(QStringLiteral("cs-q7w2k9x4m1z8r5t://1/cancel"))),
+              "cs-q7w2k9x4m1z8r5t://1/cancel");
+    // Any other host is left as it is (the session refuses it).
+    EXPECT_EQ(linkAnswerText(QUrl(QStringLiteral("cs-q7w2k9x4m1z8r5t://evil/connect?x=1"))),
+              "cs-q7w2k9x4m1z8r5t://evil/connect?x=1");
 }
 
 namespace {
