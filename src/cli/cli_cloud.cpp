@@ -7,11 +7,11 @@
 #include "cloud_view_controller.h"
 #include "command_environment.h"
 #include "cs_rest_client.h"
-#include "cs_service_endpoints.h"
 #include "cs_session.h"
 #include "exit_status.h"
 #include "link_presenter.h"
 #include "process_tool_runner.h"
+#include "service_options.h"
 #include "terminal_screen.h"
 #include "url_opener.h"
 
@@ -205,15 +205,7 @@ struct AccountSurroundings {
 } // namespace
 
 platform::Status applyServiceOptions(const CliArguments& arguments) {
-    if (arguments.serviceUrl.empty())
-        return {};
-    std::string error;
-    auto endpoints =
-        CSServiceEndpoints::forService(arguments.serviceUrl, arguments.serviceCa, &error);
-    if (!endpoints)
-        return platform::Error{error};
-    CSServiceEndpoints::setCurrent(std::move(*endpoints));
-    return {};
+    return cloud::applyServiceOptions(arguments.serviceUrl, arguments.serviceCa);
 }
 
 std::string linkAnswerFromInput() {

@@ -8,6 +8,8 @@ ServiceOrigin ServiceOrigin::current() {
     ServiceOrigin origin;
     origin.host = QString::fromStdString(endpoints.webHost);
     origin.port = endpoints.port ? *endpoints.port : 443;
+    if (!endpoints.usePinnedRoots)
+        origin.privateAnchors = endpoints.trustAnchors;
     return origin;
 }
 

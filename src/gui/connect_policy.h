@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <QUrl>
+#include <string>
+#include <vector>
 
 // What the web authorization screen may show: pages of the service's web
 // host, over https, and nothing else. The screen runs a web engine without
@@ -13,6 +15,10 @@ struct ServiceOrigin {
     QString scheme = QStringLiteral("https");
     QString host;
     int port = 443;
+    // DER of the certificates a service named for this run is trusted
+    // through (its --service-ca file); empty for the service's own hosts,
+    // whose certificates the web engine checks alone.
+    std::vector<std::string> privateAnchors;
 
     // https and the web host (with its port) of the endpoints in use: the
     // service's own, or the one named for this run.

@@ -2,6 +2,7 @@
 
 #include "activity_spinner.h"
 #include "app_scheme.h"
+#include "connect_certificate.h"
 #include "connect_navigation.h"
 #include "cs_log.h"
 #include "cs_network_activity.h"
@@ -13,6 +14,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QPropertyAnimation>
 #include <QUrlQuery>
+#include <QWebEngineCertificateError>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -141,6 +143,7 @@ void CSConnectController::viewDidLoad() {
 
     webView_ = new QWebEngineView(this);
     webView_->setPage(new ConnectPage(this, webView_));
+    installAppSchemeHandler(webView_->page()->profile());
     webView_->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
     webView_->setGeometry(rect());
     webView_->hide();
@@ -148,6 +151,8 @@ void CSConnectController::viewDidLoad() {
     connect(webView_, &QWebEngineView::loadFinished, this, &CSConnectController::pageFinished);
     connect(webView_->page(), &QWebEnginePage::loadingChanged, this,
             &CSConnectController::loadingChanged);
+    connect(webView_->page(), &QWebEnginePage::certificateError, this,
+            &CSConnectController::certificateError);
     connect(webView_, &QWebEngineView::urlChanged, this, [this] {
         if (ConnectNavigation* stack = navigation())
             stack->pageHostChanged(this);
@@ -230,6 +235,20 @@ void CSConnectController::loadingChanged(const QWebEngineLoadingInfo& info) {
     loadFailed(code, info.errorString());
 }
 
+void CSConnectController::certificateError(const QWebEngineCertificateError& error) {
+    std::vector<std::string> chain;
+    for (const QSslCertificate& certificate : error.certificateChain())
+        chain.push_back(certificate.toDer().toStdString());
+    QWebEngineCertificateError answer = error;
+    if (acceptServiceCertificate(error.url(), chain, context_.origin)) {
+        answer.acceptCertificate();
+        return;
+    }
+    // The host only: the rest of an address may carry secrets.
+    CSLogWarning("CloudSDK: refused the certificate of %s", qPrintable(displayedHost(error.url())));
+    answer.rejectCertificate();
+}
+
 void CSConnectController::loadFailed(int code, const QString& description) {
     if (failureReported_)
         return;
@@ -281,7 +300,7 @@ bool CSConnectController::shouldStartLoad(const QUrl& url, bool userClicked) {
     (void)userClicked;
     switch (decideNavigation(url, url_, appScheme(context_.session), context_.origin)) {
     case ConnectDecision::LinkAnswer: {
-        const bool taken = openUrl(url.toString(QUrl::FullyEncoded));
+        const bool taken = openUrl(linkAnswerText(url));
         if (taken && context_.session && !context_.session->isLinked())
             CSLogError("CloudSDK: credentials not saved. Make sure you call -[CSSession "
                        "handleOpenUrl:] in your app delegate's "

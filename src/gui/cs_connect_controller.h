@@ -14,6 +14,7 @@
 class CSSession;
 class ConnectNavigation;
 class ActivitySpinner;
+class QWebEngineCertificateError;
 class QWebEngineLoadingInfo;
 
 // The web authorization screen: the service's link page in an embedded web
@@ -82,6 +83,8 @@ private:
     void pageFinished(bool ok);
     void loadingChanged(const QWebEngineLoadingInfo& info);
     void loadFailed(int code, const QString& description);
+    // A certificate the web engine does not trust: see connect_certificate.h.
+    void certificateError(const QWebEngineCertificateError& error);
     void placeIndicator();
     void pushScreen(const QUrl& url);
 

@@ -7,6 +7,7 @@
 #include "process_tool_runner.h"
 #include "restart_guard_runner.h"
 #include "secret_store_keychain.h"
+#include "service_options.h"
 #include "shell.h"
 #include "startup_identity.h"
 #include "user_folders.h"
@@ -104,6 +105,12 @@ int main(int argc, char** argv) {
     GuiArguments arguments = parseGuiArguments(application.arguments().mid(1));
     if (arguments.error.isEmpty() && !applyTestHome(arguments.testHome))
         arguments.error = QStringLiteral("--test-home is refused when started with raised rights");
+    // The service named for this run: every request goes there, trusting only its file.
+    if (arguments.error.isEmpty())
+        if (auto applied = cloud::applyServiceOptions(arguments.serviceUrl.toStdString(),
+                                                      arguments.serviceCa.toStdString());
+            !applied)
+            arguments.error = QString::fromStdString(applied.error().message);
     if (!arguments.error.isEmpty()) {
         std::fprintf(stderr, "RootMobrix: %s\n%s", qPrintable(arguments.error), kGuiUsage);
         return 2;

@@ -110,7 +110,7 @@ protected:
     }
     // The pages served here stand for the service's web host.
     void present(const QUrl& url) {
-        presenter_.setServiceOrigin(ServiceOrigin{url.scheme(), url.host(), url.port()});
+        presenter_.setServiceOrigin(ServiceOrigin{url.scheme(), url.host(), url.port(), {}});
         presenter_.presentLink(url, nullptr, nullptr);
     }
     ConnectNavigation* navigation() const { return presenter_.presented(); }
@@ -172,7 +172,7 @@ TEST_F(ConnectTest, LinkPageEndsWithTheAnswerHandedOver) {
     click("allow");
     ASSERT_TRUE(waitUntil([&] { return !opened_.empty() && !navigation(); }));
     ASSERT_EQ(opened_.size(), 1u);
-    EXPECT_EQ(opened_[0].rfind("cs-q7w2k9x4m1z8r5t:", 0), 0u) << opened_[0];
+    EXPECT_EQ(opened_[0].rfind("cs-q7w2k9x4m1z8r5t://1/connect?", 0), 0u) << opened_[0];
     EXPECT_NE(opened_[0].find("oauth_token=T1"), std::string::npos);
     EXPECT_NE(opened_[0].find("state=S7"), std::string::npos);
     EXPECT_TRUE(screen_.alerts.empty()) << "a refused navigation is no load error";
@@ -203,7 +203,8 @@ TEST_F(ConnectTest, PagesOutsideTheServiceAreRefused) {
 }
 
 TEST(ConnectPolicy, OnlyHttpsPagesOfTheServicesWebHost) {
-    const ServiceOrigin origin{QStringLiteral("https"), QStringLiteral("www.cloud.example"), 443};
+    const ServiceOrigin origin{
+        QStringLiteral("https"), QStringLiteral("www.cloud.example"), 443, {}};
     const QUrl screen(QStringLiteral("https://www.cloud.example/1/connect_login?k=x"));
     const QString app = QStringLiteral("cs-q7w2k9x4m1z8r5t");
     auto decide = [&](const char* target) {

@@ -74,4 +74,11 @@ TEST(RootMobrixLaunch, RefusesAMissingDeviceRootAndUnknownOptions) {
     launch.start(ROOTMOBRIX_BINARY, {"--frobnicate"});
     ASSERT_TRUE(launch.waitForFinished(20000));
     EXPECT_EQ(launch.exitCode(), 2);
+    // A service whose certificate file cannot be read: no window, as with mobrix.
+    launch.start(ROOTMOBRIX_BINARY,
+                 {"--test-home", folder.path(), "--service", "https://127.0.0.1:8443",
+                  "--service-ca", folder.path() + "/missing.pem"});
+    ASSERT_TRUE(launch.waitForFinished(20000));
+    EXPECT_EQ(launch.exitCode(), 2);
+    EXPECT_TRUE(launch.readAllStandardError().contains("cannot read"));
 }

@@ -27,6 +27,10 @@ grep -q 'Round trip: the 6 downloaded files equal the uploaded ones.' "$work/out
   cat "$work/out.txt"
   exit 1
 }
+# No warning of Qt's own on any command's standard error.
+if grep -h '^qt\.' "$work/out.txt" "$work/cloud/link.err"; then
+  exit 1
+fi
 # The link was kept in the private home.
 [ -n "$(find "$work/cloud/home" -path '*Mobrix*' -type f | head -n 1)" ]
 # Nothing secret reached the request log.

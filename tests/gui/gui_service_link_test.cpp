@@ -1,0 +1,108 @@
+// The window links an account against mobrix-cloud on the loopback, named
+// as --service and --service-ca name it: the link screen shows the service's
+// sign-in page (its certificate trusted through the service's file only),
+// the form is filled and sent, and the answer reaches the session.
+#include "cloud_session.h"
+#include "connect_navigation.h"
+#include "cs_connect_controller.h"
+#include "cs_service_endpoints.h"
+#include "cs_session.h"
+#include "link_presenter.h"
+#include "recording_tool_runner.h"
+#include "service_harness.h"
+#include "service_options.h"
+#include "shell.h"
+#include "web_link_presenter.h"
+
+#include <QDeadlineTimer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <gtest/gtest.h>
+
+namespace {
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = 20000) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+// Runs a script in the page and gives its answer (empty when none came).
+QVariant runScript(QWebEnginePage* page, const QString& script) {
+    auto answer = std::make_shared<std::optional<QVariant>>();
+    page->runJavaScript(script, [answer](const QVariant& value) { *answer = value; });
+    waitFor([&] { return answer->has_value(); }, 5000);
+    return answer->value_or(QVariant());
+}
+
+class ServiceLink : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(service.started());
+        service.addAccount("ann", "right password");
+        auto applied = cloud::applyServiceOptions(service.baseUrl(), service.caFile());
+        ASSERT_TRUE(applied.ok()) << applied.error().message;
+        ASSERT_TRUE(device.isValid());
+        shell = std::make_unique<Shell>(device.path().toStdString(), runner);
+        presenter = std::make_shared<WebLinkPresenter>(
+            &shell->window(), shell->screen(), [this](const std::string& url) {
+                shell->openUrl(QString::fromStdString(url));
+                return true;
+            });
+        platform::LinkPresenter::setShared(presenter);
+        shell->window().show();
+    }
+    void TearDown() override {
+        platform::LinkPresenter::setShared(nullptr);
+        presenter.reset();
+        shell.reset();
+        CSSession::setSharedSession(nullptr);
+        CSServiceEndpoints::setCurrent(previous);
+    }
+
+    ConnectNavigation* navigation() const { return presenter->presented(); }
+    CSConnectController* top() const { return navigation() ? navigation()->top() : nullptr; }
+
+    CSServiceEndpoints previous = CSServiceEndpoints::current();
+    servertest::ServiceHarness service;
+    QTemporaryDir device;
+    RecordingToolRunner runner;
+    std::unique_ptr<Shell> shell;
+    std::shared_ptr<WebLinkPresenter> presenter;
+};
+
+} // namespace
+
+TEST_F(ServiceLink, TheSignInPageShowsAndSigningInLinksTheAccount) {
+    shell->cloud().LinkCloudAccount();
+    ASSERT_TRUE(waitFor([&] { return top() && top()->hasLoaded(); })) << "the page never showed";
+    EXPECT_EQ(navigation()->title(), "Cloud");
+    EXPECT_EQ(navigation()->host(), QStringLiteral("127.0.0.1:%1").arg(service.port()));
+    EXPECT_TRUE(top()->shownAlert() == nullptr);
+    QWebEnginePage* page = top()->webView()->page();
+    ASSERT_TRUE(waitFor([&] { return page->title() == QLatin1String("Link Mobrix"); }))
+        << page->title().toStdString();
+    EXPECT_EQ(page->url().path(), "/1/connect_login");
+
+    const QVariant sent = runScript(
+        page, QStringLiteral("(function(){var n=document.getElementById('name');"
+                             "var p=document.getElementById('password');if(!n||!p)return false;"
+                             "n.value='ann';p.value='right password';"
+                             "document.querySelector('button[value=allow]').click();"
+                             "return true;})()"));
+    ASSERT_TRUE(sent.toBool()) << "no sign-in form in the page";
+    ASSERT_TRUE(waitFor([&] { return !navigation(); })) << "the answer never came back";
+    auto session = cloud::sharedSession();
+    ASSERT_TRUE(session->isLinked());
+
+    // Kept for this service, and for this service only.
+    EXPECT_TRUE(cloud::makeSession()->isLinked());
+    CSServiceEndpoints::setCurrent(CSServiceEndpoints::defaults());
+    EXPECT_FALSE(cloud::makeSession()->isLinked());
+}
