@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <functional>
 #include <iostream>
+#include <utility>
 
 namespace cli_cloud {
 namespace {
@@ -106,8 +107,8 @@ std::string linkAnswerFromInput() {
 }
 
 // The account is linked when the session took the answer and now has a user.
-int reportLink(bool taken) {
-    auto session = CSSession::sharedSession();
+int reportLink(bool taken, const CSClientContext& client) {
+    const auto& session = client.sharedSession;
     if (taken && session && session->isLinked()) {
         std::puts("Cloud account linked");
         return kSucceeded;
@@ -118,15 +119,15 @@ int reportLink(bool taken) {
     return kFailed;
 }
 
-int link(CloudViewController& controller, AppDelegate& delegate) {
+int link(CloudViewController& controller, AppDelegate& delegate, CSClientContext& client) {
     auto presenter = std::make_shared<RecordingPresenter>();
-    platform::LinkPresenter::setShared(presenter);
+    auto previous = std::exchange(client.linkPresenter, presenter);
     controller.loadViewIfNeeded();
     controller.LinkCloudAccount();
-    platform::LinkPresenter::setShared(nullptr);
+    client.linkPresenter = std::move(previous);
     if (!presenter->presented) {
         // Either the service's app took the link, or linking could not start.
-        if (!platform::UrlOpener::shared()->canOpenURL(QStringLiteral("csapi-2://1/connect"))) {
+        if (!client.urlOpener->canOpenURL(QStringLiteral("csapi-2://1/connect"))) {
             std::fprintf(stderr, "mobrix: the link could not be started\n");
             return kFailed;
         }
@@ -137,23 +138,23 @@ int link(CloudViewController& controller, AppDelegate& delegate) {
     std::fprintf(stderr,
                  "When the browser has been sent to an address beginning with %s://, "
                  "paste that address here: ",
-                 CSSession::sharedSession()->appScheme().c_str());
+                 client.sharedSession->appScheme().c_str());
     std::fflush(stderr);
     std::string answer;
     if (!std::getline(std::cin, answer) || trimmed(answer).empty()) {
         std::fprintf(stderr, "\nmobrix: no link answer given; no account is linked\n");
         return kFailed;
     }
-    return reportLink(delegate.handleOpenURL(trimmed(answer)));
+    return reportLink(delegate.handleOpenURL(trimmed(answer)), client);
 }
 
 // One client operation for the linked account, waited for. `callbacks` fills
 // the delegate's success and failure operations, which call answer(succeeded).
 using Answer = std::function<void(bool succeeded)>;
-int askService(const std::string& subject,
+int askService(CSClientContext& context, const std::string& subject,
                const std::function<void(CSRestClientDelegate&, const Answer&)>& callbacks,
                const std::function<void(CSRestClient&)>& start) {
-    auto session = cloud::sharedSession();
+    auto session = cloud::sharedSession(context);
     if (!session->isLinked()) {
         printNotLinked();
         return kFailed;
@@ -173,9 +174,9 @@ int askService(const std::string& subject,
     return status;
 }
 
-int info() {
+int info(CSClientContext& client) {
     return askService(
-        "cloud info",
+        client, "cloud info",
         [](CSRestClientDelegate& delegate, const Answer& answer) {
             delegate.loadedAccountInfo = [answer](CSRestClient*, const CSAccountInfo& account) {
                 std::fputs(cloud::formatAccountInfo(account).c_str(), stdout);
@@ -191,11 +192,11 @@ int info() {
         [](CSRestClient& client) { client.loadAccountInfo(); });
 }
 
-int list(std::string path) {
+int list(CSClientContext& client, std::string path) {
     if (!path.starts_with('/'))
         path.insert(path.begin(), '/');
     return askService(
-        path,
+        client, path,
         [path](CSRestClientDelegate& delegate, const Answer& answer) {
             delegate.loadedMetadata = [answer](CSRestClient*, const CSMetadata& metadata) {
                 std::fputs(cloud::formatListing(metadata).c_str(), stdout);
@@ -213,14 +214,15 @@ int list(std::string path) {
 
 } // namespace
 
-bool applyServiceOptions(const CliArguments& arguments, std::string& error) {
+bool applyServiceOptions(const CliArguments& arguments, CSClientContext& client,
+                         std::string& error) {
     if (arguments.serviceUrl.empty())
         return true;
     auto endpoints =
         CSServiceEndpoints::forService(arguments.serviceUrl, arguments.serviceCa, &error);
     if (!endpoints)
         return false;
-    CSServiceEndpoints::setCurrent(std::move(*endpoints));
+    client.endpoints = std::move(*endpoints);
     return true;
 }
 
@@ -232,7 +234,7 @@ bool isAccountCommand(const std::vector<std::string>& words) {
     return words[1] == "link" || words[1] == "info" || words[1] == "ls";
 }
 
-int runAccountCommand(const CliArguments& arguments) {
+int runAccountCommand(const CliArguments& arguments, CSClientContext& client) {
     const auto& words = arguments.words;
     const std::string& verb = words[0] == "cloud" ? words[1] : words[0];
     const size_t operands = words.size() - (words[0] == "cloud" ? 2 : 1);
@@ -254,19 +256,19 @@ int runAccountCommand(const CliArguments& arguments) {
         return kUsage;
     }
     if (verb == "info")
-        return info();
+        return info(client);
     if (verb == "ls")
-        return list(operands ? words[2] : "/Mobrix");
+        return list(client, operands ? words[2] : "/Mobrix");
 
     // Linking touches no device folder; the screens only need their surroundings.
     ProcessToolRunner runner;
     CommandEnvironment environment(DeviceRoot(arguments.root), runner);
     TerminalScreen screen;
-    AppDelegate delegate(environment, screen);
+    AppDelegate delegate(environment, screen, client);
     if (verb == "open-url")
-        return reportLink(delegate.handleOpenURL(answer));
-    CloudViewController controller(environment, screen);
-    return link(controller, delegate);
+        return reportLink(delegate.handleOpenURL(answer), client);
+    CloudViewController controller(environment, screen, client);
+    return link(controller, delegate, client);
 }
 
 void waitForRequests(CloudViewController& controller, TerminalScreen& screen) {

@@ -162,7 +162,8 @@ int prompt(const Alert& alert) {
 
 } // namespace
 
-CliSession::CliSession(CliArguments arguments) : arguments_(std::move(arguments)) {}
+CliSession::CliSession(CliArguments arguments, CSClientContext& client)
+    : arguments_(std::move(arguments)), client_(client) {}
 
 int CliSession::run() {
     const std::string& verb = arguments_.words.front();
@@ -175,12 +176,12 @@ int CliSession::run() {
         return kSucceeded;
     }
     std::string error;
-    if (!cli_cloud::applyServiceOptions(arguments_, error)) {
+    if (!cli_cloud::applyServiceOptions(arguments_, client_, error)) {
         std::fprintf(stderr, "mobrix: %s\n", error.c_str());
         return kUsage;
     }
     if (cli_cloud::isAccountCommand(arguments_.words))
-        return cli_cloud::runAccountCommand(arguments_);
+        return cli_cloud::runAccountCommand(arguments_, client_);
     auto action = resolve(arguments_.words, error);
     if (!action) {
         std::fprintf(stderr, "mobrix: %s\n%s", error.c_str(), kUsageText);
@@ -202,8 +203,10 @@ int CliSession::run() {
         return kBusy;
     }
     TerminalScreen screen;
-    Screens screens{
-        {environment, screen}, {environment, screen}, {environment, screen}, {environment, screen}};
+    Screens screens{{environment, screen},
+                    {environment, screen},
+                    {environment, screen},
+                    {environment, screen, client_}};
     (*action)(screens);
 
     bool failed = false;

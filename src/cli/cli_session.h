@@ -4,12 +4,15 @@
 
 #include <functional>
 
+struct CSClientContext;
+
 // Runs one command of the command line as the screens would: the screen
 // loads, the command runs, then every alert it shows is printed and, when it
 // asks, answered from --answer, --yes or a prompt. Returns the exit status.
 class CliSession {
 public:
-    explicit CliSession(CliArguments arguments);
+    // The cloud client works in `client`, which outlives the session.
+    CliSession(CliArguments arguments, CSClientContext& client);
     int run();
 
     static constexpr int kSucceeded = 0;
@@ -20,4 +23,5 @@ public:
 
 private:
     CliArguments arguments_;
+    CSClientContext& client_;
 };

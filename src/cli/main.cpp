@@ -1,5 +1,6 @@
 #include "bundle_info.h"
 #include "cli_session.h"
+#include "cs_client_context.h"
 #include "hidden_arguments.h"
 #include "process_identity.h"
 #include "secret_store_keychain.h"
@@ -46,8 +47,10 @@ int main(int argc, char** argv) {
     hideLinkAnswers(argc, argv);
 
     QCoreApplication application(argc, argv);
-    // Credential items of the OAuth component live in the per-user secret store.
-    OAuthKeychain::setDefaultKeychain(std::make_shared<platform::SecretStoreKeychain>());
+    // What the cloud client works in, for this run. Credential items of the
+    // OAuth component live in the per-user secret store.
+    CSClientContext client;
+    client.keychain = std::make_shared<platform::SecretStoreKeychain>();
     ParsedArguments parsed = parseArguments(words);
     if (!parsed.arguments) {
         std::fprintf(stderr, "mobrix: %s\n%s", parsed.error.c_str(), kUsageText);
@@ -55,5 +58,5 @@ int main(int argc, char** argv) {
     }
     if (!applyTestHome(parsed.arguments->testHome))
         return CliSession::kUsage;
-    return CliSession(std::move(*parsed.arguments)).run();
+    return CliSession(std::move(*parsed.arguments), client).run();
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QUrl>
 
+struct CSServiceEndpoints;
+
 // What the web authorization screen may show: pages of the service's web
 // host, over https, and nothing else. The screen runs a web engine without
 // its sandbox as root, so a page anywhere else is never loaded there, nor
@@ -14,9 +16,9 @@ struct ServiceOrigin {
     QString host;
     int port = 443;
 
-    // https and the web host (with its port) of the endpoints in use: the
-    // service's own, or the one named for this run.
-    static ServiceOrigin current();
+    // https and the web host (with its port) of the endpoints: the service's
+    // own, or the one named for this run.
+    static ServiceOrigin of(const CSServiceEndpoints& endpoints);
     // Same scheme, host (any letter case) and port.
     bool contains(const QUrl& url) const;
 };

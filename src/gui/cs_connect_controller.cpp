@@ -6,6 +6,7 @@
 #include "cs_log.h"
 #include "cs_network_activity.h"
 #include "cs_service.h"
+#include "cs_service_endpoints.h"
 #include "cs_session.h"
 
 #include <QDesktopServices>
@@ -87,10 +88,15 @@ QString appScheme(CSSession* session) {
 
 } // namespace
 
+CSNetworkRequestDelegate* CSConnectController::networkActivity() const {
+    return context_.session ? context_.session->context().networkActivity : nullptr;
+}
+
 CSConnectController::CSConnectController(const QUrl& url, Context context)
     : url_(url), context_(std::move(context)) {
     if (context_.origin.host.isEmpty())
-        context_.origin = ServiceOrigin::current();
+        context_.origin = ServiceOrigin::of(context_.session ? context_.session->context().endpoints
+                                                             : CSServiceEndpoints::defaults());
     setObjectName(QStringLiteral("connectController"));
     setAutoFillBackground(true);
     QPalette palette = this->palette();
@@ -180,7 +186,7 @@ void CSConnectController::pageStarted() {
     refusedNavigation_ = false;
     failureReported_ = false;
     timeout_.start();
-    CSNetworkRequestStarted();
+    CSNetworkRequestStarted(networkActivity());
 }
 
 void CSConnectController::pageFinished(bool ok) {
@@ -210,7 +216,7 @@ void CSConnectController::pageFinished(bool ok) {
         indicator_->hide();
     }
     hasLoaded_ = true;
-    CSNetworkRequestStopped();
+    CSNetworkRequestStopped(networkActivity());
 }
 
 void CSConnectController::loadingChanged(const QWebEngineLoadingInfo& info) {
@@ -220,7 +226,7 @@ void CSConnectController::loadingChanged(const QWebEngineLoadingInfo& info) {
     // A navigation this screen refused ends as a failed load: no error.
     if (refusedNavigation_) {
         refusedNavigation_ = false;
-        CSNetworkRequestStopped();
+        CSNetworkRequestStopped(networkActivity());
         return;
     }
     const int code = info.errorDomain() == QWebEngineLoadingInfo::ConnectionErrorDomain ||
@@ -234,7 +240,7 @@ void CSConnectController::loadFailed(int code, const QString& description) {
     if (failureReported_)
         return;
     failureReported_ = true;
-    CSNetworkRequestStopped();
+    CSNetworkRequestStopped(networkActivity());
     if (code == kUrlCancelled)
         return;
     CSLogWarning("CloudSDK: error loading CSConnectController - %s (%d)",

@@ -250,7 +250,7 @@ TEST_F(RestClientTest, AnswersOfTheWrongShapeEndIn1004) {
 
 TEST_F(RestClientTest, AClientOnAnUnlinkedSessionSignsWithoutAToken) {
     auto anonymousSession =
-        std::make_shared<CSSession>("q7w2k9x4m1z8r5t", "h3n6p0v2c8j5y1f", "cloud");
+        std::make_shared<CSSession>(cloud.client(), "q7w2k9x4m1z8r5t", "h3n6p0v2c8j5y1f", "cloud");
     anonymousSession->unlinkAll();
     auto anonymous = CSRestClient::initWithSession(anonymousSession);
     ASSERT_TRUE(anonymous);
@@ -366,7 +366,8 @@ TEST_F(RestClientTest, TheOtherOperations) {
 }
 
 TEST_F(RestClientTest, TokensFetchedDirectly) {
-    auto fresh = std::make_shared<CSSession>("q7w2k9x4m1z8r5t", "h3n6p0v2c8j5y1f", "cloud");
+    auto fresh =
+        std::make_shared<CSSession>(cloud.client(), "q7w2k9x4m1z8r5t", "h3n6p0v2c8j5y1f", "cloud");
     fresh->unlinkAll();
     auto tokens = CSRestClient::initWithSession(fresh);
     tokens->setDelegate(recordingDelegate());

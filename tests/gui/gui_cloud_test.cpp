@@ -6,8 +6,8 @@
 
 // Only questions and local answers here: nothing that sends a request.
 TEST_F(GuiTest, CloudCommandsWithoutALinkSayWhatIsMissing) {
-    CSSession::setSharedSession(cloud::makeSession());
-    cloud::sharedSession()->unlinkAll();
+    client_.sharedSession = cloud::makeSession(client_);
+    cloud::sharedSession(client_)->unlinkAll();
     const std::pair<const char*, const char*> commands[] = {
         {"UploadBackupToCloud", "Backup Upload to Cloud"},
         {"DownloadBackupFromCloud", "Backup Download from Cloud"},
@@ -26,8 +26,8 @@ TEST_F(GuiTest, CloudCommandsWithoutALinkSayWhatIsMissing) {
 }
 
 TEST_F(GuiTest, CloudQuestionsCarryTheirTagsAndCancelSendsNothing) {
-    CSSession::setSharedSession(cloud::makeSession());
-    cloud::sharedSession()->setAccessToken("token", "secret", "7");
+    client_.sharedSession = cloud::makeSession(client_);
+    cloud::sharedSession(client_)->setAccessToken("token", "secret", "7");
     const std::tuple<const char*, const char*, QString, int> questions[] = {
         {"DownloadBackupFromCloud", "Backup Download from Cloud", "Download now",
          CloudViewController::kDownloadTag},
@@ -45,5 +45,5 @@ TEST_F(GuiTest, CloudQuestionsCarryTheirTagsAndCancelSendsNothing) {
         EXPECT_EQ(openAlertCount(), 0);
     }
     EXPECT_FALSE(shell_->cloud().hasRequestsInFlight());
-    cloud::sharedSession()->unlinkAll();
+    cloud::sharedSession(client_)->unlinkAll();
 }
