@@ -150,14 +150,16 @@ Sample runCurl(const std::vector<std::string>& args) {
 }
 
 // One request of the engine, from start to completion.
-Sample runClient(const CSSignedRequest& request, const std::function<void(CSRequest&)>& setup) {
+Sample runClient(const CSSignedRequest& request, const CSServiceEndpoints& endpoints,
+                 const std::function<void(CSRequest&)>& setup) {
     Sample s;
     resetPeak();
     rusage before{}, after{};
     ::getrusage(RUSAGE_SELF, &before);
     const auto start = Clock::now();
     bool done = false;
-    CSRequest r(request, [&](CSRequest*) { done = true; });
+    CSRequest r(
+        request, [&](CSRequest*) { done = true; }, endpoints);
     setup(r);
     waitUntil([&] { return done; }, 30 * 60 * 1000);
     s.wall = std::chrono::duration<double>(Clock::now() - start).count();
@@ -209,19 +211,22 @@ struct Target {
     std::function<bool()> checkUpload; // after each upload, and clears it
 };
 
-bool runTarget(const Target& t, int runs, const fs::path& caFile, const fs::path& source,
-               const fs::path& downloads, std::uint64_t bytes, Series& down, Series& up) {
+bool runTarget(const Target& t, const CSServiceEndpoints& endpoints, int runs,
+               const fs::path& caFile, const fs::path& source, const fs::path& downloads,
+               std::uint64_t bytes, Series& down, Series& up) {
     const fs::path ours = downloads / "client.bin", theirs = downloads / "curl.bin";
     const std::string ca = caFile.string();
     for (int run = 0; run < runs; ++run) {
         // Alternate who goes first: the machine is shared and caches warm up.
         for (int turn = 0; turn < 2; ++turn) {
             if ((turn == 0) == (run % 2 == 0)) {
-                Sample s = runClient(t.get, [&](CSRequest& r) { r.setResultFilename(ours); });
+                Sample s =
+                    runClient(t.get, endpoints, [&](CSRequest& r) { r.setResultFilename(ours); });
                 s.ok = s.ok && fs::file_size(ours) == bytes;
                 fs::remove(ours);
                 down.client.push_back(s);
-                Sample u = runClient(t.put, [&](CSRequest& r) { r.setSourcePath(source); });
+                Sample u =
+                    runClient(t.put, endpoints, [&](CSRequest& r) { r.setSourcePath(source); });
                 u.ok = u.ok && t.checkUpload();
                 up.client.push_back(u);
                 CSCloseIdleConnections();
@@ -302,7 +307,6 @@ int main(int argc, char** argv) {
     endpoints.apiHost = endpoints.contentHost = endpoints.webHost = "127.0.0.1";
     endpoints.trustAnchors = {root.der()};
     endpoints.usePinnedRoots = false;
-    CSServiceEndpoints::setCurrent(endpoints);
 
     OAuthCredentialConcreteStore store({{kOAuthCredentialConsumerKey, kAppKey},
                                         {kOAuthCredentialConsumerSecret, kAppSecret},
@@ -334,7 +338,7 @@ int main(int argc, char** argv) {
     bool ok = true;
     for (const auto& t : targets) {
         Series down, up;
-        if (!runTarget(t, runs, caFile, local / "up.bin", downloads, bytes, down, up)) {
+        if (!runTarget(t, endpoints, runs, caFile, local / "up.bin", downloads, bytes, down, up)) {
             std::fprintf(stderr, "bench_transfer: a transfer through the %s failed\n", t.name);
             ok = false;
             break;

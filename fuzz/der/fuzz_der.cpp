@@ -9,11 +9,7 @@
 #include "der_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool quiet = [] {
-        CSLogSetSink([](const std::string&) {});
-        return true;
-    }();
-    (void)quiet;
+    static const CSLogRedirect quiet([](const std::string&) {});
     // An exact-size copy, so any overread hits the sanitizer's redzone.
     std::vector<std::uint8_t> buffer(data, data + size);
     const long length = static_cast<long>(size);

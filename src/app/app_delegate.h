@@ -4,12 +4,14 @@
 
 class CommandEnvironment;
 class Screen;
+struct CSClientContext;
 
 // The application's delegate: the platform's life-cycle call-backs.
 class AppDelegate {
 public:
-    AppDelegate(CommandEnvironment& environment, Screen& screen)
-        : environment_(environment), screen_(screen) {}
+    // The cloud client works in `client`, which outlives the delegate.
+    AppDelegate(CommandEnvironment& environment, Screen& screen, CSClientContext& client)
+        : environment_(environment), screen_(screen), client_(client) {}
 
     bool applicationDidFinishLaunchingWithOptions() { return true; }
     void applicationWillResignActive() {}
@@ -29,4 +31,5 @@ public:
 private:
     CommandEnvironment& environment_;
     Screen& screen_;
+    CSClientContext& client_;
 };

@@ -10,7 +10,7 @@
 bool AppDelegate::handleOpenURL(const std::string& url) {
     // At a fresh start no session exists yet: making it here lets an answer
     // from the service's app, which restarts the program, be taken.
-    auto session = cloud::sharedSession();
+    auto session = cloud::sharedSession(client_);
     if (!session->handleOpenURL(url))
         return false;
     if (session->isLinked())
@@ -22,6 +22,6 @@ bool AppDelegate::webView(const std::string& requestUrl, int navigationType) {
     constexpr int kLinkClicked = 0;
     if (navigationType != kLinkClicked)
         return true;
-    platform::UrlOpener::shared()->openURL(QString::fromStdString(requestUrl));
+    client_.urlOpener->openURL(QString::fromStdString(requestUrl));
     return false;
 }

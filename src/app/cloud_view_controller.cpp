@@ -50,8 +50,9 @@ std::string storeFolderProblem(const CommandContext& context, std::string_view f
 
 } // namespace
 
-CloudViewController::CloudViewController(CommandEnvironment& environment, Screen& screen)
-    : ViewController(environment, screen) {
+CloudViewController::CloudViewController(CommandEnvironment& environment, Screen& screen,
+                                         CSClientContext& client)
+    : ViewController(environment, screen), client_(client) {
     // The create-folder requests end no command: that bookkeeping only counts.
     folderRequests_.seal();
 }
@@ -64,7 +65,7 @@ void CloudViewController::viewDidLoad() {
 }
 
 CSRestClient* CloudViewController::restClient() {
-    auto session = cloud::sharedSession();
+    auto session = cloud::sharedSession(client_);
     if (restClient_ && !hasRequestsInFlight()) {
         const auto& userId = restClient_->userId();
         const auto users = session->userIds();
@@ -84,10 +85,9 @@ CSRestClient* CloudViewController::restClient() {
 }
 
 void CloudViewController::LinkCloudAccount() {
-    whenIdle(environment_, screen_, [] {
-        auto session = cloud::makeSession();
-        CSSession::setSharedSession(session);
-        session->linkFromController(nullptr);
+    whenIdle(environment_, screen_, [this] {
+        client_.sharedSession = cloud::makeSession(client_);
+        client_.sharedSession->linkFromController(nullptr);
     });
 }
 
@@ -174,7 +174,7 @@ void CloudViewController::abandonRequests(const std::string& reason) {
 
 // With no stored account nothing is requested and nothing local is touched.
 bool CloudViewController::requireLinkedAccount(const std::string& title) {
-    if (cloud::sharedSession()->isLinked())
+    if (cloud::sharedSession(client_)->isLinked())
         return true;
     screen_.showAlert(
         closingAlert(title, std::string("Failed !\n") + kNotLinked, AlertOutcome::Failed), this);
@@ -251,7 +251,7 @@ void CloudViewController::uploadFile(const cloud::TransferFile& file, const std:
     if (!chunked_) {
         chunked_ = std::make_unique<cloud::ChunkedUploads>(
             *restClient_, *transfer_, cloud::UploadResumeStore(),
-            CSServiceEndpoints::current().contentAuthority(), restClient_->userId().value_or(""));
+            client_.endpoints.contentAuthority(), restClient_->userId().value_or(""));
     }
     chunked_->start(name, folder, local, *identity);
 }

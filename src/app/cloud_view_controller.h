@@ -14,6 +14,7 @@ struct TransferFile;
 
 class CSRestClient;
 class CommandContext;
+struct CSClientContext;
 struct CSError;
 struct CSRestClientDelegate;
 
@@ -22,7 +23,8 @@ struct CSRestClientDelegate;
 // alert only once all of its requests have completed.
 class CloudViewController : public ViewController {
 public:
-    CloudViewController(CommandEnvironment& environment, Screen& screen);
+    // The cloud client works in `client`, which outlives the screen.
+    CloudViewController(CommandEnvironment& environment, Screen& screen, CSClientContext& client);
     ~CloudViewController() override;
 
     enum Tag {
@@ -72,6 +74,7 @@ private:
     CSRestClientDelegate makeDelegate();
     std::string hostPath(std::string_view devicePath) const;
 
+    CSClientContext& client_;
     std::unique_ptr<CSRestClient> restClient_;
     // The upload's create-folder requests: counted, never reported.
     cloud::CloudTransfer folderRequests_;

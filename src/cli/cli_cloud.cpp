@@ -23,6 +23,7 @@
 #include <cstdio>
 #include <functional>
 #include <iostream>
+#include <utility>
 
 namespace cli {
 namespace {
@@ -86,8 +87,8 @@ std::string trimmed(std::string text) {
 }
 
 // The account is linked when the session took the answer and now has a user.
-int reportLink(bool taken) {
-    auto session = CSSession::sharedSession();
+int reportLink(bool taken, const CSClientContext& client) {
+    const auto& session = client.sharedSession;
     if (taken && session && session->isLinked()) {
         std::puts("Cloud account linked");
         return kSucceeded;
@@ -98,15 +99,15 @@ int reportLink(bool taken) {
     return kFailed;
 }
 
-int link(CloudViewController& controller, AppDelegate& delegate) {
+int link(CloudViewController& controller, AppDelegate& delegate, CSClientContext& client) {
     auto presenter = std::make_shared<RecordingPresenter>();
-    platform::LinkPresenter::setShared(presenter);
+    auto previous = std::exchange(client.linkPresenter, presenter);
     controller.loadViewIfNeeded();
     controller.LinkCloudAccount();
-    platform::LinkPresenter::setShared(nullptr);
+    client.linkPresenter = std::move(previous);
     if (!presenter->presented) {
         // Either the service's app took the link, or linking could not start.
-        if (!platform::UrlOpener::shared()->canOpenURL(QStringLiteral("csapi-2://1/connect"))) {
+        if (!client.urlOpener->canOpenURL(QStringLiteral("csapi-2://1/connect"))) {
             std::fprintf(stderr, "mobrix: the link could not be started\n");
             return kFailed;
         }
@@ -117,23 +118,23 @@ int link(CloudViewController& controller, AppDelegate& delegate) {
     std::fprintf(stderr,
                  "When the browser has been sent to an address beginning with %s://, "
                  "paste that address here: ",
-                 CSSession::sharedSession()->appScheme().c_str());
+                 client.sharedSession->appScheme().c_str());
     std::fflush(stderr);
     std::string answer;
     if (!std::getline(std::cin, answer) || trimmed(answer).empty()) {
         std::fprintf(stderr, "\nmobrix: no link answer given; no account is linked\n");
         return kFailed;
     }
-    return reportLink(delegate.handleOpenURL(trimmed(answer)));
+    return reportLink(delegate.handleOpenURL(trimmed(answer)), client);
 }
 
 // One client operation for the linked account, waited for. `callbacks` fills
 // the delegate's success and failure operations, which call answer(succeeded).
 using Answer = std::function<void(bool succeeded)>;
-int askService(const std::string& subject,
+int askService(CSClientContext& context, const std::string& subject,
                const std::function<void(CSRestClientDelegate&, const Answer&)>& callbacks,
                const std::function<void(CSRestClient&)>& start) {
-    auto session = cloud::sharedSession();
+    auto session = cloud::sharedSession(context);
     if (!session->isLinked()) {
         printNotLinked();
         return kFailed;
@@ -153,9 +154,9 @@ int askService(const std::string& subject,
     return status;
 }
 
-int info() {
+int info(CSClientContext& client) {
     return askService(
-        "cloud info",
+        client, "cloud info",
         [](CSRestClientDelegate& delegate, const Answer& answer) {
             delegate.loadedAccountInfo = [answer](CSRestClient*, const CSAccountInfo& account) {
                 std::fputs(cloud::formatAccountInfo(account).c_str(), stdout);
@@ -171,11 +172,11 @@ int info() {
         [](CSRestClient& client) { client.loadAccountInfo(); });
 }
 
-int list(std::string path) {
+int list(CSClientContext& client, std::string path) {
     if (!path.starts_with('/'))
         path.insert(path.begin(), '/');
     return askService(
-        path,
+        client, path,
         [path](CSRestClientDelegate& delegate, const Answer& answer) {
             delegate.loadedMetadata = [answer](CSRestClient*, const CSMetadata& metadata) {
                 std::fputs(cloud::formatListing(metadata).c_str(), stdout);
@@ -193,8 +194,8 @@ int list(std::string path) {
 
 // Linking touches no device folder; the screens only need their surroundings.
 struct AccountSurroundings {
-    explicit AccountSurroundings(const std::string& root)
-        : environment(DeviceRoot(root), runner), delegate(environment, screen) {}
+    AccountSurroundings(const std::string& root, CSClientContext& client)
+        : environment(DeviceRoot(root), runner), delegate(environment, screen, client) {}
 
     ProcessToolRunner runner;
     CommandEnvironment environment;
@@ -204,8 +205,8 @@ struct AccountSurroundings {
 
 } // namespace
 
-platform::Status applyServiceOptions(const CliArguments& arguments) {
-    return cloud::applyServiceOptions(arguments.serviceUrl, arguments.serviceCa);
+platform::Status applyServiceOptions(const CliArguments& arguments, CSClientContext& client) {
+    return cloud::applyServiceOptions(arguments.serviceUrl, arguments.serviceCa, client);
 }
 
 std::string linkAnswerFromInput() {
@@ -224,23 +225,27 @@ std::string linkAnswerFromInput() {
     return std::cin.eof() ? trimmed(line) : std::string();
 }
 
-int linkCloudAccount(const CliArguments& arguments, const std::optional<std::string>&) {
-    AccountSurroundings surroundings(arguments.root);
-    CloudViewController controller(surroundings.environment, surroundings.screen);
-    return link(controller, surroundings.delegate);
+int linkCloudAccount(const CliArguments& arguments, CSClientContext& client,
+                     const std::optional<std::string>&) {
+    AccountSurroundings surroundings(arguments.root, client);
+    CloudViewController controller(surroundings.environment, surroundings.screen, client);
+    return link(controller, surroundings.delegate, client);
 }
 
-int showCloudAccount(const CliArguments&, const std::optional<std::string>&) {
-    return info();
+int showCloudAccount(const CliArguments&, CSClientContext& client,
+                     const std::optional<std::string>&) {
+    return info(client);
 }
 
-int listCloudFolder(const CliArguments&, const std::optional<std::string>& path) {
-    return list(path.value_or("/Mobrix"));
+int listCloudFolder(const CliArguments&, CSClientContext& client,
+                    const std::optional<std::string>& path) {
+    return list(client, path.value_or("/Mobrix"));
 }
 
-int openLinkAnswer(const CliArguments& arguments, const std::optional<std::string>& answer) {
-    AccountSurroundings surroundings(arguments.root);
-    return reportLink(surroundings.delegate.handleOpenURL(*answer));
+int openLinkAnswer(const CliArguments& arguments, CSClientContext& client,
+                   const std::optional<std::string>& answer) {
+    AccountSurroundings surroundings(arguments.root, client);
+    return reportLink(surroundings.delegate.handleOpenURL(*answer), client);
 }
 
 void waitForRequests(CloudViewController& controller, TerminalScreen& screen) {

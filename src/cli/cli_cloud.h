@@ -7,6 +7,7 @@
 #include <string>
 
 class CloudViewController;
+struct CSClientContext;
 
 // The cloud side of the command line.
 namespace cli {
@@ -16,15 +17,19 @@ class TerminalScreen;
 // --service URL --service-ca FILE: one host for the three roles and only
 // FILE's certificates as anchors, for this run; the reason when they cannot
 // be used.
-platform::Status applyServiceOptions(const CliArguments& arguments);
+platform::Status applyServiceOptions(const CliArguments& arguments, CSClientContext& client);
 
 // The account commands: `cloud link`, `cloud info`, `cloud ls [PATH]` and
 // `open-url URL`. They run outside the alert loop: they ask nothing and show
 // no closing alert. Each returns the exit status.
-int linkCloudAccount(const CliArguments& arguments, const std::optional<std::string>&);
-int showCloudAccount(const CliArguments&, const std::optional<std::string>&);
-int listCloudFolder(const CliArguments&, const std::optional<std::string>& path);
-int openLinkAnswer(const CliArguments& arguments, const std::optional<std::string>& answer);
+int linkCloudAccount(const CliArguments& arguments, CSClientContext& client,
+                     const std::optional<std::string>&);
+int showCloudAccount(const CliArguments&, CSClientContext& client,
+                     const std::optional<std::string>&);
+int listCloudFolder(const CliArguments&, CSClientContext& client,
+                    const std::optional<std::string>& path);
+int openLinkAnswer(const CliArguments& arguments, CSClientContext& client,
+                   const std::optional<std::string>& answer);
 
 // The first line of standard input that is not blank, trimmed; "" when none
 // comes within a bounded amount of text.

@@ -4,6 +4,7 @@
 #include "cli_cloud.h"
 #include "command_environment.h"
 #include "command_table.h"
+#include "cs_client_context.h"
 #include "process_tool_runner.h"
 #include "restart_guard_runner.h"
 #include "screens.h"
@@ -15,7 +16,8 @@
 
 namespace cli {
 
-CliSession::CliSession(CliArguments arguments) : arguments_(std::move(arguments)) {}
+CliSession::CliSession(CliArguments arguments, CSClientContext& client)
+    : arguments_(std::move(arguments)), client_(client) {}
 
 int CliSession::run() {
     const std::vector<std::string>& words = arguments_.words;
@@ -23,7 +25,7 @@ int CliSession::run() {
     if (command)
         if (auto print = std::get_if<PrintCommand>(&(*command)->run))
             return (*print)();
-    if (auto applied = applyServiceOptions(arguments_); !applied) {
+    if (auto applied = applyServiceOptions(arguments_, client_); !applied) {
         std::fprintf(stderr, "mobrix: %s\n", applied.error().message.c_str());
         return kUsage;
     }
@@ -33,7 +35,7 @@ int CliSession::run() {
     if (!operand)
         return usageError(operand.error().message);
     if (auto account = std::get_if<AccountCommand>(&(*command)->run))
-        return (*account)(arguments_, *operand);
+        return (*account)(arguments_, client_, *operand);
     return runOnScreens(**command, *operand);
 }
 
@@ -54,8 +56,10 @@ int CliSession::runOnScreens(const Command& command, const std::optional<std::st
         return kBusy;
     }
     TerminalScreen screen;
-    Screens screens{
-        {environment, screen}, {environment, screen}, {environment, screen}, {environment, screen}};
+    Screens screens{{environment, screen},
+                    {environment, screen},
+                    {environment, screen},
+                    {environment, screen, client_}};
     std::get<ScreenCommand>(command.run)(screens, operand);
 
     bool failed = false;

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+struct CSClientContext;
+
 namespace cli {
 
 struct Command;
@@ -15,13 +17,15 @@ struct Command;
 // asks, answered from --answer, --yes or a prompt. Returns the exit status.
 class CliSession {
 public:
-    explicit CliSession(CliArguments arguments);
+    // The cloud client works in `client`, which outlives the session.
+    CliSession(CliArguments arguments, CSClientContext& client);
     int run();
 
 private:
     int runOnScreens(const Command& command, const std::optional<std::string>& operand);
 
     CliArguments arguments_;
+    CSClientContext& client_;
 };
 
 } // namespace cli

@@ -11,6 +11,8 @@
 #include <variant>
 #include <vector>
 
+struct CSClientContext;
+
 namespace cli {
 
 struct Screens;
@@ -27,7 +29,8 @@ enum class Operands {
 // Prints and ends, before the other options are looked at.
 using PrintCommand = int (*)();
 // Touches no device folder and takes no device lock; returns the exit status.
-using AccountCommand = int (*)(const CliArguments&, const std::optional<std::string>& operand);
+using AccountCommand = int (*)(const CliArguments&, CSClientContext&,
+                               const std::optional<std::string>& operand);
 // Runs a command method of a screen; its alerts decide the exit status.
 using ScreenCommand = std::function<void(Screens&, const std::optional<std::string>& operand)>;
 

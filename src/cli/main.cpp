@@ -1,5 +1,6 @@
 #include "bundle_info.h"
 #include "cli_session.h"
+#include "cs_client_context.h"
 #include "hidden_arguments.h"
 #include "result.h"
 #include "secret_store_keychain.h"
@@ -46,8 +47,10 @@ int main(int argc, char** argv) {
     hideLinkAnswers(argc, argv);
 
     QCoreApplication application(argc, argv);
-    // Credential items of the OAuth component live in the per-user secret store.
-    OAuthKeychain::setDefaultKeychain(std::make_shared<platform::SecretStoreKeychain>());
+    // What the cloud client works in, for this run. Credential items of the
+    // OAuth component live in the per-user secret store.
+    CSClientContext client;
+    client.keychain = std::make_shared<platform::SecretStoreKeychain>();
     auto parsed = cli::parseArguments(words);
     if (!parsed)
         return cli::usageError(parsed.error().message);
@@ -55,5 +58,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "mobrix: %s\n", applied.error().message.c_str());
         return cli::kUsage;
     }
-    return cli::CliSession(std::move(*parsed)).run();
+    return cli::CliSession(std::move(*parsed), client).run();
 }

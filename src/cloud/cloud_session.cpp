@@ -5,16 +5,15 @@
 
 namespace cloud {
 
-std::shared_ptr<CSSession> makeSession() {
-    return std::make_shared<CSSession>(std::string(kAppKey), std::string(kAppSecret),
+std::shared_ptr<CSSession> makeSession(CSClientContext& context) {
+    return std::make_shared<CSSession>(context, std::string(kAppKey), std::string(kAppSecret),
                                        std::string(kCSRootCloud));
 }
 
-std::shared_ptr<CSSession> sharedSession() {
-    if (auto session = CSSession::sharedSession())
-        return session;
-    CSSession::setSharedSession(makeSession());
-    return CSSession::sharedSession();
+std::shared_ptr<CSSession> sharedSession(CSClientContext& context) {
+    if (!context.sharedSession)
+        context.sharedSession = makeSession(context);
+    return context.sharedSession;
 }
 
 } // namespace cloud

@@ -4,6 +4,7 @@
 #include <string_view>
 
 class CSSession;
+struct CSClientContext;
 
 // The application's identity with the cloud service, and the shared session
 // made from it.
@@ -14,11 +15,11 @@ inline constexpr std::string_view kAppSecret = "h3n6p0v2c8j5y1f";
 
 // A new session with the app key, the secret and the root "cloud"; making it
 // loads the stored credentials.
-std::shared_ptr<CSSession> makeSession();
+std::shared_ptr<CSSession> makeSession(CSClientContext& context);
 
-// The shared session, made and shared first when there is none, so that a
+// The context's shared session, made and shared first when there is none, so that a
 // stored account works at once after a start and a link answer that arrives
 // at a fresh start is taken.
-std::shared_ptr<CSSession> sharedSession();
+std::shared_ptr<CSSession> sharedSession(CSClientContext& context);
 
 } // namespace cloud

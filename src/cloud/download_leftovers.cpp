@@ -8,15 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "replacement_file.h"
+
 namespace cloud {
 namespace {
-
-// mkostemp's six characters.
-constexpr std::size_t kSuffixLength = 6;
-
-bool isSuffixCharacter(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
 
 class Folder {
 public:
@@ -40,13 +35,7 @@ std::string problemText(const std::string& folder, int error) {
 } // namespace
 
 bool isDownloadTemporaryName(std::string_view entry, std::string_view fileName) {
-    if (fileName.empty() || entry.size() != fileName.size() + 2 + kSuffixLength)
-        return false;
-    if (entry.front() != '.' || entry.substr(1, fileName.size()) != fileName ||
-        entry[1 + fileName.size()] != '.')
-        return false;
-    const std::string_view suffix = entry.substr(entry.size() - kSuffixLength);
-    return std::all_of(suffix.begin(), suffix.end(), isSuffixCharacter);
+    return !fileName.empty() && platform::ReplacementFile::isLeftoverOf(entry, fileName);
 }
 
 LeftoverSweep removeDownloadLeftovers(const std::string& folder,

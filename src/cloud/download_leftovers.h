@@ -7,11 +7,11 @@
 
 // A download killed before its end (kill -9, power loss) leaves the file the
 // request engine was writing: ".NAME.XXXXXX" beside NAME, where the six
-// letters or digits are the engine's unique suffix. Nothing else ever removes
+// letters or digits are the replacement file's unique suffix. Nothing else ever removes
 // it, so the download command does, before it asks for anything.
 namespace cloud {
 
-// True for exactly "." + fileName + "." and six ASCII letters or digits.
+// A replacement file's temporary name for fileName (never for an empty name).
 bool isDownloadTemporaryName(std::string_view entry, std::string_view fileName);
 
 struct LeftoverSweep {

@@ -3,8 +3,7 @@
 #include "cs_connect_controller.h"
 #include "cs_service_endpoints.h"
 
-ServiceOrigin ServiceOrigin::current() {
-    const CSServiceEndpoints endpoints = CSServiceEndpoints::current();
+ServiceOrigin ServiceOrigin::of(const CSServiceEndpoints& endpoints) {
     ServiceOrigin origin;
     origin.host = QString::fromStdString(endpoints.webHost);
     origin.port = endpoints.port ? *endpoints.port : 443;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+struct CSServiceEndpoints;
+
 // What the web authorization screen may show: pages of the service's web
 // host, over https, and nothing else. The screen runs a web engine without
 // its sandbox as root, so a page anywhere else is never loaded there, nor
@@ -20,9 +22,9 @@ struct ServiceOrigin {
     // whose certificates the web engine checks alone.
     std::vector<std::string> privateAnchors;
 
-    // https and the web host (with its port) of the endpoints in use: the
-    // service's own, or the one named for this run.
-    static ServiceOrigin current();
+    // https and the web host (with its port) of the endpoints: the service's
+    // own, or the one named for this run.
+    static ServiceOrigin of(const CSServiceEndpoints& endpoints);
     // Same scheme, host (any letter case) and port.
     bool contains(const QUrl& url) const;
 };

@@ -7,6 +7,7 @@
 #include "cs_log.h"
 #include "cs_network_activity.h"
 #include "cs_service.h"
+#include "cs_service_endpoints.h"
 #include "cs_session.h"
 
 #include <QDesktopServices>
@@ -89,10 +90,15 @@ QString appScheme(CSSession* session) {
 
 } // namespace
 
+CSNetworkRequestDelegate* CSConnectController::networkActivity() const {
+    return context_.session ? context_.session->context().networkActivity : nullptr;
+}
+
 CSConnectController::CSConnectController(const QUrl& url, Context context)
     : url_(url), context_(std::move(context)) {
     if (context_.origin.host.isEmpty())
-        context_.origin = ServiceOrigin::current();
+        context_.origin = ServiceOrigin::of(context_.session ? context_.session->context().endpoints
+                                                             : CSServiceEndpoints::defaults());
     setObjectName(QStringLiteral("connectController"));
     setAutoFillBackground(true);
     QPalette palette = this->palette();
@@ -185,7 +191,7 @@ void CSConnectController::pageStarted() {
     refusedNavigation_ = false;
     failureReported_ = false;
     timeout_.start();
-    CSNetworkRequestStarted();
+    CSNetworkRequestStarted(networkActivity());
 }
 
 void CSConnectController::pageFinished(bool ok) {
@@ -215,7 +221,7 @@ void CSConnectController::pageFinished(bool ok) {
         indicator_->hide();
     }
     hasLoaded_ = true;
-    CSNetworkRequestStopped();
+    CSNetworkRequestStopped(networkActivity());
 }
 
 void CSConnectController::loadingChanged(const QWebEngineLoadingInfo& info) {
@@ -225,7 +231,7 @@ void CSConnectController::loadingChanged(const QWebEngineLoadingInfo& info) {
     // A navigation this screen refused ends as a failed load: no error.
     if (refusedNavigation_) {
         refusedNavigation_ = false;
-        CSNetworkRequestStopped();
+        CSNetworkRequestStopped(networkActivity());
         return;
     }
     const int code = info.errorDomain() == QWebEngineLoadingInfo::ConnectionErrorDomain ||
@@ -253,7 +259,7 @@ void CSConnectController::loadFailed(int code, const QString& description) {
     if (failureReported_)
         return;
     failureReported_ = true;
-    CSNetworkRequestStopped();
+    CSNetworkRequestStopped(networkActivity());
     if (code == kUrlCancelled)
         return;
     CSLogWarning("CloudSDK: error loading CSConnectController - %s (%d)",

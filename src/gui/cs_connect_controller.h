@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+class CSNetworkRequestDelegate;
 class CSSession;
 class ConnectNavigation;
 class ActivitySpinner;
@@ -78,6 +79,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The session's observer of network activity, when any.
+    CSNetworkRequestDelegate* networkActivity() const;
     void viewDidLoad();
     void pageStarted();
     void pageFinished(bool ok);

@@ -1,5 +1,6 @@
 #include "app_scheme.h"
 #include "bundle_version.h"
+#include "cs_client_context.h"
 #include "device_root.h"
 #include "gui_arguments.h"
 #include "hidden_arguments.h"
@@ -95,8 +96,10 @@ int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 
     QApplication application(argc, argv);
-    // Credential items of the OAuth component live in the per-user secret store.
-    OAuthKeychain::setDefaultKeychain(std::make_shared<platform::SecretStoreKeychain>());
+    // What the cloud client works in, for this run. Credential items of the
+    // OAuth component live in the per-user secret store.
+    CSClientContext client;
+    client.keychain = std::make_shared<platform::SecretStoreKeychain>();
     QApplication::setApplicationName(QStringLiteral("RootMobrix"));
     QApplication::setApplicationDisplayName(QStringLiteral("Mobrix"));
     QApplication::setApplicationVersion(QStringLiteral(MOBRIX_VERSION));
@@ -108,7 +111,7 @@ int main(int argc, char** argv) {
     // The service named for this run: every request goes there, trusting only its file.
     if (arguments.error.isEmpty())
         if (auto applied = cloud::applyServiceOptions(arguments.serviceUrl.toStdString(),
-                                                      arguments.serviceCa.toStdString());
+                                                      arguments.serviceCa.toStdString(), client);
             !applied)
             arguments.error = QString::fromStdString(applied.error().message);
     if (!arguments.error.isEmpty()) {
@@ -142,12 +145,12 @@ int main(int argc, char** argv) {
     ProcessToolRunner processes;
     RestartGuardRunner runner(processes, deviceRoot.isSystem(),
                               RestartGuardRunner::environmentRecorder());
-    Shell shell(deviceRoot.root(), runner);
-    platform::LinkPresenter::setShared(std::make_shared<WebLinkPresenter>(
+    Shell shell(deviceRoot.root(), runner, client);
+    client.linkPresenter = std::make_shared<WebLinkPresenter>(
         &shell.window(), shell.screen(), [&shell](const std::string& url) {
             shell.openUrl(QString::fromStdString(url));
             return true;
-        }));
+        });
     if (!shell.listenForLinks(socketPath))
         std::fprintf(stderr, "RootMobrix: warning: link answers of later launches cannot reach "
                              "this window\n");

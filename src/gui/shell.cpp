@@ -8,11 +8,11 @@
 
 #include <cstdio>
 
-Shell::Shell(const std::string& deviceRoot, ToolRunner& runner)
+Shell::Shell(const std::string& deviceRoot, ToolRunner& runner, CSClientContext& client)
     : environment_(DeviceRoot(deviceRoot), runner), screen_(environment_),
       safeguard_(environment_, screen_), restoration_(environment_, screen_),
-      options_(environment_, screen_), cloud_(environment_, screen_), help_(environment_, screen_),
-      delegate_(environment_, screen_) {
+      options_(environment_, screen_), cloud_(environment_, screen_, client),
+      help_(environment_, screen_), delegate_(environment_, screen_, client) {
     screen_.attach(&window_, [this] { return window_.currentPage(); });
     buildTabs();
     // Closing the window in the middle of a command would cut its steps off.

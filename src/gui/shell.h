@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 
+struct CSClientContext;
 class LinkServer;
 class ToolRunner;
 
@@ -25,7 +26,8 @@ class Shell : public QObject {
 public:
     enum Tab { kSafeguardTab, kRestorationTab, kOptionsTab, kCloudTab, kHelpTab };
 
-    Shell(const std::string& deviceRoot, ToolRunner& runner);
+    // The cloud client works in `client`, which outlives the shell.
+    Shell(const std::string& deviceRoot, ToolRunner& runner, CSClientContext& client);
     ~Shell() override;
 
     MainWindow& window() { return window_; }

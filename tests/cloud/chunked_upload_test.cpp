@@ -31,7 +31,8 @@ std::string pattern(std::size_t size, unsigned seed) {
 class ChunkedUploadTest : public CloudFixture {
 protected:
     ChunkedUploadTest()
-        : commands(DeviceRoot(device.root()), runner), controller(commands, screen) {
+        : commands(DeviceRoot(device.root()), runner),
+          controller(commands, screen, cloudContext()) {
         controller.loadViewIfNeeded();
         controller.setChunkedUploadThreshold(1024 * 1024);
         linkStoredAccount();

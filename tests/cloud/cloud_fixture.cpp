@@ -10,19 +10,14 @@
 
 namespace fs = std::filesystem;
 
-CloudFixture::CloudFixture() : account(environment.makeFolder("account")), localCloud(account) {
-    CSSession::setSharedSession(nullptr);
-}
+CloudFixture::CloudFixture() : account(environment.makeFolder("account")), localCloud(account) {}
 
-CloudFixture::~CloudFixture() {
-    CSSession::setSharedSession(nullptr);
-}
+CloudFixture::~CloudFixture() = default;
 
 void CloudFixture::linkStoredAccount() {
     auto token = service().issueAccessToken("1001");
-    auto session = cloud::makeSession();
+    auto session = cloud::makeSession(cloudContext());
     session->updateAccessToken(token.token, token.secret, token.uid);
-    CSSession::setSharedSession(nullptr);
 }
 
 std::string CloudFixture::storePath(const std::string& fileName) {

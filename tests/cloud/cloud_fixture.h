@@ -19,6 +19,8 @@ protected:
     ~CloudFixture() override;
 
     testsupport::CloudTestService& service() { return localCloud.service(); }
+    // The test's own client context, with the service's endpoints.
+    CSClientContext& cloudContext() { return localCloud.client(); }
 
     // An account the service accepts, stored as a link made earlier would
     // have stored it; no shared session is left behind.

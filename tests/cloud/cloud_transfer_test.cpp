@@ -72,7 +72,7 @@ TEST(CloudTransfer, FailuresComeFirstOneLinePerFileThenNotes) {
 
 TEST(CloudTransfer, AnAnswerMarksOnlyTheRequestItNames) {
     std::vector<std::string> log;
-    CSLogSetSink([&](const std::string& line) { log.push_back(line); });
+    CSLogRedirect redirect([&](const std::string& line) { log.push_back(line); });
     Watched w;
     w.transfer.expect(RequestKind::CreateFolder, "/Mobrix", "/Mobrix");
     w.transfer.expect(RequestKind::Upload, "/Mobrix/MobrixLibrary/Accounts.zip", "Accounts.zip");
@@ -102,7 +102,6 @@ TEST(CloudTransfer, AnAnswerMarksOnlyTheRequestItNames) {
     // A late second answer for a finished request marks nothing either.
     w.transfer.succeeded(RequestKind::Upload, "/Mobrix/MobrixLibrary/Notes.zip");
     EXPECT_TRUE(w.transfer.hasFailures());
-    CSLogSetSink({});
 }
 
 TEST(CloudTransfer, ProgressCountsFilesAndBytesWhenEverySizeIsKnown) {

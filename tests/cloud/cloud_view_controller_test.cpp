@@ -30,13 +30,9 @@ public:
 class CloudControllerTest : public CloudFixture {
 protected:
     CloudControllerTest()
-        : commands(DeviceRoot(device.root()), runner), controller(commands, screen) {
+        : commands(DeviceRoot(device.root()), runner),
+          controller(commands, screen, cloudContext()) {
         controller.loadViewIfNeeded();
-    }
-
-    ~CloudControllerTest() override {
-        platform::UrlOpener::setShared(nullptr);
-        platform::LinkPresenter::setShared(nullptr);
     }
 
     void settle() {
@@ -67,16 +63,16 @@ TEST_F(CloudControllerTest, AccessorReplacesAClientOfAnotherSessionButNeverWhile
     controller.UploadBackupToCloud(); // four create-folder requests now run
     CSRestClient* client = controller.restClient();
     ASSERT_TRUE(controller.hasRequestsInFlight());
-    CSSession::setSharedSession(cloud::makeSession());
+    cloudContext().sharedSession = cloud::makeSession(cloudContext());
     EXPECT_EQ(controller.restClient(), client);
-    EXPECT_NE(client->session(), CSSession::sharedSession());
+    EXPECT_NE(client->session(), cloudContext().sharedSession);
     settle();
-    EXPECT_EQ(controller.restClient()->session(), CSSession::sharedSession());
+    EXPECT_EQ(controller.restClient()->session(), cloudContext().sharedSession);
     EXPECT_EQ(service().requests().size(), 4u);
 }
 
 TEST_F(CloudControllerTest, AccessorReplacesAUserlessClientOnceTheSessionHasAUser) {
-    auto session = cloud::sharedSession();
+    auto session = cloud::sharedSession(cloudContext());
     ASSERT_FALSE(session->isLinked());
     EXPECT_EQ(controller.restClient()->userId(), std::nullopt);
     auto token = service().issueAccessToken("1001");
@@ -187,21 +183,21 @@ TEST_F(CloudControllerTest, LinkedFilesAndUnsafeFoldersAreNeverUsed) {
 
 TEST_F(CloudControllerTest, LinkMakesANewSessionAndAlwaysStartsANewLink) {
     auto presenter = std::make_shared<RecordingPresenter>();
-    platform::LinkPresenter::setShared(presenter);
-    platform::UrlOpener::setShared(std::make_shared<platform::FakeUrlOpener>());
+    cloudContext().linkPresenter = presenter;
+    cloudContext().urlOpener = std::make_shared<platform::FakeUrlOpener>();
     linkStoredAccount();
-    auto before = cloud::sharedSession();
+    auto before = cloud::sharedSession(cloudContext());
     controller.LinkCloudAccount();
     ASSERT_EQ(presenter->addresses.size(), 1u);
     EXPECT_NE(presenter->addresses[0].find("/1/connect_login?k=q7w2k9x4m1z8r5t&s="),
               std::string::npos);
-    EXPECT_NE(CSSession::sharedSession(), before);
+    EXPECT_NE(cloudContext().sharedSession, before);
     // Until an answer comes, the stored account stays usable.
-    EXPECT_TRUE(CSSession::sharedSession()->isLinked());
+    EXPECT_TRUE(cloudContext().sharedSession->isLinked());
 
     // With the service's app, the link goes there instead.
     auto opener = std::make_shared<platform::FakeUrlOpener>(QStringList{"csapi-2"});
-    platform::UrlOpener::setShared(opener);
+    cloudContext().urlOpener = opener;
     controller.LinkCloudAccount();
     EXPECT_EQ(presenter->addresses.size(), 1u);
     ASSERT_EQ(opener->opened().size(), 1);
@@ -210,8 +206,8 @@ TEST_F(CloudControllerTest, LinkMakesANewSessionAndAlwaysStartsANewLink) {
 
 TEST_F(CloudControllerTest, TappedLinksInWebContentGoToTheDesktop) {
     auto opener = std::make_shared<platform::FakeUrlOpener>(QStringList{"https"});
-    platform::UrlOpener::setShared(opener);
-    AppDelegate delegate(commands, screen);
+    cloudContext().urlOpener = opener;
+    AppDelegate delegate(commands, screen, cloudContext());
     EXPECT_FALSE(delegate.webView("https://www.cloud.example/help", 0));
     EXPECT_TRUE(delegate.webView("https://www.cloud.example/page", 2));
     EXPECT_EQ(opener->opened(), QStringList{"https://www.cloud.example/help"});

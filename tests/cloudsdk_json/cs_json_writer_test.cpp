@@ -19,11 +19,8 @@ std::string written(const CSJsonValue& value, bool humanReadable = false, bool s
 
 class CapturedLog {
 public:
-    CapturedLog() {
-        CSLogSetSink([this](const std::string& line) { lines.push_back(line); });
-    }
-    ~CapturedLog() { CSLogSetSink(nullptr); }
     std::vector<std::string> lines;
+    CSLogRedirect redirect{[this](const std::string& line) { lines.push_back(line); }};
 };
 
 struct Replaced : CSJsonProxy {

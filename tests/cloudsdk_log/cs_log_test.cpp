@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,11 +12,6 @@ namespace {
 
 class LogTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        CSLogSetSink([this](const std::string& line) { lines.push_back(line); });
-    }
-    void TearDown() override { CSLogSetSink({}); }
-
     static void logAt(int level, const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
         va_list args;
         va_start(args, fmt);
@@ -24,6 +20,7 @@ protected:
     }
 
     std::vector<std::string> lines;
+    CSLogRedirect redirect{[this](const std::string& line) { lines.push_back(line); }};
 };
 
 TEST_F(LogTest, DropsEntriesBelowWarning) {
@@ -43,7 +40,8 @@ TEST_F(LogTest, FormatsLongMessagesAndPercentSignsInArguments) {
 TEST(LogSink, LinesFromManyThreadsArriveWhole) {
     std::vector<std::string> lines;
     // The log serialises sink calls; the sink itself needs no lock.
-    CSLogSetSink([&](const std::string& line) { lines.push_back(line); });
+    auto redirect =
+        std::make_optional<CSLogRedirect>([&](const std::string& line) { lines.push_back(line); });
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([t] {
@@ -52,7 +50,7 @@ TEST(LogSink, LinesFromManyThreadsArriveWhole) {
         });
     for (auto& thread : threads)
         thread.join();
-    CSLogSetSink({});
+    redirect.reset();
     ASSERT_EQ(lines.size(), 800u);
     for (const auto& line : lines)
         EXPECT_EQ(line.rfind("[ERROR] thread ", 0), 0u) << line;

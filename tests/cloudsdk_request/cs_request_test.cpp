@@ -69,13 +69,14 @@ protected:
     void TearDown() override { CSCloseIdleConnections(); }
 
     std::string url(const std::string& path) { return cloud.service().baseUrl() + "/1" + path; }
+    const CSServiceEndpoints& endpoints() { return cloud.client().endpoints; }
 
     // Runs one request to its end; the completion count must come to exactly one.
     std::unique_ptr<CSRequest> run(CSSignedRequest signedRequest,
                                    const std::function<void(CSRequest&)>& setup = {}) {
         completions = 0;
-        auto request = std::make_unique<CSRequest>(std::move(signedRequest),
-                                                   [this](CSRequest*) { ++completions; });
+        auto request = std::make_unique<CSRequest>(
+            std::move(signedRequest), [this](CSRequest*) { ++completions; }, endpoints());
         request->setUserInfo(CSJsonValue::object({{"path", "/the/path"}}));
         if (setup)
             setup(*request);
@@ -229,10 +230,10 @@ TEST_F(RequestTest, WriteFailureEndsWithCode1002AndNoFile) {
 TEST_F(RequestTest, CancelMakesNoCallbackAndRemovesTheTemporaryFile) {
     writeFile(storage / "big.bin", std::string(8 << 20, 'c'));
     CountingObserver observer;
-    CSSetNetworkRequestDelegate(&observer);
     int calls = 0;
-    auto request = std::make_unique<CSRequest>(signedRequest(*store, url("/files/cloud/big.bin")),
-                                               [&](CSRequest*) { ++calls; });
+    auto request = std::make_unique<CSRequest>(
+        signedRequest(*store, url("/files/cloud/big.bin")), [&](CSRequest*) { ++calls; },
+        endpoints(), &observer);
     request->setResultFilename((local / "big.bin").string());
     bool sawData = false;
     request->setDownloadProgressSelector([&](CSRequest* q) {
@@ -245,7 +246,6 @@ TEST_F(RequestTest, CancelMakesNoCallbackAndRemovesTheTemporaryFile) {
     });
     ASSERT_TRUE(waitUntil([&] { return sawData; }));
     runEventsFor(300);
-    CSSetNetworkRequestDelegate(nullptr);
     EXPECT_EQ(calls, 0);
     EXPECT_TRUE(strayFiles(local, {}).empty());
     EXPECT_EQ(observer.started, 1);
@@ -423,12 +423,14 @@ TEST_F(RequestTest, ARequestMayBeDestroyedFromItsOwnProgressCall) {
         const CSRequest::Callback destroy = [&](CSRequest*) { request.reset(); };
         if (upload) {
             request = std::make_unique<CSRequest>(
-                signedUpload(*store, url("/files_put/cloud/up.bin")), [&](CSRequest*) { ++calls; });
+                signedUpload(*store, url("/files_put/cloud/up.bin")), [&](CSRequest*) { ++calls; },
+                endpoints());
             request->setSourcePath((local / "up.bin").string());
             request->setUploadProgressSelector(destroy);
         } else {
             request = std::make_unique<CSRequest>(
-                signedRequest(*store, url("/files/cloud/big.bin")), [&](CSRequest*) { ++calls; });
+                signedRequest(*store, url("/files/cloud/big.bin")), [&](CSRequest*) { ++calls; },
+                endpoints());
             request->setResultFilename((local / "down.bin").string());
             request->setDownloadProgressSelector(destroy);
         }

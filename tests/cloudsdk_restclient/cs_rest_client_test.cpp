@@ -217,7 +217,7 @@ TEST_F(RestClientTest, AnswersOfTheWrongShapeEndIn1004) {
 
 TEST_F(RestClientTest, AClientOnAnUnlinkedSessionSignsWithoutAToken) {
     auto anonymousSession =
-        std::make_shared<CSSession>("q7w2k9x4m1z8r5t", "h3n6p0v2c8j5y1f", "cloud");
+        std::make_shared<CSSession>(cloud.client(), "q7w2k9x4m1z8r5t", "h3n6p0v2c8j5y1f", "cloud");
     anonymousSession->unlinkAll();
     auto anonymous = CSRestClient::initWithSession(anonymousSession);
     ASSERT_TRUE(anonymous);

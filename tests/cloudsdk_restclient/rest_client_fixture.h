@@ -54,7 +54,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(cloud.started());
         token = cloud.service().issueAccessToken("1001");
-        session = std::make_shared<CSSession>("q7w2k9x4m1z8r5t", "h3n6p0v2c8j5y1f", "cloud");
+        session = std::make_shared<CSSession>(cloud.client(), "q7w2k9x4m1z8r5t", "h3n6p0v2c8j5y1f",
+                                              "cloud");
         session->setAccessToken(token.token, token.secret, "1001");
         session->setDelegate(&authFailures);
         client = CSRestClient::initWithSession(session);

@@ -46,17 +46,13 @@ class SessionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         presenter = std::make_shared<RecordingPresenter>();
-        platform::LinkPresenter::setShared(presenter);
+        client.linkPresenter = presenter;
         opener = std::make_shared<platform::FakeUrlOpener>();
-        platform::UrlOpener::setShared(opener);
-    }
-    void TearDown() override {
-        platform::LinkPresenter::setShared(nullptr);
-        platform::UrlOpener::setShared(nullptr);
+        client.urlOpener = opener;
     }
 
     fs::path credentialsFile() const {
-        return platform::SecretStore().pathFor(CSKeychain::serviceName());
+        return platform::SecretStore().pathFor(CSKeychain::serviceNameFor(client.endpoints));
     }
 
     std::string credentialsText() const {
@@ -67,10 +63,14 @@ protected:
     }
 
     void writeRecord(const std::string& json) {
-        ASSERT_TRUE(platform::SecretStore().write(CSKeychain::serviceName(), json).isOk());
+        ASSERT_TRUE(platform::SecretStore()
+                        .write(CSKeychain::serviceNameFor(client.endpoints), json)
+                        .isOk());
     }
 
-    CSJsonValue record() { return CSKeychain::credentials().value_or(CSJsonValue()); }
+    CSJsonValue record() {
+        return CSKeychain::credentials(client.endpoints).value_or(CSJsonValue());
+    }
 
     std::vector<std::string> storedUserIds() {
         std::vector<std::string> ids;
@@ -87,6 +87,7 @@ protected:
     }
 
     PrivateHome env;
+    CSClientContext client;
     std::shared_ptr<RecordingPresenter> presenter;
     std::shared_ptr<platform::FakeUrlOpener> opener;
 };
@@ -109,7 +110,7 @@ TEST_F(SessionTest, LegacyUserDefaultsMoveIntoTheCredentialStore) {
             "kCSCloudSavedCredentials");
         ASSERT_TRUE(d.sync());
     }
-    CSSession session(kKey, kSecret, "cloud");
+    CSSession session(client, kKey, kSecret, "cloud");
     // The real users replace the "unknown" one of the older single-user entry.
     EXPECT_EQ(session.userIds(), (std::vector<std::string>{"11", "22"}));
     EXPECT_EQ(*session.credentialStoreForUserId("22")->accessTokenSecret(), "s22");
@@ -129,7 +130,7 @@ TEST_F(SessionTest, LegacyEntriesOfAnotherAppKeyAreDroppedUnread) {
                     "kCSCloudSavedCredentialsKey");
         ASSERT_TRUE(d.sync());
     }
-    CSSession session(kKey, kSecret, "cloud");
+    CSSession session(client, kKey, kSecret, "cloud");
     EXPECT_FALSE(session.isLinked());
     EXPECT_FALSE(platform::UserDefaults().contains("kCSCloudSavedCredentialsKey"));
 }
@@ -140,7 +141,7 @@ TEST_F(SessionTest, StoredRecordVersions) {
         writeRecord(
             R"({"kOAuthCredentialConsumerKey":"q7w2k9x4m1z8r5t","CSCredentialVersion":1,)"
             R"("kOAuthCredentialAccessToken":"t1","kOAuthCredentialAccessTokenSecret":"s1"})");
-        CSSession session(kKey, kSecret, "cloud");
+        CSSession session(client, kKey, kSecret, "cloud");
         EXPECT_EQ(session.userIds(), std::vector<std::string>{"unknown"});
         EXPECT_EQ(*session.credentialStoreForUserId("unknown")->accessToken(), "t1");
         EXPECT_EQ(record().find("CSCredentialVersion")->asInt64(), 3);
@@ -152,7 +153,7 @@ TEST_F(SessionTest, StoredRecordVersions) {
             R"({"kOAuthCredentialConsumerKey":"q7w2k9x4m1z8r5t",)"
             R"("kCSCloudUserCredentials":[{"kCSCloudUserId":"5","kOAuthCredentialAccessToken":"t5",)"
             R"("kOAuthCredentialAccessTokenSecret":"s5"}]})");
-        CSSession session(kKey, kSecret, "cloud");
+        CSSession session(client, kKey, kSecret, "cloud");
         EXPECT_EQ(session.userIds(), std::vector<std::string>{"5"});
         EXPECT_EQ(record().find("CSCredentialVersion")->asInt64(), 3);
     }
@@ -166,7 +167,7 @@ TEST_F(SessionTest, StoredRecordVersions) {
                                  "{\"kCSCloudUserId\":\"8\",\"kOAuthCredentialAccessToken\":"
                                  "\"t8\",\"kOAuthCredentialAccessTokenSecret\":\"s8\"} ] }";
         writeRecord(text);
-        CSSession session(kKey, kSecret, "cloud");
+        CSSession session(client, kKey, kSecret, "cloud");
         EXPECT_EQ(session.userIds(), (std::vector<std::string>{"7", "8"}));
         EXPECT_EQ(credentialsText(), text);
     }
@@ -174,7 +175,7 @@ TEST_F(SessionTest, StoredRecordVersions) {
         SCOPED_TRACE("another app key's record is deleted");
         writeRecord(
             R"({"kOAuthCredentialConsumerKey":"other","CSCredentialVersion":3,"kCSCloudUserCredentials":[]})");
-        CSSession session(kKey, kSecret, "cloud");
+        CSSession session(client, kKey, kSecret, "cloud");
         EXPECT_FALSE(session.isLinked());
         EXPECT_FALSE(fs::exists(credentialsFile()));
     }
@@ -182,7 +183,7 @@ TEST_F(SessionTest, StoredRecordVersions) {
 
 TEST_F(SessionTest, UsersKeepLinkOrderLatestFirstAcrossARestart) {
     {
-        CSSession session(kKey, kSecret, "cloud");
+        CSSession session(client, kKey, kSecret, "cloud");
         session.updateAccessToken("tu", "su", kCSCloudUnknownUserId);
         session.updateAccessToken("ta", "sa", "100");
         EXPECT_EQ(session.userIds(), std::vector<std::string>{"100"})
@@ -192,13 +193,13 @@ TEST_F(SessionTest, UsersKeepLinkOrderLatestFirstAcrossARestart) {
         session.updateAccessToken("ta2", "sa2", "100");
         EXPECT_EQ(session.userIds(), (std::vector<std::string>{"100", "300", "200"}));
     }
-    CSSession again(kKey, kSecret, "cloud");
+    CSSession again(client, kKey, kSecret, "cloud");
     EXPECT_EQ(again.userIds(), (std::vector<std::string>{"100", "300", "200"}));
     EXPECT_EQ(*again.credentialStoreForUserId("100")->accessToken(), "ta2");
 }
 
 TEST_F(SessionTest, UnlinkingAndTheCredentialFilesMode) {
-    CSSession session(kKey, kSecret, "cloud");
+    CSSession session(client, kKey, kSecret, "cloud");
     session.updateAccessToken("t", "s", "1");
     struct stat st {};
     ASSERT_EQ(::stat(credentialsFile().c_str(), &st), 0);
@@ -228,23 +229,23 @@ TEST_F(SessionTest, UnlinkingAndTheCredentialFilesMode) {
 // a run neither loads it nor overwrites it, and the built-in service keeps
 // the record's original name.
 TEST_F(SessionTest, CredentialsAreKeptPerService) {
-    const std::string builtIn = CSKeychain::serviceName();
+    const std::string builtIn = CSKeychain::serviceNameFor(client.endpoints);
     EXPECT_EQ(builtIn, "com.mobrix.app.cloud.auth");
     {
-        CSSession session(kKey, kSecret, "cloud");
+        CSSession session(client, kKey, kSecret, "cloud");
         session.updateAccessToken("built-in-token", "built-in-secret", "1");
     }
     {
         LocalCloud cloud(env.makeFolder("account"));
-        const std::string local = CSKeychain::serviceName();
+        const std::string local = CSKeychain::serviceNameFor(cloud.client().endpoints);
         EXPECT_EQ(local, builtIn + "@127.0.0.1:" + std::to_string(cloud.service().port()));
-        CSSession elsewhere(kKey, kSecret, "cloud");
+        CSSession elsewhere(cloud.client(), kKey, kSecret, "cloud");
         EXPECT_FALSE(elsewhere.isLinked()) << "the built-in account is not sent to another host";
         elsewhere.updateAccessToken("local-token", "local-secret", "2");
         EXPECT_EQ(platform::SecretStore().pathFor(local).parent_path(),
                   platform::SecretStore().pathFor(builtIn).parent_path());
     }
-    CSSession home(kKey, kSecret, "cloud");
+    CSSession home(client, kKey, kSecret, "cloud");
     EXPECT_EQ(home.userIds(), std::vector<std::string>{"1"});
     EXPECT_EQ(*home.credentialStoreForUserId("1")->accessToken(), "built-in-token");
 
@@ -256,8 +257,8 @@ TEST_F(SessionTest, CredentialsAreKeptPerService) {
 
 TEST_F(SessionTest, LinkStartGoesToTheServiceAppWhenItCanOpen) {
     opener = std::make_shared<platform::FakeUrlOpener>(QStringList{"csapi-2"});
-    platform::UrlOpener::setShared(opener);
-    CSSession session(kKey, kSecret, "cloud");
+    client.urlOpener = opener;
+    CSSession session(client, kKey, kSecret, "cloud");
     session.linkUserId(std::string("42"), nullptr);
     ASSERT_EQ(opener->opened().size(), 1);
     const std::string expected =
@@ -269,7 +270,7 @@ TEST_F(SessionTest, LinkStartGoesToTheServiceAppWhenItCanOpen) {
 }
 
 TEST_F(SessionTest, LinkStartShowsTheWebPageOtherwise) {
-    CSSession session(kKey, kSecret, "cloud");
+    CSSession session(client, kKey, kSecret, "cloud");
     session.linkUserId(std::string(kCSCloudUnknownUserId), nullptr);
     ASSERT_EQ(presenter->urls.size(), 1u);
     const std::string expected = "https://www.cloud.example/1/connect_login?k=q7w2k9x4m1z8r5t&s=" +
@@ -281,7 +282,7 @@ TEST_F(SessionTest, LinkStartShowsTheWebPageOtherwise) {
 
 TEST_F(SessionTest, AnotherAppKeyCannotLink) {
     LogCapture log;
-    CSSession session("otherkey", kSecret, "cloud");
+    CSSession session(client, "otherkey", kSecret, "cloud");
     EXPECT_FALSE(session.appConformsToScheme());
     session.linkFromController(nullptr);
     EXPECT_TRUE(presenter->urls.empty());
@@ -290,7 +291,7 @@ TEST_F(SessionTest, AnotherAppKeyCannotLink) {
 }
 
 TEST_F(SessionTest, LinkAnswers) {
-    CSSession session(kKey, kSecret, "cloud");
+    CSSession session(client, kKey, kSecret, "cloud");
     const std::string base = "cs-q7w2k9x4m1z8r5t://1/";
     LogCapture log;
     {
@@ -340,11 +341,11 @@ TEST_F(SessionTest, LinkAnswers) {
 TEST_F(SessionTest, TheNonceOutlivesARestart) {
     std::string state;
     {
-        CSSession first(kKey, kSecret, "cloud");
+        CSSession first(client, kKey, kSecret, "cloud");
         first.linkFromController(nullptr);
         state = nonce();
     }
-    CSSession second(kKey, kSecret, "cloud");
+    CSSession second(client, kKey, kSecret, "cloud");
     EXPECT_TRUE(second.handleOpenURL(
         "cs-q7w2k9x4m1z8r5t://1/connect?oauth_token=t&oauth_token_secret=s&uid=5&state=" + state));
     EXPECT_TRUE(second.isLinked());
@@ -353,7 +354,8 @@ TEST_F(SessionTest, TheNonceOutlivesARestart) {
 TEST_F(SessionTest, LinkThroughTheLocalServicesPage) {
     LocalCloud cloud(env.makeFolder("account"));
     ASSERT_TRUE(cloud.started());
-    CSSession session(kKey, kSecret, "cloud");
+    cloud.client().linkPresenter = presenter;
+    CSSession session(cloud.client(), kKey, kSecret, "cloud");
     session.linkFromController(nullptr);
     ASSERT_EQ(presenter->urls.size(), 1u);
     EXPECT_EQ(
@@ -363,8 +365,9 @@ TEST_F(SessionTest, LinkThroughTheLocalServicesPage) {
     // The browser's part: load the page and take its redirect to the app scheme.
     // The engine follows no redirect to another scheme: the answer keeps its Location.
     bool done = false;
-    CSRequest page(CSSignedRequest{"GET", presenter->urls[0], {}, {}},
-                   [&](CSRequest*) { done = true; });
+    CSRequest page(
+        CSSignedRequest{"GET", presenter->urls[0], {}, {}}, [&](CSRequest*) { done = true; },
+        cloud.client().endpoints);
     ASSERT_TRUE(waitUntil([&] { return done; }));
     EXPECT_EQ(page.statusCode(), 302);
     const std::string location = page.response().headerValue("Location").value_or("");

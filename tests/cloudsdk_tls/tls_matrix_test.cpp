@@ -30,11 +30,14 @@ Outcome fetch(LocalCloud& cloud) {
     bool done = false;
     Outcome out;
     CSSignedRequest req{"GET", cloud.service().baseUrl() + "/1/account/info", {}, {}};
-    auto request = std::make_unique<CSRequest>(req, [&](CSRequest* r) {
-        out.error = r->error();
-        out.status = r->statusCode();
-        done = true;
-    });
+    auto request = std::make_unique<CSRequest>(
+        req,
+        [&](CSRequest* r) {
+            out.error = r->error();
+            out.status = r->statusCode();
+            done = true;
+        },
+        cloud.client().endpoints);
     EXPECT_TRUE(waitUntil([&] { return done; }));
     CSCloseIdleConnections();
     return out;
@@ -98,7 +101,7 @@ TEST_F(TlsTest, RootTheSystemWouldTrustButNotPinnedIsRefused) {
     EXPECT_EQ(plainStatusTrusting(cloud, root), 401);
     // ...the client, whose anchors are another root only, does not.
     TestCertificate other = makeRootCA("Other Root");
-    CSServiceEndpoints::setCurrent(cloud.endpointsTrusting({other.der()}));
+    cloud.client().endpoints = cloud.endpointsTrusting({other.der()});
     LogCapture log;
     EXPECT_TRUE(refusedHandshake(fetch(cloud)));
     EXPECT_TRUE(log.contains(
@@ -110,7 +113,7 @@ TEST_F(TlsTest, PinnedRootsAloneRefuseTheTestServer) {
     ASSERT_TRUE(cloud.started());
     CSServiceEndpoints pinned = cloud.endpoints();
     pinned.usePinnedRoots = true;
-    CSServiceEndpoints::setCurrent(pinned);
+    cloud.client().endpoints = pinned;
     EXPECT_TRUE(refusedHandshake(fetch(cloud)));
 }
 
@@ -170,17 +173,21 @@ TEST_F(TlsTest, ChangingTheAnchorsNeverReusesATrustedConnection) {
     bool done = false;
     // Keep the first connection open while the anchors change.
     CSSignedRequest req{"GET", cloud.service().baseUrl() + "/1/account/info", {}, {}};
-    auto first = std::make_unique<CSRequest>(req, [&](CSRequest*) { done = true; });
+    auto first = std::make_unique<CSRequest>(
+        req, [&](CSRequest*) { done = true; }, cloud.client().endpoints);
     ASSERT_TRUE(waitUntil([&] { return done; }));
     EXPECT_EQ(first->statusCode(), 401);
-    CSServiceEndpoints::setCurrent(cloud.endpointsTrusting({makeRootCA("Unrelated").der()}));
+    cloud.client().endpoints = cloud.endpointsTrusting({makeRootCA("Unrelated").der()});
     Outcome second;
     done = false;
-    auto again = std::make_unique<CSRequest>(req, [&](CSRequest* r) {
-        second.error = r->error();
-        second.status = r->statusCode();
-        done = true;
-    });
+    auto again = std::make_unique<CSRequest>(
+        req,
+        [&](CSRequest* r) {
+            second.error = r->error();
+            second.status = r->statusCode();
+            done = true;
+        },
+        cloud.client().endpoints);
     ASSERT_TRUE(waitUntil([&] { return done; }));
     EXPECT_TRUE(refusedHandshake(second));
     CSCloseIdleConnections();

@@ -5,8 +5,8 @@
 #include "cs_session.h"
 
 TEST_F(GuiTest, CloudQuestionsCarryTheirTagsAndCancelSendsNothing) {
-    CSSession::setSharedSession(cloud::makeSession());
-    cloud::sharedSession()->setAccessToken("token", "secret", "7");
+    client_.sharedSession = cloud::makeSession(client_);
+    cloud::sharedSession(client_)->setAccessToken("token", "secret", "7");
     const std::tuple<const char*, const char*, QString, int> questions[] = {
         {"DownloadBackupFromCloud", "Backup Download from Cloud", "Download now",
          CloudViewController::kDownloadTag},
@@ -24,5 +24,5 @@ TEST_F(GuiTest, CloudQuestionsCarryTheirTagsAndCancelSendsNothing) {
         EXPECT_EQ(openAlertCount(), 0);
     }
     EXPECT_FALSE(shell_->cloud().hasRequestsInFlight());
-    cloud::sharedSession()->unlinkAll();
+    cloud::sharedSession(client_)->unlinkAll();
 }

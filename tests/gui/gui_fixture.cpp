@@ -27,7 +27,7 @@ void GuiTest::SetUp() {
                   {QString::fromStdString(root_)});
     ASSERT_TRUE(builder.waitForFinished(60000));
     ASSERT_EQ(builder.exitCode(), 0) << builder.readAllStandardError().toStdString();
-    shell_ = std::make_unique<Shell>(root_, runner_);
+    shell_ = std::make_unique<Shell>(root_, runner_, client_);
     shell_->window().show();
 }
 

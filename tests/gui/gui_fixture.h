@@ -1,6 +1,7 @@
 #pragma once
 
 #include "alert_dialog.h"
+#include "cs_client_context.h"
 #include "recording_tool_runner.h"
 #include "shell.h"
 
@@ -58,5 +59,6 @@ protected:
     QTemporaryDir folder_;
     std::string root_;
     RecordingRunner runner_;
+    CSClientContext client_;
     std::unique_ptr<Shell> shell_;
 };

@@ -4,6 +4,7 @@
 // the form is filled and sent, and the answer reaches the session.
 #include "cloud_session.h"
 #include "connect_navigation.h"
+#include "cs_client_context.h"
 #include "cs_connect_controller.h"
 #include "cs_service_endpoints.h"
 #include "cs_session.h"
@@ -46,30 +47,28 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(service.started());
         service.addAccount("ann", "right password");
-        auto applied = cloud::applyServiceOptions(service.baseUrl(), service.caFile());
+        auto applied = cloud::applyServiceOptions(service.baseUrl(), service.caFile(), client);
         ASSERT_TRUE(applied.ok()) << applied.error().message;
         ASSERT_TRUE(device.isValid());
-        shell = std::make_unique<Shell>(device.path().toStdString(), runner);
+        shell = std::make_unique<Shell>(device.path().toStdString(), runner, client);
         presenter = std::make_shared<WebLinkPresenter>(
             &shell->window(), shell->screen(), [this](const std::string& url) {
                 shell->openUrl(QString::fromStdString(url));
                 return true;
             });
-        platform::LinkPresenter::setShared(presenter);
+        client.linkPresenter = presenter;
         shell->window().show();
     }
     void TearDown() override {
-        platform::LinkPresenter::setShared(nullptr);
+        client.linkPresenter.reset();
         presenter.reset();
         shell.reset();
-        CSSession::setSharedSession(nullptr);
-        CSServiceEndpoints::setCurrent(previous);
     }
 
     ConnectNavigation* navigation() const { return presenter->presented(); }
     CSConnectController* top() const { return navigation() ? navigation()->top() : nullptr; }
 
-    CSServiceEndpoints previous = CSServiceEndpoints::current();
+    CSClientContext client;
     servertest::ServiceHarness service;
     QTemporaryDir device;
     RecordingToolRunner runner;
@@ -98,11 +97,11 @@ TEST_F(ServiceLink, TheSignInPageShowsAndSigningInLinksTheAccount) {
                              "return true;})()"));
     ASSERT_TRUE(sent.toBool()) << "no sign-in form in the page";
     ASSERT_TRUE(waitFor([&] { return !navigation(); })) << "the answer never came back";
-    auto session = cloud::sharedSession();
+    auto session = cloud::sharedSession(client);
     ASSERT_TRUE(session->isLinked());
 
     // Kept for this service, and for this service only.
-    EXPECT_TRUE(cloud::makeSession()->isLinked());
-    CSServiceEndpoints::setCurrent(CSServiceEndpoints::defaults());
-    EXPECT_FALSE(cloud::makeSession()->isLinked());
+    EXPECT_TRUE(cloud::makeSession(client)->isLinked());
+    client.endpoints = CSServiceEndpoints::defaults();
+    EXPECT_FALSE(cloud::makeSession(client)->isLinked());
 }

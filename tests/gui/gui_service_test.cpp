@@ -2,6 +2,7 @@
 // show a page whose certificate only the named service's file vouches for.
 #include "app_scheme.h"
 #include "connect_certificate.h"
+#include "cs_service_endpoints.h"
 #include "gui_arguments.h"
 #include "test_pki.h"
 
@@ -122,6 +123,6 @@ TEST_F(ServiceCertificate, NeverForTheServicesOwnHosts) {
     // verdict stands, whatever the chain.
     EXPECT_FALSE(
         accept("https://127.0.0.1:8443/1/x", {server}, origin(QStringLiteral("127.0.0.1"), {})));
-    EXPECT_FALSE(
-        accept("https://www.cloud.example/1/connect_login", {server}, ServiceOrigin::current()));
+    EXPECT_FALSE(accept("https://www.cloud.example/1/connect_login", {server},
+                        ServiceOrigin::of(CSServiceEndpoints::defaults())));
 }

@@ -1,6 +1,7 @@
 // The client library's REST client against mobrix-cloud: the same operations
 // the project's client tests run against the test-only service, here against
 // the real one, so both sides of the contract meet.
+#include "cs_client_context.h"
 #include "cs_rest_client.h"
 #include "cs_service_endpoints.h"
 #include "cs_session.h"
@@ -48,16 +49,14 @@ class RestClientAgainstService : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(service.started());
-        previous = CSServiceEndpoints::current();
-        CSServiceEndpoints e;
+        CSServiceEndpoints& e = context.endpoints;
         e.apiHost = e.contentHost = e.webHost = "127.0.0.1";
         e.port = static_cast<std::uint16_t>(service.port());
         e.trustAnchors = {service.root().der()};
         e.usePinnedRoots = false;
-        CSServiceEndpoints::setCurrent(e);
         uid = service.addAccount("ann", "pw", 10 << 20);
         token = service.accessToken(uid);
-        session = std::make_shared<CSSession>(kAppKey, kAppSecret, "cloud");
+        session = std::make_shared<CSSession>(context, kAppKey, kAppSecret, "cloud");
         session->setAccessToken(token.token, token.secret, std::to_string(uid));
         session->setDelegate(&failures);
         client = CSRestClient::initWithSession(session);
@@ -66,7 +65,6 @@ protected:
     void TearDown() override {
         client.reset();
         CSCloseIdleConnections();
-        CSServiceEndpoints::setCurrent(previous);
     }
 
     CSRestClientDelegate delegate() {
@@ -159,7 +157,7 @@ protected:
     PrivateHome environment;
     fs::path local = environment.makeFolder("local");
     ServiceHarness service;
-    CSServiceEndpoints previous;
+    CSClientContext context;
     std::int64_t uid = 0;
     Token token;
     Failures failures;

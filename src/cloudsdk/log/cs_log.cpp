@@ -62,9 +62,14 @@ void CSLogv(int level, const char* fmt, va_list args) {
         writeToStderr(line);
 }
 
-void CSLogSetSink(std::function<void(const std::string& line)> sink) {
+CSLogRedirect::CSLogRedirect(std::function<void(const std::string& line)> sink) {
     std::lock_guard<std::mutex> lock(logMutex());
-    logSink() = std::move(sink);
+    previous_ = std::exchange(logSink(), std::move(sink));
+}
+
+CSLogRedirect::~CSLogRedirect() {
+    std::lock_guard<std::mutex> lock(logMutex());
+    logSink() = std::move(previous_);
 }
 
 void CSLogInfo(const char* fmt, ...) {

@@ -38,7 +38,7 @@ void checkKeychainStatus(int status, const OAuthKeychainItemKey& key) {
 
 OAuthCredentialConcreteStore::OAuthCredentialConcreteStore(const OAuthCredentials& credentials,
                                                            std::shared_ptr<OAuthKeychain> keychain)
-    : keychain_(keychain ? std::move(keychain) : OAuthKeychain::defaultKeychain()),
+    : keychain_(keychain ? std::move(keychain) : std::make_shared<OAuthMemoryKeychain>()),
       clock_(secondsSinceEpoch) {
     for (const auto& [name, value] : credentials)
         store_[name] = value;

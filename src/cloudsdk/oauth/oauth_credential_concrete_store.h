@@ -23,7 +23,7 @@ public:
     // Seconds since 1970-01-01 00:00 UTC.
     using Clock = std::function<std::int64_t()>;
 
-    // `keychain` null means OAuthKeychain::defaultKeychain().
+    // `keychain` null gives the store an in-memory keychain of its own.
     explicit OAuthCredentialConcreteStore(const OAuthCredentials& credentials,
                                           std::shared_ptr<OAuthKeychain> keychain = nullptr);
     // The base URL also serves as the authentication URL.

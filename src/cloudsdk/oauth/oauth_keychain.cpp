@@ -2,20 +2,6 @@
 
 #include <utility>
 
-namespace {
-
-std::mutex& defaultMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::shared_ptr<OAuthKeychain>& defaultSlot() {
-    static std::shared_ptr<OAuthKeychain> keychain;
-    return keychain;
-}
-
-} // namespace
-
 std::string describeKeychainItemKey(const OAuthKeychainItemKey& key) {
     std::string text = "{class=" + key.itemClass + ", account=" + key.account;
     if (key.server)
@@ -23,18 +9,6 @@ std::string describeKeychainItemKey(const OAuthKeychainItemKey& key) {
     if (key.securityDomain)
         text += ", securityDomain=" + *key.securityDomain;
     return text + "}";
-}
-
-std::shared_ptr<OAuthKeychain> OAuthKeychain::defaultKeychain() {
-    std::lock_guard<std::mutex> lock(defaultMutex());
-    if (!defaultSlot())
-        defaultSlot() = std::make_shared<OAuthMemoryKeychain>();
-    return defaultSlot();
-}
-
-void OAuthKeychain::setDefaultKeychain(std::shared_ptr<OAuthKeychain> keychain) {
-    std::lock_guard<std::mutex> lock(defaultMutex());
-    defaultSlot() = std::move(keychain);
 }
 
 int OAuthMemoryKeychain::addItem(const OAuthKeychainItemKey& key, std::uint32_t,

@@ -50,11 +50,6 @@ public:
     virtual int updateItem(const OAuthKeychainItemKey& key, const std::string& data) = 0;
     virtual int findItem(const OAuthKeychainItemKey& key, std::string* data) const = 0;
     virtual int deleteItem(const OAuthKeychainItemKey& key) = 0;
-
-    // The keychain that stores use when given none: the one the platform set,
-    // else a process-wide in-memory one.
-    static std::shared_ptr<OAuthKeychain> defaultKeychain();
-    static void setDefaultKeychain(std::shared_ptr<OAuthKeychain> keychain);
 };
 
 class OAuthMemoryKeychain : public OAuthKeychain {

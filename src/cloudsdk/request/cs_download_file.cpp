@@ -1,13 +1,11 @@
 #include "cs_download_file.h"
 
-#include <fcntl.h>
 #include <sys/statvfs.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <filesystem>
-#include <vector>
+#include <string_view>
+#include <utility>
 
 namespace {
 
@@ -20,20 +18,6 @@ std::uint64_t fileSystemRoom(int fd) {
 
 std::atomic<CSDownloadFile::FreeSpaceProbe> probe{&fileSystemRoom};
 
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 } // namespace
 
 void CSDownloadFile::setFreeSpaceProbe(FreeSpaceProbe p) {
@@ -45,22 +29,12 @@ CSDownloadFile::~CSDownloadFile() {
 }
 
 int CSDownloadFile::create(const std::string& destination) {
-    namespace fs = std::filesystem;
     remove();
-    const fs::path dest(destination);
-    fs::path dir = dest.parent_path();
-    if (dir.empty())
-        dir = ".";
-    const std::string pattern = (dir / ("." + dest.filename().string() + ".XXXXXX")).string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    fd_ = fd;
-    path_ = name.data();
-    destination_ = destination;
-    room_ = probe.load()(fd_);
+    auto file = platform::ReplacementFile::create(destination);
+    if (!file)
+        return file.error().code;
+    file_.emplace(std::move(*file));
+    room_ = probe.load()(file_->fd());
     return 0;
 }
 
@@ -68,46 +42,36 @@ bool CSDownloadFile::hasRoomFor(std::uint64_t bytes) {
     if (bytes <= room_)
         return true;
     // Look again only when the last look says no: that is rare until the disk is nearly full.
-    room_ = probe.load()(fd_);
+    if (file_ && file_->fd() >= 0)
+        room_ = probe.load()(file_->fd());
     return bytes <= room_;
 }
 
 CSDownloadFile::WriteResult CSDownloadFile::write(const char* data, std::size_t size) {
-    if (fd_ < 0)
+    if (!file_ || file_->fd() < 0)
         return WriteResult::failed;
     if (!hasRoomFor(size))
         return WriteResult::noSpace;
-    if (!writeAll(fd_, data, size))
+    if (!file_->write(std::string_view(data, size)))
         return WriteResult::failed;
     room_ -= size;
     return WriteResult::written;
 }
 
 int CSDownloadFile::commit() {
-    if (fd_ >= 0 && ::fsync(fd_) != 0)
-        return errno;
-    close();
-    // rename replaces the destination atomically; nothing is deleted first.
-    if (::rename(path_.c_str(), destination_.c_str()) != 0)
-        return errno;
-    path_.clear();
+    if (!file_)
+        return EBADF;
+    // The rename replaces the destination atomically; nothing is deleted first.
+    if (auto committed = file_->commit(); !committed)
+        return committed.error().code;
+    file_.reset();
     return 0;
 }
 
-void CSDownloadFile::close() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
-}
-
 int CSDownloadFile::remove() {
-    close();
-    if (path_.empty())
+    if (!file_)
         return 0;
-    int result = 0;
-    if (::unlink(path_.c_str()) != 0 && errno != ENOENT)
-        result = errno;
-    path_.clear();
-    return result;
+    const platform::Status removed = file_->remove();
+    file_.reset();
+    return removed ? 0 : removed.error().code;
 }

@@ -1,23 +1,11 @@
 #include "cs_network_activity.h"
 
-namespace {
-CSNetworkRequestDelegate* networkDelegate = nullptr;
+void CSNetworkRequestStarted(CSNetworkRequestDelegate* observer) {
+    if (observer)
+        observer->networkRequestStarted();
 }
 
-void CSSetNetworkRequestDelegate(CSNetworkRequestDelegate* delegate) {
-    networkDelegate = delegate;
-}
-
-CSNetworkRequestDelegate* CSNetworkRequestDelegateInstance() {
-    return networkDelegate;
-}
-
-void CSNetworkRequestStarted() {
-    if (networkDelegate)
-        networkDelegate->networkRequestStarted();
-}
-
-void CSNetworkRequestStopped() {
-    if (networkDelegate)
-        networkDelegate->networkRequestStopped();
+void CSNetworkRequestStopped(CSNetworkRequestDelegate* observer) {
+    if (observer)
+        observer->networkRequestStopped();
 }

@@ -1,6 +1,7 @@
 #pragma once
-// The class-wide observer of network activity (a spinner, for instance).
-// Told when each request starts and when it stops. Nothing sets one here.
+// An observer of network activity (a spinner, for instance), told when each
+// request starts and when it stops. The client context names the one in use;
+// nothing sets one here.
 
 class CSNetworkRequestDelegate {
 public:
@@ -9,8 +10,6 @@ public:
     virtual void networkRequestStopped() = 0;
 };
 
-// Not owned; null for none. Main thread only, like the requests.
-void CSSetNetworkRequestDelegate(CSNetworkRequestDelegate* delegate);
-CSNetworkRequestDelegate* CSNetworkRequestDelegateInstance();
-void CSNetworkRequestStarted();
-void CSNetworkRequestStopped();
+// Tell `observer`, when there is one. Main thread only, like the requests.
+void CSNetworkRequestStarted(CSNetworkRequestDelegate* observer);
+void CSNetworkRequestStopped(CSNetworkRequestDelegate* observer);

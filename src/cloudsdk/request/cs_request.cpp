@@ -60,11 +60,14 @@ std::optional<std::string> CSHTTPResponse::headerValue(std::string_view name) co
     return std::nullopt;
 }
 
-CSRequest::CSRequest(CSSignedRequest request, Callback completion, QObject* parent)
-    : QObject(parent), request_(std::move(request)), selector_(std::move(completion)) {
+CSRequest::CSRequest(CSSignedRequest request, Callback completion,
+                     const CSServiceEndpoints& endpoints, CSNetworkRequestDelegate* networkActivity,
+                     QObject* parent)
+    : QObject(parent), request_(std::move(request)), selector_(std::move(completion)),
+      trustPolicy_(CSTrustPolicyFor(endpoints)), networkActivity_(networkActivity) {
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &CSRequest::onTimeout);
-    CSNetworkRequestStarted();
+    CSNetworkRequestStarted(networkActivity_);
     QMetaObject::invokeMethod(this, &CSRequest::start, Qt::QueuedConnection);
 }
 
@@ -73,7 +76,7 @@ CSRequest::~CSRequest() {
         stopTransfer();
         discardTempFile("CSRequest#cancel");
         state_ = State::done;
-        CSNetworkRequestStopped();
+        CSNetworkRequestStopped(networkActivity_);
     }
 }
 
@@ -106,7 +109,7 @@ void CSRequest::startTransfer() {
         failWithError(CSError(CSNetworkErrorDomain, CSNetworkErrorProtocolUnknown, userInfo_));
         return;
     }
-    multi_ = CSCurlMulti::forPolicy(CSTrustPolicyFor(CSServiceEndpoints::current()));
+    multi_ = CSCurlMulti::forPolicy(trustPolicy_);
     easy_.reset(curl_easy_init());
     if (!easy_) {
         failWithError(CSError(CSNetworkErrorDomain, CSNetworkErrorUnknownNetwork, userInfo_));
@@ -268,7 +271,7 @@ void CSRequest::cancel() {
     downloadProgressSelector_ = nullptr;
     uploadProgressSelector_ = nullptr;
     discardTempFile("CSRequest#cancel");
-    CSNetworkRequestStopped();
+    CSNetworkRequestStopped(networkActivity_);
 }
 
 void CSRequest::stopTransfer() {
@@ -568,7 +571,7 @@ void CSRequest::failWithError(CSError error) {
 }
 
 void CSRequest::complete() {
-    CSNetworkRequestStopped();
+    CSNetworkRequestStopped(networkActivity_);
     // The callee may destroy this request: nothing may follow the call.
     Callback callback = (error_ && failureSelector_) ? failureSelector_ : selector_;
     if (callback)

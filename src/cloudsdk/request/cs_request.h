@@ -24,6 +24,8 @@
 #include "cs_download_file.h"
 #include "cs_error.h"
 #include "cs_json_value.h"
+#include "cs_network_activity.h"
+#include "cs_service_endpoints.h"
 #include "cs_signed_request.h"
 #include "cs_upload_body.h"
 
@@ -52,8 +54,11 @@ public:
     static constexpr int kMaxRedirects = 5;
 
     // Keeps the request and starts the transfer (from the event loop, so the
-    // properties below may be set right after construction).
-    CSRequest(CSSignedRequest request, Callback completion, QObject* parent = nullptr);
+    // properties below may be set right after construction). It trusts the
+    // anchors of `endpoints` and tells `networkActivity` (when any) of its
+    // start and stop.
+    CSRequest(CSSignedRequest request, Callback completion, const CSServiceEndpoints& endpoints,
+              CSNetworkRequestDelegate* networkActivity = nullptr, QObject* parent = nullptr);
     // Stops a running transfer; no callback follows.
     ~CSRequest() override;
 
@@ -166,6 +171,8 @@ private:
     std::string resultData_;
     std::optional<CSError> error_;
 
+    std::shared_ptr<const CSTrustPolicy> trustPolicy_;
+    CSNetworkRequestDelegate* networkActivity_;
     std::shared_ptr<CSCurlMulti> multi_;
     std::unique_ptr<CURL, EasyCleanup> easy_;
     std::unique_ptr<curl_slist, ListCleanup> headerList_;

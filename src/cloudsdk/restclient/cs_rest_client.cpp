@@ -127,8 +127,18 @@ CSSignedRequest CSRestClient::requestWithHost(const std::string& host, const std
     return request;
 }
 
+std::string CSRestClient::apiHost() const {
+    return session_->context().endpoints.apiAuthority();
+}
+
+std::string CSRestClient::contentHost() const {
+    return session_->context().endpoints.contentAuthority();
+}
+
 CSRequest* CSRestClient::makeRequest(CSSignedRequest request, Completion completion) {
-    auto* r = new CSRequest(std::move(request), std::move(completion));
+    const CSClientContext& context = session_->context();
+    auto* r = new CSRequest(std::move(request), std::move(completion), context.endpoints,
+                            context.networkActivity);
     r->setTimeoutInterval(kRequestTimeoutSeconds);
     return r;
 }

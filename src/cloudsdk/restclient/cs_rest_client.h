@@ -105,6 +105,9 @@ private:
     using Keyed = std::map<std::string, std::unique_ptr<CSRequest>>;
 
     OAuthCredentialConcreteStore& store();
+    // Of the endpoints in the session's client context.
+    std::string apiHost() const;
+    std::string contentHost() const;
     CSRequest* makeRequest(CSSignedRequest request, Completion completion);
     // Adds to `requests`.
     CSRequest* startRequest(CSSignedRequest request, CSJsonValue info, Completion completion);

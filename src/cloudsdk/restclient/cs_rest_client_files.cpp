@@ -12,10 +12,6 @@ namespace {
 
 constexpr std::size_t kChunkSize = 2097152;
 
-std::string contentHost() {
-    return CSServiceEndpoints::current().contentAuthority();
-}
-
 template <typename F, typename... A> void call(const F& f, A&&... args) {
     if (f)
         f(std::forward<A>(args)...);
@@ -170,8 +166,10 @@ void CSRestClient::uploadFileWithParams(const std::string& filename, const std::
     request.headers.emplace_back("Content-Type", "application/octet-stream");
 
     // No timeout of 20 s and no user agent here: the platform's defaults apply.
-    auto* r = new CSRequest(std::move(request),
-                            [this, destination](CSRequest* q) { fileUploaded(q, destination); });
+    const CSClientContext& context = session_->context();
+    auto* r = new CSRequest(
+        std::move(request), [this, destination](CSRequest* q) { fileUploaded(q, destination); },
+        context.endpoints, context.networkActivity);
     r->setUserInfo(
         CSJsonValue::object({{"sourcePath", fromPath}, {"destinationPath", destination}}));
     r->setSourcePath(fromPath);

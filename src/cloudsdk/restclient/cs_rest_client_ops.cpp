@@ -8,10 +8,6 @@
 
 namespace {
 
-std::string apiHost() {
-    return CSServiceEndpoints::current().apiAuthority();
-}
-
 std::string infoText(const CSRequest* r, const char* key) {
     const CSJsonValue* v = r->userInfo().find(key);
     return v && v->isString() ? v->asString() : std::string();

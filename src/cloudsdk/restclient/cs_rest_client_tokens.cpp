@@ -44,7 +44,7 @@ TokenAnswer parseTokenAnswer(std::string_view text) {
 
 void CSRestClient::loadRequestToken() {
     startRequest(
-        requestWithHost(CSServiceEndpoints::current().apiAuthority(), "/oauth/request_token", {}),
+        requestWithHost(session_->context().endpoints.apiAuthority(), "/oauth/request_token", {}),
         CSJsonValue::object(), [this](CSRequest* r) { tokenLoaded(r, false); });
 }
 
@@ -55,7 +55,7 @@ std::optional<std::string> CSRestClient::authorizeURL() {
             "CSRestClient: You must get a request token before creating the authorize url");
         return std::nullopt;
     }
-    return std::string(kCSProtocolHTTPS) + "://" + CSServiceEndpoints::current().webAuthority() +
+    return std::string(kCSProtocolHTTPS) + "://" + session_->context().endpoints.webAuthority() +
            "/" + std::string(kCSCloudAPIVersion) + "/oauth/authorize?oauth_token=" + *token +
            "&osx_protocol=" + session_->appScheme() + "&embedded=1";
 }
@@ -67,7 +67,7 @@ void CSRestClient::loadAccessToken() {
         return;
     }
     startRequest(
-        requestWithHost(CSServiceEndpoints::current().apiAuthority(), "/oauth/access_token", {}),
+        requestWithHost(session_->context().endpoints.apiAuthority(), "/oauth/access_token", {}),
         CSJsonValue::object(), [this](CSRequest* r) { tokenLoaded(r, true); });
 }
 

@@ -7,21 +7,10 @@
 #include <charconv>
 #include <cstdio>
 #include <memory>
-#include <mutex>
 
 #include "cs_service.h"
 
 namespace {
-
-std::mutex& currentMutex() {
-    static std::mutex m;
-    return m;
-}
-
-CSServiceEndpoints& currentStorage() {
-    static CSServiceEndpoints endpoints = CSServiceEndpoints::defaults();
-    return endpoints;
-}
 
 void setError(std::string* error, std::string text) {
     if (error)
@@ -113,14 +102,4 @@ std::string CSServiceEndpoints::authority(const std::string& host) const {
     if (!port)
         return host;
     return host + ":" + std::to_string(*port);
-}
-
-CSServiceEndpoints CSServiceEndpoints::current() {
-    std::lock_guard lock(currentMutex());
-    return currentStorage();
-}
-
-void CSServiceEndpoints::setCurrent(CSServiceEndpoints endpoints) {
-    std::lock_guard lock(currentMutex());
-    currentStorage() = std::move(endpoints);
 }

@@ -30,10 +30,6 @@ struct CSServiceEndpoints {
     std::string contentAuthority() const { return authority(contentHost); }
     std::string webAuthority() const { return authority(webHost); }
 
-    // The endpoints every new request uses. Set once at start (command line) or by tests.
-    static CSServiceEndpoints current();
-    static void setCurrent(CSServiceEndpoints endpoints);
-
 private:
     std::string authority(const std::string& host) const;
 };

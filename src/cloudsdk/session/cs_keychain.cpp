@@ -20,10 +20,6 @@ int statusCode(const platform::SecretStatus& s) {
 
 } // namespace
 
-std::string CSKeychain::serviceName() {
-    return serviceNameFor(CSServiceEndpoints::current());
-}
-
 std::string CSKeychain::serviceNameFor(const CSServiceEndpoints& endpoints) {
     std::string name = std::string(platform::bundle::kIdentifier) + ".cloud.auth";
     if (endpoints.apiAuthority() != kCSCloudAPIHost)
@@ -31,9 +27,10 @@ std::string CSKeychain::serviceNameFor(const CSServiceEndpoints& endpoints) {
     return name;
 }
 
-std::optional<CSJsonValue> CSKeychain::credentials() {
+std::optional<CSJsonValue> CSKeychain::credentials(const CSServiceEndpoints& endpoints) {
     std::string data;
-    const platform::SecretStatus status = platform::SecretStore().read(serviceName(), &data);
+    const platform::SecretStatus status =
+        platform::SecretStore().read(serviceNameFor(endpoints), &data);
     if (status.kind == platform::SecretStatus::notFound)
         return std::nullopt;
     if (!status.isOk()) {
@@ -46,20 +43,21 @@ std::optional<CSJsonValue> CSKeychain::credentials() {
     return record;
 }
 
-void CSKeychain::setCredentials(const CSJsonValue& record) {
+void CSKeychain::setCredentials(const CSServiceEndpoints& endpoints, const CSJsonValue& record) {
     auto text = JSONRepresentation(record);
     if (!text) {
         CSLogWarning("CloudSDK: error saving credentials (%i)", -1);
         return;
     }
     // The store replaces the file atomically, so add and update are one operation.
-    const platform::SecretStatus status = platform::SecretStore().write(serviceName(), *text);
+    const platform::SecretStatus status =
+        platform::SecretStore().write(serviceNameFor(endpoints), *text);
     if (!status.isOk())
         CSLogWarning("CloudSDK: error saving credentials (%i)", statusCode(status));
 }
 
-void CSKeychain::deleteCredentials() {
-    const platform::SecretStatus status = platform::SecretStore().remove(serviceName());
+void CSKeychain::deleteCredentials(const CSServiceEndpoints& endpoints) {
+    const platform::SecretStatus status = platform::SecretStore().remove(serviceNameFor(endpoints));
     if (!status.isOk())
         CSLogWarning("CloudSDK: error deleting credentials (%i)", statusCode(status));
 }

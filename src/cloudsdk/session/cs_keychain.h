@@ -14,14 +14,13 @@ struct CSServiceEndpoints;
 
 class CSKeychain {
 public:
-    // The name for the endpoints that requests go to now.
-    static std::string serviceName();
     // "%@.cloud.auth" with the bundle identifier, then "@" and the API
     // host[:port] unless that is the service's own API host.
     static std::string serviceNameFor(const CSServiceEndpoints& endpoints);
 
-    // The stored record, or nothing (a read failure other than "not found" is logged).
-    static std::optional<CSJsonValue> credentials();
-    static void setCredentials(const CSJsonValue& record);
-    static void deleteCredentials();
+    // The record stored for `endpoints`, or nothing (a read failure other than
+    // "not found" is logged).
+    static std::optional<CSJsonValue> credentials(const CSServiceEndpoints& endpoints);
+    static void setCredentials(const CSServiceEndpoints& endpoints, const CSJsonValue& record);
+    static void deleteCredentials(const CSServiceEndpoints& endpoints);
 };

@@ -18,11 +18,6 @@ constexpr char kLegacyCredentialsKey[] = "kCSCloudSavedCredentialsKey";
 constexpr char kLegacyUserCredentialsKey[] = "kCSCloudSavedCredentials";
 constexpr long kCredentialVersion = 3;
 
-std::shared_ptr<CSSession>& sharedSessionSlot() {
-    static std::shared_ptr<CSSession> session;
-    return session;
-}
-
 std::string text(const QVariantMap& map, const char* key) {
     return map.value(QLatin1String(key)).toString().toStdString();
 }
@@ -34,23 +29,15 @@ std::string text(const CSJsonValue& object, const char* key) {
 
 } // namespace
 
-CSSession::CSSession(std::string appKey, std::string appSecret, std::string root)
-    : appKey_(std::move(appKey)), appSecret_(std::move(appSecret)), root_(std::move(root)) {
+CSSession::CSSession(CSClientContext& context, std::string appKey, std::string appSecret,
+                     std::string root)
+    : context_(context), appKey_(std::move(appKey)), appSecret_(std::move(appSecret)),
+      root_(std::move(root)) {
     baseCredentials_ = {{kOAuthCredentialConsumerKey, appKey_},
                         {kOAuthCredentialConsumerSecret, appSecret_},
                         {kOAuthSignatureMethod, "PLAINTEXT"}};
     migrateLegacyDefaults();
     loadStoredCredentials();
-}
-
-std::shared_ptr<CSSession> CSSession::sharedSession() {
-    return sharedSessionSlot();
-}
-
-void CSSession::setSharedSession(std::shared_ptr<CSSession> session) {
-    if (sharedSessionSlot() == session)
-        return;
-    sharedSessionSlot() = std::move(session);
 }
 
 void CSSession::migrateLegacyDefaults() {
@@ -84,11 +71,11 @@ void CSSession::migrateLegacyDefaults() {
 }
 
 void CSSession::loadStoredCredentials() {
-    const std::optional<CSJsonValue> record = CSKeychain::credentials();
+    const std::optional<CSJsonValue> record = CSKeychain::credentials(context_.endpoints);
     if (!record)
         return;
     if (text(*record, kOAuthCredentialConsumerKey) != appKey_) {
-        CSKeychain::deleteCredentials();
+        CSKeychain::deleteCredentials(context_.endpoints);
         return;
     }
     const CSJsonValue* versionValue = record->find(kCredentialVersionKey);
@@ -129,7 +116,8 @@ void CSSession::putAccessToken(const std::string& token, const std::string& secr
     auto it = credentialStores_.find(userId);
     if (it == credentialStores_.end()) {
         it = credentialStores_
-                 .emplace(userId, std::make_unique<OAuthCredentialConcreteStore>(baseCredentials_))
+                 .emplace(userId, std::make_unique<OAuthCredentialConcreteStore>(baseCredentials_,
+                                                                                 context_.keychain))
                  .first;
     }
     userIds_.erase(std::remove(userIds_.begin(), userIds_.end(), userId), userIds_.end());
@@ -150,7 +138,7 @@ void CSSession::putAccessToken(const std::string& token, const std::string& secr
 void CSSession::unlinkAll() {
     credentialStores_.clear();
     userIds_.clear();
-    CSKeychain::deleteCredentials();
+    CSKeychain::deleteCredentials(context_.endpoints);
 }
 
 void CSSession::unlinkUserId(const std::string& userId) {
@@ -163,7 +151,8 @@ OAuthCredentialConcreteStore*
 CSSession::credentialStoreForUserId(const std::optional<std::string>& userId) {
     if (!userId) {
         if (!anonymousStore_)
-            anonymousStore_ = std::make_unique<OAuthCredentialConcreteStore>(baseCredentials_);
+            anonymousStore_ =
+                std::make_unique<OAuthCredentialConcreteStore>(baseCredentials_, context_.keychain);
         return anonymousStore_.get();
     }
     auto it = credentialStores_.find(*userId);
@@ -179,7 +168,8 @@ void CSSession::saveCredentials() {
              {kOAuthCredentialAccessToken, store->accessToken().value_or("")},
              {kOAuthCredentialAccessTokenSecret, store->accessTokenSecret().value_or("")}}));
     }
-    CSKeychain::setCredentials(CSJsonValue::object({{kOAuthCredentialConsumerKey, appKey_},
+    CSKeychain::setCredentials(context_.endpoints,
+                               CSJsonValue::object({{kOAuthCredentialConsumerKey, appKey_},
                                                     {kCredentialVersionKey, kCredentialVersion},
                                                     {kUserCredentialsKey, std::move(users)}}));
 }

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cs_client_context.h"
 #include "oauth_credential_concrete_store.h"
 
 class CSSession;
@@ -31,10 +32,11 @@ inline constexpr char kCSCloudSyncNonceKey[] = "cloud.sync.nonce";
 class CSSession {
 public:
     // initWithAppKey:appSecret:root: — loads and migrates stored credentials.
-    CSSession(std::string appKey, std::string appSecret, std::string root);
-
-    static std::shared_ptr<CSSession> sharedSession();
-    static void setSharedSession(std::shared_ptr<CSSession> session);
+    // The session works in `context` (its endpoints, keychain, URL opener and
+    // link presenter), which outlives it. The shared session is the
+    // context's.
+    CSSession(CSClientContext& context, std::string appKey, std::string appSecret,
+              std::string root);
 
     // Query text to dictionary: the key unchanged, the value percent-decoded
     // as UTF-8; later keys replace earlier ones; pieces without "=" are skipped.
@@ -43,6 +45,7 @@ public:
     // The lower-case hexadecimal of the last four bytes of SHA-1(secret), without leading zeros.
     static std::string secretFingerprint(std::string_view appSecret);
 
+    CSClientContext& context() const { return context_; }
     const OAuthCredentials& baseCredentials() const { return baseCredentials_; }
     const std::string& root() const { return root_; }
 
@@ -90,6 +93,7 @@ private:
     void loadStoredCredentials();
     bool takeConnectAnswer(std::string_view query);
 
+    CSClientContext& context_;
     std::string appKey_;
     std::string appSecret_;
     std::string root_;

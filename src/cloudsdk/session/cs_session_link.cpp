@@ -39,7 +39,7 @@ void CSSession::linkUserId(const std::optional<std::string>& userId, QObject* co
 
     const std::string appLink =
         std::string(kCSServiceAppScheme) + "://" + std::string(kCSCloudAPIVersion) + "/connect";
-    auto opener = platform::UrlOpener::shared();
+    const std::shared_ptr<platform::UrlOpener> opener = context_.urlOpener;
     if (opener->canOpenURL(QString::fromStdString(appLink))) {
         const std::string address =
             appLink + "?k=" + appKey_ + "&s=" + fingerprint + "&state=" + nonce + userPart;
@@ -47,11 +47,11 @@ void CSSession::linkUserId(const std::optional<std::string>& userId, QObject* co
         return;
     }
     const std::string webLink = std::string(kCSProtocolHTTPS) + "://" +
-                                CSServiceEndpoints::current().webAuthority() + "/" +
+                                context_.endpoints.webAuthority() + "/" +
                                 std::string(kCSCloudAPIVersion) + "/connect_login?k=" + appKey_ +
                                 "&s=" + fingerprint + "&state=" + nonce + "&easl=1" + userPart;
-    platform::LinkPresenter::shared()->presentLink(
-        QUrl::fromEncoded(QByteArray::fromStdString(webLink)), controller, this);
+    context_.linkPresenter->presentLink(QUrl::fromEncoded(QByteArray::fromStdString(webLink)),
+                                        controller, this);
 }
 
 bool CSSession::handleOpenURL(const std::string& url) {

@@ -144,6 +144,17 @@ void ReplacementFile::discard() {
         ::unlinkat(folderFd_, std::exchange(temporary_, {}).c_str(), 0);
 }
 
+Status ReplacementFile::remove() {
+    if (fd_ >= 0)
+        ::close(std::exchange(fd_, -1));
+    if (temporary_.empty())
+        return {};
+    const std::string temporary = std::exchange(temporary_, {});
+    if (::unlinkat(folderFd_, temporary.c_str(), 0) != 0 && errno != ENOENT)
+        return systemError("cannot remove " + std::string(nameOf(temporary)), errno);
+    return {};
+}
+
 bool ReplacementFile::isLeftoverOf(std::string_view name, std::string_view finalName) {
     const std::size_t expected = 1 + finalName.size() + 1 + kSuffixPattern.size();
     if (name.size() != expected || name[0] != '.' ||

@@ -35,6 +35,9 @@ public:
     Status commit();
     // Removes the temporary; the destination is untouched.
     void discard();
+    // discard(), reporting an unlink that failed for another reason than a
+    // temporary already gone.
+    Status remove();
 
     // Whether `name` (a plain file name) is a temporary this class made for `finalName`.
     static bool isLeftoverOf(std::string_view name, std::string_view finalName);

@@ -5,25 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <random>
 
+#include "replacement_file.h"
 #include "user_folders.h"
 
 namespace platform {
 namespace {
-
-bool writeAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
 
 SecretStatus readAll(int fd, std::string& out) {
     char buffer[4096];
@@ -37,23 +24,6 @@ SecretStatus readAll(int fd, std::string& out) {
             return {};
         out.append(buffer, static_cast<std::size_t>(n));
     }
-}
-
-// A new file of ours in the folder, under a fresh hidden name.
-FileDescriptor createTemporary(int folder, std::string& name) {
-    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = ".tmp-";
-        for (int i = 0; i < 12; ++i)
-            name += letters[random() % (sizeof letters - 1)];
-        FileDescriptor fd(::openat(folder, name.c_str(),
-                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
-        if (fd.valid() || errno != EEXIST)
-            return fd;
-    }
-    errno = EEXIST;
-    return FileDescriptor();
 }
 
 } // namespace
@@ -114,26 +84,17 @@ SecretStatus SecretStore::write(std::string_view service, std::string_view data)
     FileDescriptor folder;
     if (auto s = openFolder(true, folder); !s.isOk())
         return s;
-    std::string temporary;
-    FileDescriptor fd = createTemporary(folder.get(), temporary);
-    if (!fd.valid())
-        return SecretStatus::failure(errno);
-    bool ok = ::fchmod(fd.get(), 0600) == 0 && writeAll(fd.get(), data) && ::fsync(fd.get()) == 0;
-    int e = errno;
-    if (::close(fd.release()) != 0 && ok) {
-        ok = false;
-        e = errno;
-    }
     const std::string name = pathFor(service).filename().string();
-    if (ok && ::renameat(folder.get(), temporary.c_str(), folder.get(), name.c_str()) != 0) {
-        ok = false;
-        e = errno;
-    }
-    if (!ok) {
-        ::unlinkat(folder.get(), temporary.c_str(), 0);
-        return SecretStatus::failure(e);
-    }
-    return {};
+    auto file = ReplacementFile::create(name, folder.get());
+    if (!file)
+        return SecretStatus::failure(file.error().code);
+    // The mode is set on the descriptor, whatever the process's umask.
+    Status written = file->setMode(0600);
+    if (written)
+        written = file->write(data);
+    if (written)
+        written = file->commit();
+    return written ? SecretStatus{} : SecretStatus::failure(written.error().code);
 }
 
 SecretStatus SecretStore::remove(std::string_view service) const {

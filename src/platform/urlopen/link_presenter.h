@@ -1,7 +1,6 @@
 #pragma once
 // Shows the service's link page for an account link. The graphical front end
-// presents its web authorization screen; the default prints the address, for
-// the command line and until a screen is set.
+// presents its web authorization screen; the command line prints the address.
 
 #include <QObject>
 #include <QUrl>
@@ -18,9 +17,6 @@ public:
     // `fromController` is the presenting screen (may be null); `session` is the
     // session that asked for the link.
     virtual void presentLink(const QUrl& url, QObject* fromController, CSSession* session) = 0;
-
-    static std::shared_ptr<LinkPresenter> shared();
-    static void setShared(std::shared_ptr<LinkPresenter> presenter);
 };
 
 class PrintingLinkPresenter : public LinkPresenter {

@@ -5,35 +5,8 @@
 #include <QDesktopServices>
 #include <QProcess>
 #include <QStandardPaths>
-#include <mutex>
 
 namespace platform {
-namespace {
-
-std::mutex& sharedMutex() {
-    static std::mutex m;
-    return m;
-}
-
-std::shared_ptr<UrlOpener>& sharedOpener() {
-    static std::shared_ptr<UrlOpener> opener;
-    return opener;
-}
-
-} // namespace
-
-std::shared_ptr<UrlOpener> UrlOpener::shared() {
-    std::lock_guard lock(sharedMutex());
-    if (!sharedOpener())
-        sharedOpener() = std::make_shared<DesktopUrlOpener>();
-    return sharedOpener();
-}
-
-void UrlOpener::setShared(std::shared_ptr<UrlOpener> opener) {
-    std::lock_guard lock(sharedMutex());
-    sharedOpener() = std::move(opener);
-}
-
 QString UrlOpener::schemeOf(const QString& url) {
     const qsizetype colon = url.indexOf(QLatin1Char(':'));
     return colon <= 0 ? QString() : url.left(colon).toLower();

@@ -19,10 +19,6 @@ public:
 
     // The text before the first ":", lower-cased.
     static QString schemeOf(const QString& url);
-
-    // The opener the program uses: the desktop's unless replaced.
-    static std::shared_ptr<UrlOpener> shared();
-    static void setShared(std::shared_ptr<UrlOpener> opener);
 };
 
 // The desktop's URL handlers: http(s) and file always open; another scheme

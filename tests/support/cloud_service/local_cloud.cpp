@@ -7,19 +7,18 @@ LocalCloud::LocalCloud(const std::filesystem::path& storage)
 
 LocalCloud::LocalCloud(const std::filesystem::path& storage, TestCertificate root,
                        TestCertificate server, std::vector<TestCertificate> chain)
-    : root_(std::move(root)), previous_(CSServiceEndpoints::current()) {
+    : root_(std::move(root)) {
     CloudTestService::Options options;
     options.storage = storage;
     options.serverCertificate = server.cert ? std::move(server) : issueServerCertificate(root_);
     options.chain = std::move(chain);
     service_ = std::make_unique<CloudTestService>(std::move(options));
     started_ = service_->start();
-    CSServiceEndpoints::setCurrent(endpoints());
+    client_.endpoints = endpoints();
 }
 
 LocalCloud::~LocalCloud() {
     service_->stop();
-    CSServiceEndpoints::setCurrent(previous_);
 }
 
 CSServiceEndpoints LocalCloud::endpoints() const {

@@ -10,10 +10,7 @@ namespace testsupport {
 
 class LogCapture {
 public:
-    LogCapture() {
-        CSLogSetSink([this](const std::string& line) { lines.push_back(line); });
-    }
-    ~LogCapture() { CSLogSetSink({}); }
+    LogCapture() = default;
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
 
@@ -25,6 +22,9 @@ public:
         return false;
     }
     std::vector<std::string> lines;
+
+private:
+    CSLogRedirect redirect_{[this](const std::string& line) { lines.push_back(line); }};
 };
 
 } // namespace testsupport
