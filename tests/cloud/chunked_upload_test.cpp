@@ -6,6 +6,7 @@
 #include "cloud_view_controller.h"
 #include "command_environment.h"
 #include "command_frame.h"
+#include "cs_request.h"
 #include "fake_screen.h"
 #include "qt_wait.h"
 #include "recording_tool_runner.h"
@@ -67,6 +68,9 @@ protected:
         device.write(storePath("Accounts.zip"), big);
         service().injectFault(testsupport::ServiceFault::CutConnection, "/1/chunked_upload", 1, 2);
         std::string message = upload();
+        // The next run starts afresh, as a new process would, not on a
+        // connection the service is still closing after the cut.
+        CSCloseIdleConnections();
         service().clearRequests();
         return message;
     }
