@@ -2,12 +2,15 @@
 // test service, with a private home and a temporary device root.
 #include "cloud_fixture.h"
 #include "qt_wait.h"
+#include "transfer_set.h"
 
 #include <QProcess>
 #include <fstream>
 #include <httplib.h>
 
 #include <algorithm>
+#include <map>
+#include <random>
 
 namespace {
 
@@ -258,4 +261,43 @@ TEST_F(CloudCliTest, AnUploadKilledHalfWayGoesOnWhereTheServiceGotTo) {
             offsets.push_back(request.param("offset") + " " + std::to_string(request.status));
     // From the last acknowledged piece; the service names the one it kept; no byte twice.
     EXPECT_EQ(offsets, (std::vector<std::string>{"2097152 400", "4194304 200", "6291456 200"}));
+}
+
+// A download killed at any moment leaves each file of the store either as it
+// was or as the account has it, never cut short; the next download finishes
+// the job and leaves none of the engine's temporaries behind.
+TEST_F(CloudCliTest, ADownloadKilledAtAnyMomentLeavesEachFileOldOrNew) {
+    linkStoredAccount();
+    fillStore();
+    std::map<std::string, std::string> before, after;
+    for (const auto& file : cloud::transferSet()) {
+        const std::string name(file.fileName);
+        before[name] = name + " v1";
+        // Large enough that a kill often lands while bodies are arriving.
+        after[name] = std::string(16 << 20, static_cast<char>('a' + after.size())) + name;
+        const std::filesystem::path remote = service().localPath(std::string(file.remotePath));
+        std::filesystem::create_directories(remote.parent_path());
+        std::ofstream(remote, std::ios::binary) << after[name];
+    }
+    std::mt19937 random(20261206);
+    for (int trial = 0; trial < 4; ++trial) {
+        QProcess process;
+        start(process, {"--yes", "cloud", "download"});
+        testsupport::runEventsFor(100 + static_cast<int>(random() % 800));
+        process.kill();
+        process.waitForFinished(10000);
+        for (const auto& file : cloud::transferSet()) {
+            const std::string name(file.fileName);
+            const std::string now = device.read(file.localPath);
+            EXPECT_TRUE(now == before[name] || now == after[name])
+                << name << " holds " << now.size() << " bytes after kill " << trial;
+        }
+    }
+    Result finished = mobrix({"--yes", "cloud", "download"});
+    EXPECT_EQ(finished.status, 0) << finished.err;
+    for (const auto& file : cloud::transferSet())
+        EXPECT_EQ(device.read(file.localPath), after[std::string(file.fileName)]);
+    for (const std::string folder : {"MobrixLibrary", "CydiaSources", "CydiaPackages"})
+        for (const auto& name : device.tree("/var/mobile/Library/Preferences/Mobrix/" + folder))
+            EXPECT_FALSE(name.starts_with(".")) << folder << "/" << name << " was left behind";
 }
