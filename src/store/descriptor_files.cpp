@@ -144,13 +144,13 @@ FileContent readOwnedFileAt(const std::string& deviceRoot, std::string_view devi
 }
 
 std::string writeFileAtomicallyAt(int folder, const std::string& name, const std::string& content,
-                                  std::string_view shownPath) {
+                                  std::string_view shownPath, unsigned mode) {
     // What an interrupted write of this file left behind, then the new file.
     removeLeftoversAt(folder, [&](std::string_view entry) {
         return platform::ReplacementFile::isLeftoverOf(entry, name) ||
                entry == "." + name + ".partial";
     });
-    auto written = platform::replaceFileContent(name, content, 0600, folder);
+    auto written = platform::replaceFileContent(name, content, mode, folder);
     if (written)
         return {};
     return platform::systemError("cannot write " + std::string(shownPath), written.error().code)

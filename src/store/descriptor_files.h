@@ -42,10 +42,10 @@ FileContent readOwnedFile(int folder, const std::string& name, size_t maxBytes,
 FileContent readOwnedFileAt(const std::string& deviceRoot, std::string_view devicePath,
                             size_t maxBytes);
 
-// Writes a complete new file (mode 0600) beside name in the folder and renames
+// Writes a complete new file (mode 0600 unless given) beside name in the folder and renames
 // it over name; first removes what an interrupted write of name left there.
 std::string writeFileAtomicallyAt(int folder, const std::string& name, const std::string& content,
-                                  std::string_view shownPath);
+                                  std::string_view shownPath, unsigned mode = 0600);
 
 // Removes the regular files of the folder whose names start with prefix
 // (leftovers of an interrupted run). Links and folders are left alone.

@@ -1,5 +1,8 @@
 #include "file_ops.h"
 
+#include "descriptor_files.h"
+#include "unique_fd.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -23,52 +26,10 @@ std::optional<struct stat> linkStatus(const std::string& path) {
     return status;
 }
 
-std::string writeAndRename(const std::string& path, const std::string& content) {
-    const std::string temporary = partialPath(path);
-    ::unlink(temporary.c_str());
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return "cannot write " + path + ": " + errnoText(errno);
-    const char* data = content.data();
-    size_t left = content.size();
-    while (left > 0) {
-        ssize_t written = ::write(fd, data, left);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            int error = errno;
-            ::close(fd);
-            ::unlink(temporary.c_str());
-            return "cannot write " + path + ": " + errnoText(error);
-        }
-        data += written;
-        left -= static_cast<size_t>(written);
-    }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        int error = errno;
-        ::unlink(temporary.c_str());
-        return "cannot write " + path + ": " + errnoText(error);
-    }
-    if (::rename(temporary.c_str(), path.c_str()) != 0) {
-        int error = errno;
-        ::unlink(temporary.c_str());
-        return "cannot replace " + path + ": " + errnoText(error);
-    }
-    return {};
-}
-
 } // namespace
 
 std::string errnoText(int error) {
     return std::strerror(error);
-}
-
-std::string partialPath(const std::string& path) {
-    fs::path target(path);
-    std::string name = ".";
-    name += target.filename().string();
-    name += ".partial";
-    return (target.parent_path() / name).string();
 }
 
 bool exists(const std::string& path) {
@@ -94,10 +55,10 @@ std::string remove(const std::string& path) {
 }
 
 std::string moveNoReplace(const std::string& from, const std::string& to) {
-    if (exists(to))
-        return "cannot move " + from + ": " + to + " exists";
-    if (::rename(from.c_str(), to.c_str()) != 0)
-        return "cannot move " + from + ": " + errnoText(errno);
+    // One step: nothing can appear at the destination between a check and the move.
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0)
+        return errno == EEXIST ? "cannot move " + from + ": " + to + " exists"
+                               : "cannot move " + from + ": " + errnoText(errno);
     return {};
 }
 
@@ -113,14 +74,15 @@ std::optional<std::string> readFile(const std::string& path) {
 }
 
 std::string writeFileAtomically(const std::string& path, const std::string& content) {
-    return writeAndRename(path, content);
-}
-
-std::string copyFileAtomically(const std::string& from, const std::string& to) {
-    auto content = readFile(from);
-    if (!content)
-        return "cannot read " + from;
-    return writeAndRename(to, *content);
+    const fs::path target(path);
+    platform::UniqueFd folder(
+        ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder.valid())
+        return "cannot write " + path + ": " + errnoText(errno);
+    // Readable by everyone, like the package manager's own lists; written
+    // beside, flushed, renamed, after removing what an interrupted write left.
+    return descriptor_files::writeFileAtomicallyAt(folder.get(), target.filename().string(),
+                                                   content, path, 0644);
 }
 
 } // namespace file_ops

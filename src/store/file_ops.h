@@ -17,15 +17,9 @@ std::string remove(const std::string& path);
 // Moves a file, replacing nothing: fails when the destination exists.
 std::string moveNoReplace(const std::string& from, const std::string& to);
 
-// Where a replacement of path is written before it is renamed over it:
-// ".<name>.partial" in the same folder.
-std::string partialPath(const std::string& path);
-
 std::optional<std::string> readFile(const std::string& path);
-// Writes a complete new file beside the destination, then renames it over.
+// Writes a complete new file (0644) beside the destination, then renames it over.
 std::string writeFileAtomically(const std::string& path, const std::string& content);
-// Copies a file's bytes beside the destination, then renames it over.
-std::string copyFileAtomically(const std::string& from, const std::string& to);
 
 std::string errnoText(int error);
 
