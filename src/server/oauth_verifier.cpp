@@ -1,5 +1,7 @@
 #include "oauth_verifier.h"
 
+#include "decimal.h"
+
 #include "cs_escaping.h"
 #include "oauth_signature_parameter.h"
 #include "oauth_url_request.h"
@@ -13,18 +15,6 @@ namespace {
 
 OAuthResult refuse(std::string why) {
     return OAuthResult{false, std::move(why), std::nullopt};
-}
-
-std::optional<std::int64_t> parseTimestamp(const std::string& text) {
-    if (text.empty() || text.size() > 12)
-        return std::nullopt;
-    std::int64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return value;
 }
 
 // The signature the client must have sent, by the shared signing code.
@@ -77,7 +67,7 @@ OAuthResult OAuthVerifier::verify(const SignedRequestView& request, TokenNeed ne
     } else if (*method != kOAuthSignatureMethodHMACSHA1) {
         return refuse("Unsupported signature method");
     }
-    const auto when = parseTimestamp(*timestamp);
+    const auto when = parseDecimal(*timestamp, 12);
     const std::int64_t now = clock_();
     if (!when || *when < now - settings_.windowSeconds || *when > now + settings_.windowSeconds)
         return refuse("The request's timestamp is out of range");

@@ -1,5 +1,7 @@
 #include "secrets.h"
 
+#include "decimal.h"
+
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/rand.h>
@@ -73,15 +75,10 @@ bool verifyPassword(std::string_view password, std::string_view stored) {
     auto parts = split(stored, '$');
     if (parts.size() != 4 || parts[0] != kScheme)
         return false;
-    int iterations = 0;
-    for (char c : parts[1]) {
-        if (c < '0' || c > '9' || iterations > 100000000)
-            return false;
-        iterations = iterations * 10 + (c - '0');
-    }
-    if (iterations <= 0)
+    const auto iterations = parseDecimal(parts[1], 9);
+    if (!iterations || *iterations <= 0)
         return false;
-    const std::string expected = derive(password, parts[2], iterations);
+    const std::string expected = derive(password, parts[2], static_cast<int>(*iterations));
     return !expected.empty() && constantTimeEquals(expected, parts[3]);
 }
 

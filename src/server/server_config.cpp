@@ -1,5 +1,7 @@
 #include "server_config.h"
 
+#include "decimal.h"
+
 #include <fstream>
 #include <sstream>
 
@@ -13,18 +15,6 @@ std::string trim(const std::string& text) {
     if (begin == std::string::npos)
         return {};
     return text.substr(begin, text.find_last_not_of(blanks) - begin + 1);
-}
-
-std::optional<std::int64_t> number(const std::string& text) {
-    if (text.empty() || text.size() > 18)
-        return std::nullopt;
-    std::int64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    return value;
 }
 
 bool assign(ServerConfig& config, const std::string& name, const std::string& value) {
@@ -48,14 +38,14 @@ bool assign(ServerConfig& config, const std::string& name, const std::string& va
     const char* numberNames[] = {"default_quota", "keep_revisions", "collect_interval"};
     for (std::size_t i = 0; i < std::size(numberNames); ++i) {
         if (name == numberNames[i]) {
-            auto n = number(value);
+            auto n = parseDecimal(value, 18);
             if (n)
                 *numbers[i] = *n;
             return n.has_value();
         }
     }
     if (name == "threads") {
-        auto n = number(value);
+        auto n = parseDecimal(value, 18);
         if (n)
             config.threads = static_cast<int>(std::min<std::int64_t>(*n, 1024));
         return n.has_value();
@@ -74,7 +64,7 @@ int ServerConfig::port() const {
     auto colon = listen.rfind(':');
     if (colon == std::string::npos)
         return -1;
-    auto n = number(listen.substr(colon + 1));
+    auto n = parseDecimal(listen.substr(colon + 1), 18);
     return n && *n <= 65535 ? static_cast<int>(*n) : -1;
 }
 
