@@ -1,8 +1,7 @@
 #include "file_blob_store.h"
 
+#include "hashed_spool.h"
 #include "secrets.h"
-
-#include <openssl/evp.h>
 
 #include <cerrno>
 #include <cstring>
@@ -43,11 +42,8 @@ bool syncFolder(const fs::path& folder) {
 class FileBlobWriter : public BlobWriter {
 public:
     FileBlobWriter(const FileBlobStore& store, fs::path temp, Fd fd)
-        : store_(store), temp_(std::move(temp)), fd_(std::move(fd)), digest_(EVP_MD_CTX_new()) {
-        EVP_DigestInit_ex(digest_, EVP_sha256(), nullptr);
-    }
+        : store_(store), temp_(std::move(temp)), fd_(std::move(fd)) {}
     ~FileBlobWriter() override {
-        EVP_MD_CTX_free(digest_);
         if (!committed_) {
             std::error_code ec;
             fs::remove(temp_, ec);
@@ -55,27 +51,13 @@ public:
     }
 
     bool write(const char* data, std::size_t size) override {
-        EVP_DigestUpdate(digest_, data, size);
-        while (size > 0) {
-            ssize_t n = ::write(fd_.get(), data, size);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            data += n;
-            size -= static_cast<std::size_t>(n);
-            size_ += static_cast<std::uint64_t>(n);
-        }
-        return true;
+        return spool_.write(fd_.get(), data, size);
     }
 
-    std::uint64_t size() const override { return size_; }
+    std::uint64_t size() const override { return spool_.size(); }
 
     std::optional<std::string> commit(std::string* error) override {
-        unsigned char hash[EVP_MAX_MD_SIZE];
-        unsigned int length = 0;
-        EVP_DigestFinal_ex(digest_, hash, &length);
-        const std::string address = toHex(hash, length);
+        const std::string address = spool_.address();
         if (::fsync(fd_.get()) != 0)
             return fail(error, "cannot flush the body");
         fd_.reset();
@@ -102,8 +84,7 @@ private:
     const FileBlobStore& store_;
     fs::path temp_;
     Fd fd_;
-    EVP_MD_CTX* digest_;
-    std::uint64_t size_ = 0;
+    HashedSpool spool_;
     bool committed_ = false;
 };
 

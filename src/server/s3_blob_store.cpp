@@ -1,9 +1,8 @@
 #include "s3_blob_store.h"
 
+#include "hashed_spool.h"
 #include "s3_listing.h"
 #include "secrets.h"
-
-#include <openssl/evp.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -46,44 +45,26 @@ std::string storeProblem(const S3Answer& answer) {
 
 class S3BlobWriter : public BlobWriter {
 public:
-    S3BlobWriter(S3Client& client, ScratchFile file)
-        : client_(client), file_(std::move(file)), digest_(EVP_MD_CTX_new()) {
-        EVP_DigestInit_ex(digest_, EVP_sha256(), nullptr);
-    }
-    ~S3BlobWriter() override { EVP_MD_CTX_free(digest_); }
+    S3BlobWriter(S3Client& client, ScratchFile file) : client_(client), file_(std::move(file)) {}
     S3BlobWriter(const S3BlobWriter&) = delete;
     S3BlobWriter& operator=(const S3BlobWriter&) = delete;
 
     bool write(const char* data, std::size_t size) override {
-        EVP_DigestUpdate(digest_, data, size);
-        while (size > 0) {
-            ssize_t n = ::write(file_.fd(), data, size);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            data += n;
-            size -= static_cast<std::size_t>(n);
-            size_ += static_cast<std::uint64_t>(n);
-        }
-        return true;
+        return spool_.write(file_.fd(), data, size);
     }
 
-    std::uint64_t size() const override { return size_; }
+    std::uint64_t size() const override { return spool_.size(); }
 
     // Always sent, even when an object of that name exists: a fresh object
     // is younger than any collection's age limit.
     std::optional<std::string> commit(std::string* error) override {
-        unsigned char hash[EVP_MAX_MD_SIZE];
-        unsigned int length = 0;
-        EVP_DigestFinal_ex(digest_, hash, &length);
-        const std::string address = toHex(hash, length);
+        const std::string address = spool_.address();
         S3Call put;
         put.method = "PUT";
         put.key = address;
         put.payloadHash = address;
         put.uploadFd = file_.fd();
-        put.uploadSize = size_;
+        put.uploadSize = spool_.size();
         const S3Answer answer = client_.send(put);
         if (!answer.ok()) {
             if (error)
@@ -96,8 +77,7 @@ public:
 private:
     S3Client& client_;
     ScratchFile file_;
-    EVP_MD_CTX* digest_;
-    std::uint64_t size_ = 0;
+    HashedSpool spool_;
 };
 
 // Reads through a window of at most kReadWindow bytes, fetched by range.
