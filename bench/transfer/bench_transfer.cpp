@@ -29,8 +29,8 @@
 #include "https_sink.h"
 #include "oauth_credential_concrete_store.h"
 #include "oauth_url_request.h"
+#include "private_home.h"
 #include "qt_wait.h"
-#include "test_environment.h"
 #include "test_pki.h"
 
 using namespace testsupport;
@@ -266,7 +266,7 @@ int main(int argc, char** argv) {
     const int runs = runsText ? std::max(1, std::atoi(runsText)) : 3;
     const std::uint64_t bytes = mb << 20;
 
-    TestEnvironment env;
+    PrivateHome env;
     const fs::path storage = env.makeFolder("account");
     const fs::path local = env.makeFolder("local");
     const fs::path downloads =
