@@ -7,6 +7,18 @@
 
 namespace server {
 
+std::string keysBelowPattern(const std::string& key) {
+    if (key == "/")
+        return "/%";
+    std::string pattern;
+    for (char c : key) {
+        if (c == '%' || c == '_' || c == '\\')
+            pattern += '\\';
+        pattern += c;
+    }
+    return pattern + "/%";
+}
+
 std::unique_ptr<MetadataStore> openMetadataStore(const std::string& url, std::string* error) {
     if (url.rfind("sqlite:", 0) == 0)
         return SqliteMetadataStore::open(url.substr(7), error);

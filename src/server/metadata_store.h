@@ -80,6 +80,9 @@ public:
 };
 
 // The store named by a URL: "sqlite:PATH". Nothing and the reason otherwise.
+// The LIKE pattern (escape character "\\") of every key below key.
+std::string keysBelowPattern(const std::string& key);
+
 std::unique_ptr<MetadataStore> openMetadataStore(const std::string& url, std::string* error);
 
 } // namespace server

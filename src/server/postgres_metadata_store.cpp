@@ -141,16 +141,6 @@ std::vector<Entry> readEntries(const Rows& r) {
     return out;
 }
 
-std::string escapeLike(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '%' || c == '_' || c == '\\')
-            out += '\\';
-        out += c;
-    }
-    return out;
-}
-
 std::string sql(const char* head, const char* tail) {
     return std::string(head) + tail;
 }
@@ -227,7 +217,7 @@ public:
                                 {v(uid), parentKey}));
     }
     std::vector<Entry> subtree(std::int64_t uid, const std::string& key) override {
-        const std::string below = key == "/" ? "/%" : escapeLike(key) + "/%";
+        const std::string below = keysBelowPattern(key);
         return readEntries(*run(db_,
                                 sql(kEntryColumns, "WHERE uid = $1 AND deleted = 0 AND (key = $2 "
                                                    "OR key LIKE $3 ESCAPE '\\') ORDER BY key")

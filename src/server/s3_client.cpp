@@ -1,5 +1,8 @@
 #include "s3_client.h"
 
+#include "cs_escaping.h"
+#include "cs_query_string.h"
+
 #include <curl/curl.h>
 
 #include <cerrno>
@@ -12,30 +15,6 @@ namespace {
 
 constexpr std::size_t kMostKeptBody = 4 * 1024 * 1024;
 const char* const kNoBodyHash = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-std::string unescape(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
-            hexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
 
 bool validBucket(const std::string& name) {
     if (name.size() < 3 || name.size() > 63)
@@ -110,21 +89,19 @@ std::optional<S3Location> parseS3Url(const std::string& url, std::string* error)
     location.bucket = rest.substr(0, question);
     if (!validBucket(location.bucket))
         return fail(error, "names no valid bucket");
-    std::string query = question == std::string::npos ? "" : rest.substr(question + 1);
-    while (!query.empty()) {
-        const auto amp = query.find('&');
-        const std::string pair = query.substr(0, amp);
-        query = amp == std::string::npos ? "" : query.substr(amp + 1);
-        const auto eq = pair.find('=');
-        const std::string name = pair.substr(0, eq);
-        const std::string value = eq == std::string::npos ? "" : unescape(pair.substr(eq + 1));
+    std::string unknown;
+    const std::string query = question == std::string::npos ? "" : rest.substr(question + 1);
+    forEachQueryPiece(query, [&](std::string_view name, std::optional<std::string_view> raw) {
+        const std::string value = stringByRemovingPercentEscapes(raw.value_or(""));
         if (name == "endpoint")
             location.endpoint = value;
         else if (name == "region" && !value.empty())
             location.region = value;
-        else
-            return fail(error, "has an unknown parameter \"" + name + "\"");
-    }
+        else if (unknown.empty())
+            unknown = name;
+    });
+    if (!unknown.empty())
+        return fail(error, "has an unknown parameter \"" + unknown + "\"");
     while (!location.endpoint.empty() && location.endpoint.back() == '/')
         location.endpoint.pop_back();
     const auto scheme = location.endpoint.find("://");

@@ -139,16 +139,6 @@ Entry readEntry(const Statement& s) {
     return e;
 }
 
-std::string escapeLike(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '%' || c == '_' || c == '\\')
-            out += '\\';
-        out += c;
-    }
-    return out;
-}
-
 class SqliteTxn : public MetadataTxn {
 public:
     explicit SqliteTxn(sqlite3* db) : db_(db) {}
@@ -224,7 +214,7 @@ public:
         return readAll(s);
     }
     std::vector<Entry> subtree(std::int64_t uid, const std::string& key) override {
-        const std::string below = key == "/" ? "/%" : escapeLike(key) + "/%";
+        const std::string below = keysBelowPattern(key);
         Statement s(db_, (std::string(kEntryColumns) +
                           "WHERE uid = ? AND deleted = 0 AND (key = ? OR key LIKE ? ESCAPE '\\') "
                           "ORDER BY key")

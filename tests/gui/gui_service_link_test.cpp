@@ -9,13 +9,13 @@
 #include "cs_service_endpoints.h"
 #include "cs_session.h"
 #include "link_presenter.h"
+#include "qt_wait.h"
 #include "recording_tool_runner.h"
 #include "service_harness.h"
 #include "service_options.h"
 #include "shell.h"
 #include "web_link_presenter.h"
 
-#include <QDeadlineTimer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
@@ -24,21 +24,11 @@
 
 namespace {
 
-bool waitFor(const std::function<bool()>& condition, int timeoutMs = 20000) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(20);
-    }
-    return true;
-}
-
 // Runs a script in the page and gives its answer (empty when none came).
 QVariant runScript(QWebEnginePage* page, const QString& script) {
     auto answer = std::make_shared<std::optional<QVariant>>();
     page->runJavaScript(script, [answer](const QVariant& value) { *answer = value; });
-    waitFor([&] { return answer->has_value(); }, 5000);
+    testsupport::waitUntil([&] { return answer->has_value(); }, 5000);
     return answer->value_or(QVariant());
 }
 
@@ -80,12 +70,14 @@ protected:
 
 TEST_F(ServiceLink, TheSignInPageShowsAndSigningInLinksTheAccount) {
     shell->cloud().LinkCloudAccount();
-    ASSERT_TRUE(waitFor([&] { return top() && top()->hasLoaded(); })) << "the page never showed";
+    ASSERT_TRUE(testsupport::waitUntil([&] { return top() && top()->hasLoaded(); }, 20000))
+        << "the page never showed";
     EXPECT_EQ(navigation()->title(), "Cloud");
     EXPECT_EQ(navigation()->host(), QStringLiteral("127.0.0.1:%1").arg(service.port()));
     EXPECT_TRUE(top()->shownAlert() == nullptr);
     QWebEnginePage* page = top()->webView()->page();
-    ASSERT_TRUE(waitFor([&] { return page->title() == QLatin1String("Link Mobrix"); }))
+    ASSERT_TRUE(testsupport::waitUntil(
+        [&] { return page->title() == QLatin1String("Link Mobrix"); }, 20000))
         << page->title().toStdString();
     EXPECT_EQ(page->url().path(), "/1/connect_login");
 
@@ -96,7 +88,8 @@ TEST_F(ServiceLink, TheSignInPageShowsAndSigningInLinksTheAccount) {
                              "document.querySelector('button[value=allow]').click();"
                              "return true;})()"));
     ASSERT_TRUE(sent.toBool()) << "no sign-in form in the page";
-    ASSERT_TRUE(waitFor([&] { return !navigation(); })) << "the answer never came back";
+    ASSERT_TRUE(testsupport::waitUntil([&] { return !navigation(); }, 20000))
+        << "the answer never came back";
     auto session = cloud::sharedSession(client);
     ASSERT_TRUE(session->isLinked());
 
