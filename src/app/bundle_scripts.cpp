@@ -9,7 +9,8 @@ void hideBundleScripts(const DeviceRoot& root) {
         {store::kShippedSelectionsScript, store::kSelectionsScript},
         {store::kShippedReinstallScript, store::kReinstallScript},
     };
+    // A script already hidden (or no longer shipped) is no error here; a
+    // package command that finds no script reports it when it runs.
     for (const auto& [shipped, hidden] : scripts)
-        if (!file_ops::exists(root.path(hidden)))
-            file_ops::moveNoReplace(root.path(shipped), root.path(hidden));
+        (void)file_ops::moveNoReplace(root.path(shipped), root.path(hidden));
 }

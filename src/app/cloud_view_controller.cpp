@@ -35,15 +35,15 @@ bool exists(const CommandContext& context, std::string_view devicePath) {
     return ::lstat(context.path(devicePath).c_str(), &status) == 0 || errno != ENOENT;
 }
 
-// Why a store folder may not be used; empty when it may. A missing folder
-// is a reason only when it must be written into.
-std::string storeFolderProblem(const CommandContext& context, std::string_view folder,
-                               bool missingIsProblem) {
+// Whether a store folder may be used, and why not. A missing folder is a
+// reason only when it must be written into.
+platform::Status checkStoreFolder(const CommandContext& context, std::string_view folder,
+                                  bool missingIsProblem) {
     for (std::string_view path : {store::kApplicationFolder, folder}) {
         if (!missingIsProblem && !exists(context, path))
             return {};
-        if (std::string reason = store_checks::unsafeFolderReason(context, path); !reason.empty())
-            return reason;
+        if (auto safe = store_checks::checkFolder(context, path); !safe)
+            return safe;
     }
     return {};
 }
@@ -182,8 +182,8 @@ bool CloudViewController::requireLinkedAccount(const std::string& title) {
 }
 
 bool CloudViewController::beginTransfer(const std::string& label, const std::string& title) {
-    if (!environment_.tryBeginCommand()) {
-        screen_.showNotice(environment_.busy() ? kBusyNotice : environment_.lockError());
+    if (auto begun = environment_.tryBeginCommand(); !begun) {
+        screen_.showNotice(begun.error().message);
         return false;
     }
     title_ = title;
@@ -218,8 +218,8 @@ void CloudViewController::upload() {
     CommandContext context(environment_, screen_);
     for (const auto& file : cloud::transferSet()) {
         const std::string subject(file.fileName);
-        if (auto problem = storeFolderProblem(context, file.localFolder, false); !problem.empty()) {
-            transfer_->refuse(subject, problem);
+        if (auto usable = checkStoreFolder(context, file.localFolder, false); !usable) {
+            transfer_->refuse(subject, usable.error().message);
             continue;
         }
         const std::string local = hostPath(file.localPath);
@@ -266,8 +266,8 @@ void CloudViewController::download() {
     sweepDownloadLeftovers(context);
     for (const auto& file : cloud::transferSet()) {
         const std::string subject(file.fileName);
-        if (auto problem = storeFolderProblem(context, file.localFolder, true); !problem.empty()) {
-            transfer_->refuse(subject, problem);
+        if (auto usable = checkStoreFolder(context, file.localFolder, true); !usable) {
+            transfer_->refuse(subject, usable.error().message);
             continue;
         }
         const std::string local = hostPath(file.localPath);
@@ -285,7 +285,7 @@ void CloudViewController::sweepDownloadLeftovers(const CommandContext& context) 
     for (const auto& file : cloud::transferSet())
         namesByFolder[file.localFolder].emplace_back(file.fileName);
     for (const auto& [folder, names] : namesByFolder) {
-        if (!storeFolderProblem(context, folder, true).empty())
+        if (!checkStoreFolder(context, folder, true))
             continue;
         const auto sweep = cloud::removeDownloadLeftovers(hostPath(folder), names);
         if (!sweep.problem.empty())

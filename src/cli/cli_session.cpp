@@ -51,8 +51,8 @@ int CliSession::runOnScreens(const Command& command, const std::optional<std::st
     RestartGuardRunner runner(processes, root.isSystem(),
                               RestartGuardRunner::environmentRecorder());
     CommandEnvironment environment(root, runner);
-    if (!environment.lockForProcess()) {
-        std::fprintf(stderr, "mobrix: %s\n", environment.lockError().c_str());
+    if (auto locked = environment.lockForProcess(); !locked) {
+        std::fprintf(stderr, "mobrix: %s\n", locked.error().message.c_str());
         return kBusy;
     }
     TerminalScreen screen;

@@ -36,8 +36,8 @@ platform::Status applyTestHome(const std::string& home) {
 int main(int argc, char** argv) {
     // The program needs root to read and write other users' folders; the
     // identity is settled before anything reads the environment or arguments.
-    if (std::string refusal = startup_identity::settle(); !refusal.empty()) {
-        std::fprintf(stderr, "mobrix: %s\n", refusal.c_str());
+    if (auto settled = startup_identity::settle(); !settled) {
+        std::fprintf(stderr, "mobrix: %s\n", settled.error().message.c_str());
         return 1;
     }
     if (!startup_identity::isRoot())

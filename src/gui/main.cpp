@@ -83,8 +83,8 @@ bool applyTestHome(const QString& home) {
 int main(int argc, char** argv) {
     // Root rights are needed to read and write other users' folders; the
     // identity is settled before anything reads the environment or arguments.
-    if (std::string refusal = startup_identity::settle(); !refusal.empty()) {
-        std::fprintf(stderr, "RootMobrix: %s\n", refusal.c_str());
+    if (auto settled = startup_identity::settle(); !settled) {
+        std::fprintf(stderr, "RootMobrix: %s\n", settled.error().message.c_str());
         return 1;
     }
     const bool root = startup_identity::isRoot();

@@ -21,8 +21,7 @@ constexpr StoreFolder kFolders[] = {
 };
 
 void requireSafe(CommandContext& context, std::string_view devicePath) {
-    if (auto reason = store_checks::unsafeFolderReason(context, devicePath); !reason.empty())
-        context.fail("", reason);
+    context.check("", store_checks::checkFolder(context, devicePath));
 }
 
 } // namespace
@@ -52,10 +51,8 @@ void createFolders(CommandContext& context, std::span<const StoreFolder> folders
     if (!context.runWith(folders.front().choice, store::kMakeFolderTool,
                          {"-p", std::string(application.substr(cut + 1))}, Wait::InputBlocked, in))
         return;
-    if (auto reason = context.storeFolders().open(context.root(), application); !reason.empty()) {
-        context.fail("", reason);
+    if (!context.check("", context.storeFolders().open(context.root(), application)))
         return;
-    }
     in.workingFolderFd = context.storeFolders().fd(application);
     for (const auto& folder : folders) {
         if (folder.devicePath == application)

@@ -171,7 +171,7 @@ void restorePart(CommandContext& context, const store::Category& category,
 // Whether the part's archive is there: looked up in the library folder once
 // that is open; when it cannot be opened, the reason is told later.
 bool archivePresent(CommandContext& context, const store::CategoryPart& part) {
-    if (!context.storeFolders().open(context.root(), store::kLibraryFolder).empty())
+    if (!context.storeFolders().open(context.root(), store::kLibraryFolder))
         return file_ops::exists(context.path(part.archivePath()));
     struct stat status {};
     return ::fstatat(context.storeFolders().fd(store::kLibraryFolder),

@@ -40,12 +40,10 @@ std::optional<Record> readRecord(CommandContext& context, std::string_view subje
                                  std::string_view devicePath, size_t maxBytes) {
     const std::string name = fileName(devicePath);
     auto content = descriptor_files::readOwnedFile(folder, name, maxBytes, devicePath);
-    if (!content.error.empty())
-        context.fail(subject, content.error);
-    if (!content.bytes)
+    if (!context.check(subject, content) || !content->has_value())
         return std::nullopt;
-    const bool savedHere = record_marker::wasSavedHere(folder, name, *content.bytes);
-    return Record{name, std::move(*content.bytes), savedHere};
+    const bool savedHere = record_marker::wasSavedHere(folder, name, **content);
+    return Record{name, std::move(**content), savedHere};
 }
 
 bool hasCacheList(const CommandContext& context) {
@@ -68,9 +66,9 @@ std::optional<Record> readSourcesRecord(CommandContext& context, int folder) {
 std::vector<std::string> liveLines(CommandContext& context) {
     auto live = descriptor_files::readOwnedFileAt(context.root().root(), store::kCacheSourcesList,
                                                   kLongestList);
-    if (!live.error.empty())
-        context.fail(kSubject, live.error);
-    return live.bytes ? line_list::decode(*live.bytes) : std::vector<std::string>{};
+    if (!context.check(kSubject, live) || !live->has_value())
+        return {};
+    return line_list::decode(**live);
 }
 
 void reportRefused(CommandContext& context, std::string_view subject,

@@ -118,13 +118,6 @@ void CommandContext::note(std::string line) {
     notes_.push_back(std::move(line));
 }
 
-bool CommandContext::check(std::string_view subject, const std::string& errorMessage) {
-    if (errorMessage.empty())
-        return true;
-    fail(subject, errorMessage);
-    return false;
-}
-
 std::string CommandContext::closingMessage(std::string_view successText) const {
     std::string message = failed() ? failedText(successText) : std::string(successText);
     return message + joinLines(failures_) + joinLines(notes_);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "result.h"
 #include "screen.h"
 #include "store_checks.h"
 #include "tool_runner.h"
@@ -54,8 +55,13 @@ public:
     void fail(std::string_view subject, std::string_view reason);
     // Records a line that is not a failure (a category passed over).
     void note(std::string line);
-    // A file-manager result: an empty message is success.
-    bool check(std::string_view subject, const std::string& errorMessage);
+    // True when a step succeeded; otherwise records its error as a failure line.
+    template <typename T> bool check(std::string_view subject, const platform::Result<T>& result) {
+        if (result)
+            return true;
+        fail(subject, result.error().message);
+        return false;
+    }
 
     bool failed() const { return !failures_.empty(); }
     const std::vector<std::string>& failures() const { return failures_; }

@@ -1,20 +1,28 @@
 #include "command_environment.h"
 
+#include "command_frame.h"
+
 CommandEnvironment::CommandEnvironment(DeviceRoot root, ToolRunner& runner)
     : root_(std::move(root)), runner_(runner) {}
 
-bool CommandEnvironment::lockForProcess() {
-    lockedForProcess_ = lock_.held() || lock_.tryAcquire(root_.root());
-    return lockedForProcess_;
+platform::Status CommandEnvironment::lockForProcess() {
+    if (lock_.held()) {
+        lockedForProcess_ = true;
+        return {};
+    }
+    auto locked = lock_.tryAcquire(root_.root());
+    lockedForProcess_ = locked.ok();
+    return locked;
 }
 
-bool CommandEnvironment::tryBeginCommand() {
+platform::Status CommandEnvironment::tryBeginCommand() {
     if (busy_)
-        return false;
-    if (!lockedForProcess_ && !lock_.tryAcquire(root_.root()))
-        return false;
+        return platform::Error{kBusyNotice, 0};
+    if (!lockedForProcess_)
+        if (auto locked = lock_.tryAcquire(root_.root()); !locked)
+            return locked;
     busy_ = true;
-    return true;
+    return {};
 }
 
 void CommandEnvironment::endCommand() {

@@ -15,13 +15,13 @@ public:
     ToolRunner& runner() const { return runner_; }
 
     // Takes the device root's lock for the life of the process (the command
-    // line does this before its one command). False when another process has it.
-    bool lockForProcess();
-    const std::string& lockError() const { return lock_.error(); }
+    // line does this before its one command); an error when another process has it.
+    platform::Status lockForProcess();
 
-    // From a command's overlay to its closing alert. False while another
-    // command of this process runs, or another process holds the device root.
-    bool tryBeginCommand();
+    // From a command's overlay to its closing alert. An error with the notice
+    // to show while another command of this process runs, or another process
+    // holds the device root.
+    platform::Status tryBeginCommand();
     void endCommand();
     bool busy() const { return busy_; }
 

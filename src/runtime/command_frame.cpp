@@ -15,8 +15,8 @@ Alert closingAlert(std::string title, std::string message, AlertOutcome outcome)
 
 bool runCommandFrame(CommandEnvironment& environment, Screen& screen, AlertDelegate* delegate,
                      const CommandFrame& frame, const std::function<void(CommandContext&)>& steps) {
-    if (!environment.tryBeginCommand()) {
-        screen.showNotice(environment.busy() ? kBusyNotice : environment.lockError());
+    if (auto begun = environment.tryBeginCommand(); !begun) {
+        screen.showNotice(begun.error().message);
         return false;
     }
     screen.showOverlay(frame.label);

@@ -36,49 +36,43 @@ bool stillNamed(int folder, const std::string& name, int fd) {
 
 } // namespace
 
-bool CommandLock::tryAcquire(const std::string& deviceRoot) {
+platform::Status CommandLock::tryAcquire(const std::string& deviceRoot) {
     release();
-    private_folder::Opened folder = private_folder::open();
-    if (!folder.fd.valid()) {
-        error_ = "cannot lock " + deviceRoot + ": " + folder.error;
-        return false;
-    }
+    auto folder = private_folder::open();
+    if (!folder)
+        return platform::Error{"cannot lock " + deviceRoot + ": " + folder.error().message,
+                               folder.error().code};
     const std::string name = "lock-" + private_folder::deviceKey(deviceRoot);
     for (int attempt = 0; attempt < 5; ++attempt) {
-        if (!lockFile(folder.fd.get(), folder.path + "/" + name, deviceRoot))
-            return false;
-        if (stillNamed(folder.fd.get(), name, fd_.get())) {
-            folder_ = std::move(folder.fd);
+        if (auto locked = lockFile(folder->fd.get(), folder->path + "/" + name, deviceRoot);
+            !locked)
+            return locked;
+        if (stillNamed(folder->fd.get(), name, fd_.get())) {
+            folder_ = std::move(folder->fd);
             name_ = name;
-            error_.clear();
-            return true;
+            return {};
         }
         fd_.reset();
     }
-    error_ = "another command is running on " + deviceRoot;
-    return false;
+    return platform::Error{"another command is running on " + deviceRoot, EWOULDBLOCK};
 }
 
-bool CommandLock::lockFile(int folder, const std::string& path, const std::string& deviceRoot) {
+platform::Status CommandLock::lockFile(int folder, const std::string& path,
+                                       const std::string& deviceRoot) {
     const std::string name = path.substr(path.rfind('/') + 1);
+    const std::string cannot = "cannot lock " + deviceRoot + ": ";
     platform::UniqueFd fd(::openat(folder, name.c_str(),
                                    O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
-    if (!fd.valid()) {
-        error_ =
-            "cannot lock " + deviceRoot + ": cannot open " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    if (std::string reason = unsafeLockReason(fd.get(), path); !reason.empty()) {
-        error_ = "cannot lock " + deviceRoot + ": " + reason;
-        return false;
-    }
-    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-        error_ = errno == EWOULDBLOCK ? "another command is running on " + deviceRoot
-                                      : "cannot lock " + deviceRoot + ": " + std::strerror(errno);
-        return false;
-    }
+    if (!fd.valid())
+        return platform::systemError(cannot + "cannot open " + path, errno);
+    if (std::string reason = unsafeLockReason(fd.get(), path); !reason.empty())
+        return platform::Error{cannot + reason, 0};
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        return errno == EWOULDBLOCK
+                   ? platform::Error{"another command is running on " + deviceRoot, EWOULDBLOCK}
+                   : platform::systemError(cannot.substr(0, cannot.size() - 2), errno);
     fd_ = std::move(fd);
-    return true;
+    return {};
 }
 
 void CommandLock::release() {

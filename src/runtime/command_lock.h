@@ -1,5 +1,6 @@
 #pragma once
 
+#include "result.h"
 #include "unique_fd.h"
 
 #include <string>
@@ -15,18 +16,16 @@ public:
     CommandLock(const CommandLock&) = delete;
     CommandLock& operator=(const CommandLock&) = delete;
 
-    // True when the lock of the device root is now held; false when another
-    // holder has it or the lock file cannot be opened (error() tells which).
-    bool tryAcquire(const std::string& deviceRoot);
+    // Holds the lock of the device root now, or tells why not: another
+    // holder has it, or the lock file cannot be opened.
+    platform::Status tryAcquire(const std::string& deviceRoot);
     void release();
     bool held() const { return fd_.valid(); }
-    const std::string& error() const { return error_; }
 
 private:
-    bool lockFile(int folder, const std::string& path, const std::string& deviceRoot);
+    platform::Status lockFile(int folder, const std::string& path, const std::string& deviceRoot);
 
     platform::UniqueFd folder_;
     std::string name_;
     platform::UniqueFd fd_;
-    std::string error_;
 };

@@ -20,17 +20,17 @@ std::string PrivateFile::path() const {
     return folderPath_ + "/" + name_;
 }
 
-std::string PrivateFile::write(const std::string& content) {
-    private_folder::Opened folder = private_folder::open();
-    if (!folder.fd.valid())
-        return folder.error;
-    folder_ = std::move(folder.fd);
-    folderPath_ = folder.path;
+platform::Status PrivateFile::write(const std::string& content) {
+    auto folder = private_folder::open();
+    if (!folder)
+        return folder.error();
+    folder_ = std::move(folder->fd);
+    folderPath_ = folder->path;
     ::unlinkat(folder_.get(), name_.c_str(), 0);
     platform::UniqueFd fd(::openat(folder_.get(), name_.c_str(),
                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
     if (!fd.valid())
-        return "cannot write " + path() + ": " + std::strerror(errno);
+        return platform::systemError("cannot write " + path(), errno);
     const char* data = content.data();
     size_t left = content.size();
     while (left > 0) {
@@ -38,21 +38,20 @@ std::string PrivateFile::write(const std::string& content) {
         if (written < 0 && errno == EINTR)
             continue;
         if (written <= 0)
-            return "cannot write " + path() + ": " + std::strerror(errno);
+            return platform::systemError("cannot write " + path(), written < 0 ? errno : EIO);
         data += written;
         left -= static_cast<size_t>(written);
     }
     return {};
 }
 
-std::optional<std::string> PrivateFile::read(size_t maxBytes, std::string& error) const {
-    if (!folder_.valid()) {
-        error = "no private file was made";
-        return std::nullopt;
-    }
+platform::Result<std::string> PrivateFile::read(size_t maxBytes) const {
+    if (!folder_.valid())
+        return platform::Error{"no private file was made", 0};
     auto content = descriptor_files::readOwnedFile(folder_.get(), name_, maxBytes, path());
-    error = content.error;
-    if (!content.bytes && error.empty())
-        error = path() + " disappeared";
-    return std::move(content.bytes);
+    if (!content)
+        return content.error();
+    if (!content->has_value())
+        return platform::Error{path() + " disappeared", ENOENT};
+    return std::move(**content);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "result.h"
 #include "unique_fd.h"
 
 #include <optional>
@@ -17,12 +18,10 @@ public:
     PrivateFile(const PrivateFile&) = delete;
     PrivateFile& operator=(const PrivateFile&) = delete;
 
-    // Creates the file anew with this content; an error message, empty on
-    // success.
-    std::string write(const std::string& content);
-    // Its content as the script left it, at most maxBytes (nothing and an
-    // error message otherwise).
-    std::optional<std::string> read(size_t maxBytes, std::string& error) const;
+    // Creates the file anew with this content.
+    platform::Status write(const std::string& content);
+    // Its content as the script left it, at most maxBytes.
+    platform::Result<std::string> read(size_t maxBytes) const;
     std::string path() const;
 
 private:

@@ -41,23 +41,16 @@ std::string unsafeReason(int fd, const std::string& path) {
 
 } // namespace
 
-Opened open() {
-    Opened opened;
-    opened.path = location();
-    if (::mkdir(opened.path.c_str(), 0700) != 0 && errno != EEXIST) {
-        opened.error = "cannot make " + opened.path + ": " + std::strerror(errno);
-        return opened;
-    }
-    platform::UniqueFd fd(
-        ::open(opened.path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd.valid()) {
-        opened.error = "cannot open " + opened.path + ": " + std::strerror(errno);
-        return opened;
-    }
-    opened.error = unsafeReason(fd.get(), opened.path);
-    if (opened.error.empty())
-        opened.fd = std::move(fd);
-    return opened;
+platform::Result<Opened> open() {
+    const std::string path = location();
+    if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+        return platform::systemError("cannot make " + path, errno);
+    platform::UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.valid())
+        return platform::systemError("cannot open " + path, errno);
+    if (std::string reason = unsafeReason(fd.get(), path); !reason.empty())
+        return platform::Error{reason, 0};
+    return Opened{std::move(fd), path};
 }
 
 std::string deviceKey(const std::string& deviceRoot) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "result.h"
 #include "unique_fd.h"
 
 #include <string>
@@ -14,9 +15,8 @@ namespace private_folder {
 struct Opened {
     platform::UniqueFd fd;
     std::string path;
-    std::string error; // empty when fd is open
 };
-Opened open();
+platform::Result<Opened> open();
 
 // A file-name-safe key of a device root, the same for every spelling of it
 // ("/tmp/x", "/tmp/x/", a link to it).

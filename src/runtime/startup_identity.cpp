@@ -9,15 +9,16 @@ namespace startup_identity {
 
 namespace {
 
-std::string failure(const char* call) {
-    return std::string(call) + " failed: " + std::strerror(errno);
+platform::Error failure(const char* call) {
+    return platform::systemError(std::string(call) + " failed", errno);
 }
 
 } // namespace
 
-std::string settle() {
+platform::Status settle() {
     if (::getuid() != ::geteuid() || ::getgid() != ::getegid())
-        return "refusing to run with a set-user-ID or set-group-ID bit: start it as root instead";
+        return platform::Error{
+            "refusing to run with a set-user-ID or set-group-ID bit: start it as root instead", 0};
     if (::geteuid() != 0)
         return {};
     // The groups go first: once the user is set, they can no longer be changed.

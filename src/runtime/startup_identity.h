@@ -1,6 +1,6 @@
 #pragma once
 
-#include <string>
+#include "result.h"
 
 // The identity the program runs under, settled before anything reads the
 // environment or the arguments.
@@ -10,8 +10,8 @@ namespace startup_identity {
 // identities differ), whose caller would steer a root process through its
 // options and environment. When the process already is root, it takes root's
 // own identity whole: no supplementary groups, then the group, then the user.
-// Returns why the program must not run, or nothing.
-std::string settle();
+// An error tells why the program must not run.
+platform::Status settle();
 
 // True when the effective user is root.
 bool isRoot();

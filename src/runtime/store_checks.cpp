@@ -15,22 +15,25 @@ std::string nameIn(std::string_view devicePath) {
     return std::string(devicePath.substr(devicePath.rfind('/') + 1));
 }
 
-std::string openFailure(std::string_view devicePath, const file_ops::OpenedFolder& folder) {
+platform::Error openFailure(std::string_view devicePath, const file_ops::OpenedFolder& folder) {
+    const std::string path(devicePath);
+    const int code = folder.errorNumber;
     if (folder.missing)
-        return std::string(devicePath) + " does not exist (create the application folders first)";
-    if (folder.errorNumber == ELOOP)
-        return std::string(devicePath) + " is a link, not a folder";
-    if (folder.errorNumber == ENOTDIR)
-        return std::string(devicePath) + " is not a folder";
-    return std::string(devicePath) + ": " + folder.error;
+        return {path + " does not exist (create the application folders first)", code};
+    if (code == ELOOP)
+        return {path + " is a link, not a folder", code};
+    if (code == ENOTDIR)
+        return {path + " is not a folder", code};
+    return {path + ": " + folder.error, code};
 }
 
-std::string unsafeStatus(std::string_view devicePath, const struct stat& status) {
+platform::Status checkStatus(std::string_view devicePath, const struct stat& status) {
     if (status.st_uid != ::geteuid())
-        return std::string(devicePath) + " is owned by another user (uid " +
-               std::to_string(status.st_uid) + ")";
+        return platform::Error{std::string(devicePath) + " is owned by another user (uid " +
+                                   std::to_string(status.st_uid) + ")",
+                               EPERM};
     if (status.st_mode & (S_IWGRP | S_IWOTH))
-        return std::string(devicePath) + " is writable by other users";
+        return platform::Error{std::string(devicePath) + " is writable by other users", EPERM};
     return {};
 }
 
@@ -47,21 +50,21 @@ file_ops::OpenedFolder openApplicationFolder(const DeviceRoot& root) {
 
 } // namespace
 
-std::string StoreFolders::open(const DeviceRoot& root, std::string_view devicePath) {
+platform::Status StoreFolders::open(const DeviceRoot& root, std::string_view devicePath) {
     if (fd(devicePath) >= 0)
         return {};
     file_ops::OpenedFolder folder;
     if (devicePath == store::kApplicationFolder) {
         folder = openApplicationFolder(root);
     } else {
-        if (auto reason = open(root, store::kApplicationFolder); !reason.empty())
-            return reason;
+        if (auto application = open(root, store::kApplicationFolder); !application)
+            return application;
         folder = file_ops::openFolderAt(fd(store::kApplicationFolder), nameIn(devicePath));
     }
     if (!folder.ok())
         return openFailure(devicePath, folder);
-    if (auto reason = unsafeStatus(devicePath, folder.status); !reason.empty())
-        return reason;
+    if (auto safe = checkStatus(devicePath, folder.status); !safe)
+        return safe;
     opened_.emplace(std::string(devicePath), std::move(folder));
     return {};
 }
@@ -71,20 +74,17 @@ int StoreFolders::fd(std::string_view devicePath) const {
     return found == opened_.end() ? -1 : found->second.fd.get();
 }
 
-std::string unsafeFolderReason(const CommandContext& context, std::string_view devicePath) {
+platform::Status checkFolder(const CommandContext& context, std::string_view devicePath) {
     StoreFolders folders;
     return folders.open(context.root(), devicePath);
 }
 
 bool requireStoreFolders(CommandContext& context, std::string_view subject,
                          std::initializer_list<std::string_view> devicePaths) {
-    std::string reason = context.storeFolders().open(context.root(), store::kApplicationFolder);
-    for (auto it = devicePaths.begin(); reason.empty() && it != devicePaths.end(); ++it)
-        reason = context.storeFolders().open(context.root(), *it);
-    if (reason.empty())
-        return true;
-    context.fail(subject, reason);
-    return false;
+    auto opened = context.storeFolders().open(context.root(), store::kApplicationFolder);
+    for (auto it = devicePaths.begin(); opened && it != devicePaths.end(); ++it)
+        opened = context.storeFolders().open(context.root(), *it);
+    return context.check(subject, opened);
 }
 
 } // namespace store_checks

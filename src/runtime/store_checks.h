@@ -1,6 +1,7 @@
 #pragma once
 
 #include "file_ops_at.h"
+#include "result.h"
 
 #include <functional>
 #include <initializer_list>
@@ -20,9 +21,10 @@ namespace store_checks {
 // while a command runs redirects nothing.
 class StoreFolders {
 public:
-    // Empty when devicePath (the application folder or one of its folders) is
-    // open and safe; otherwise why not. The application folder is opened first.
-    std::string open(const DeviceRoot& root, std::string_view devicePath);
+    // Opens devicePath (the application folder or one of its folders) and
+    // checks it is safe; otherwise tells why not. The application folder is
+    // opened first.
+    platform::Status open(const DeviceRoot& root, std::string_view devicePath);
     // The open folder's descriptor; -1 when it was not opened.
     int fd(std::string_view devicePath) const;
 
@@ -30,9 +32,9 @@ private:
     std::map<std::string, file_ops::OpenedFolder, std::less<>> opened_;
 };
 
-// Empty when the store folder at devicePath is safe to use; otherwise why
-// not. A missing folder is reported as missing.
-std::string unsafeFolderReason(const CommandContext& context, std::string_view devicePath);
+// Whether the store folder at devicePath is safe to use, and why not. A
+// missing folder is reported as missing.
+platform::Status checkFolder(const CommandContext& context, std::string_view devicePath);
 
 // Opens and checks the application folder and then each folder given; records
 // a failure for the first that is missing or unsafe and returns false.

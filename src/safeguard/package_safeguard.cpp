@@ -29,11 +29,11 @@ std::string fileName(std::string_view devicePath) {
 std::optional<std::string> readList(CommandContext& context, std::string_view devicePath) {
     auto content =
         descriptor_files::readOwnedFileAt(context.root().root(), devicePath, kLongestList);
-    if (!content.error.empty())
-        context.fail(kSubject, content.error);
-    else if (!content.bytes)
+    if (!context.check(kSubject, content))
+        return std::nullopt;
+    if (!content->has_value())
         context.fail(kSubject, std::string(devicePath) + " does not exist");
-    return std::move(content.bytes);
+    return std::move(*content);
 }
 
 // The lines that may be recorded; refused lines are named in failure lines.
@@ -111,12 +111,9 @@ void savePackages(CommandContext& context) {
     if (!context.run(kPackagesSubject, store::kShellTool, {context.path(store::kSelectionsScript)},
                      Wait::InputBlocked))
         return;
-    std::string error;
-    auto record = selections.read(kLongestPackageRecord, error);
-    if (!record) {
-        context.fail(kPackagesSubject, error);
+    auto record = selections.read(kLongestPackageRecord);
+    if (!context.check(kPackagesSubject, record))
         return;
-    }
     const std::string name = fileName(store::kPackageRecord);
     if (context.check(kPackagesSubject, descriptor_files::writeFileAtomicallyAt(
                                             folder.get(), name, *record, store::kPackageRecord)))

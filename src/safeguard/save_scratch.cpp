@@ -19,28 +19,22 @@ std::string stagingName() {
 }
 
 // A new folder only the owner given can use.
-file_ops::UniqueFd makeFolder(int parentFd, const std::string& name, const ProcessIdentity& owner,
-                              std::string& error) {
-    if (::mkdirat(parentFd, name.c_str(), 0700) != 0 && errno != EEXIST) {
-        error = "cannot create a scratch folder: " + file_ops::errnoText(errno);
-        return {};
-    }
+platform::Result<file_ops::UniqueFd> makeFolder(int parentFd, const std::string& name,
+                                                const ProcessIdentity& owner) {
+    if (::mkdirat(parentFd, name.c_str(), 0700) != 0 && errno != EEXIST)
+        return platform::systemError("cannot create a scratch folder", errno);
     auto folder = file_ops::openFolderAt(parentFd, name);
-    if (!folder.ok()) {
-        error = "cannot open a scratch folder: " + folder.error;
-        return {};
-    }
+    if (!folder.ok())
+        return platform::Error{"cannot open a scratch folder: " + folder.error, folder.errorNumber};
     if (::fchmod(folder.fd.get(), 0700) != 0 ||
-        ::fchown(folder.fd.get(), owner.uid, owner.gid) != 0) {
-        error = "cannot prepare a scratch folder: " + file_ops::errnoText(errno);
-        return {};
-    }
+        ::fchown(folder.fd.get(), owner.uid, owner.gid) != 0)
+        return platform::systemError("cannot prepare a scratch folder", errno);
     return std::move(folder.fd);
 }
 
 } // namespace
 
-std::string SaveScratch::removeStaging(int applicationFd) {
+platform::Status SaveScratch::removeStaging(int applicationFd) {
     return file_ops::removeTreeAt(applicationFd, stagingName());
 }
 
@@ -51,23 +45,28 @@ std::optional<SaveScratch> SaveScratch::make(CommandContext& context, std::strin
         return std::nullopt;
     SaveScratch scratch;
     scratch.applicationFd_ = applicationFd;
-    std::string error;
     const ProcessIdentity root{::geteuid(), ::getegid(), {}};
-    scratch.staging_ = makeFolder(applicationFd, stagingName(), root, error);
-    if (scratch.staging_.valid())
-        scratch.root_ = makeFolder(scratch.staging_.get(), kScratchRootName, owner, error);
+    auto failed = [&](const platform::Error& error) {
+        context.fail(subject, error.message);
+        return std::nullopt;
+    };
+    auto made = makeFolder(applicationFd, stagingName(), root);
+    if (!made)
+        return failed(made.error());
+    scratch.staging_ = std::move(*made);
+    made = makeFolder(scratch.staging_.get(), kScratchRootName, owner);
+    if (!made)
+        return failed(made.error());
+    scratch.root_ = std::move(*made);
     int parent = scratch.root_.get();
-    size_t start = 0;
-    while (parent >= 0 && start < folders.size()) {
+    for (size_t start = 0; start < folders.size();) {
         size_t end = std::min(folders.find('/', start), folders.size());
-        scratch.deepest_ =
-            makeFolder(parent, std::string(folders.substr(start, end - start)), owner, error);
+        made = makeFolder(parent, std::string(folders.substr(start, end - start)), owner);
+        if (!made)
+            return failed(made.error());
+        scratch.deepest_ = std::move(*made);
         parent = scratch.deepest_.get();
         start = end + 1;
-    }
-    if (!error.empty()) {
-        context.fail(subject, error);
-        return std::nullopt;
     }
     return scratch;
 }
@@ -76,7 +75,7 @@ SaveScratch::SaveScratch(SaveScratch&& other) noexcept
     : applicationFd_(std::exchange(other.applicationFd_, -1)), staging_(std::move(other.staging_)),
       root_(std::move(other.root_)), deepest_(std::move(other.deepest_)) {}
 
-std::string SaveScratch::remove() {
+platform::Status SaveScratch::remove() {
     if (applicationFd_ < 0)
         return {};
     deepest_ = {};
@@ -86,5 +85,6 @@ std::string SaveScratch::remove() {
 }
 
 SaveScratch::~SaveScratch() {
-    remove();
+    // The next save removes what could not be removed now.
+    (void)remove();
 }

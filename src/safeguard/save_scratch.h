@@ -24,15 +24,15 @@ public:
     SaveScratch(SaveScratch&& other) noexcept;
     SaveScratch& operator=(SaveScratch&&) = delete;
 
-    // Closes and removes everything now; "" or why not.
-    std::string remove();
+    // Closes and removes everything now.
+    platform::Status remove();
 
     int root() const { return root_.get(); }
     // The deepest of the folders made ("var/mobile/.../MobrixLibrary").
     int deepest() const { return deepest_.get(); }
 
-    // Removes the staging folder with everything in it; "" or why not.
-    static std::string removeStaging(int applicationFd);
+    // Removes the staging folder with everything in it.
+    static platform::Status removeStaging(int applicationFd);
 
 private:
     SaveScratch() = default;

@@ -1,9 +1,9 @@
 #include "descriptor_files.h"
 
+#include "file_ops_at.h"
 #include "replacement_file.h"
 
 #include <cerrno>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -13,29 +13,8 @@ namespace descriptor_files {
 
 namespace {
 
-std::string errnoText(int error) {
-    return std::strerror(error);
-}
-
-std::string joined(std::string_view base, std::string_view name) {
-    std::string path(base);
-    if (path.empty() || path.back() != '/')
-        path += '/';
-    return path + std::string(name);
-}
-
-// Why a component could not be opened as a folder.
-std::string folderError(int parent, const std::string& name, std::string_view shownPath,
-                        int error) {
-    struct stat status {};
-    if (::fstatat(parent, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISLNK(status.st_mode))
-        return std::string(shownPath) + " is a link, not a folder";
-    if (error == ENOENT)
-        return std::string(shownPath) + " does not exist";
-    if (error == ENOTDIR)
-        return std::string(shownPath) + " is not a folder";
-    return "cannot open " + std::string(shownPath) + ": " + errnoText(error);
+platform::Error refused(std::string message) {
+    return {std::move(message), 0};
 }
 
 std::optional<std::string> readAtMost(int fd, size_t limit) {
@@ -56,42 +35,6 @@ std::optional<std::string> readAtMost(int fd, size_t limit) {
 
 } // namespace
 
-OpenedFolder openFolderAt(int folder, const std::string& name, std::string_view shownPath) {
-    int fd = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
-        return {platform::UniqueFd(), folderError(folder, name, shownPath, error), error == ENOENT};
-    }
-    return {platform::UniqueFd(fd), {}, false};
-}
-
-OpenedFolder openFolder(const std::string& deviceRoot, std::string_view devicePath) {
-    platform::UniqueFd current(::open(deviceRoot.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!current.valid())
-        return {platform::UniqueFd(),
-                "cannot open the device root " + deviceRoot + ": " + errnoText(errno), false};
-    std::string shown;
-    size_t at = 0;
-    while (at < devicePath.size()) {
-        size_t end = devicePath.find('/', at);
-        if (end == std::string_view::npos)
-            end = devicePath.size();
-        std::string name(devicePath.substr(at, end - at));
-        at = end + 1;
-        if (name.empty() || name == ".")
-            continue;
-        shown = joined(shown, name);
-        if (name == "..")
-            return {platform::UniqueFd(), std::string(devicePath) + " climbs out of its folder",
-                    false};
-        OpenedFolder next = openFolderAt(current.get(), name, shown);
-        if (!next.fd.valid())
-            return next;
-        current = std::move(next.fd);
-    }
-    return {std::move(current), {}, false};
-}
-
 FileContent readOwnedFile(int folder, const std::string& name, size_t maxBytes,
                           std::string_view shownPath) {
     const std::string shown(shownPath);
@@ -101,50 +44,53 @@ FileContent readOwnedFile(int folder, const std::string& name, size_t maxBytes,
         ::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!fd.valid()) {
         if (errno == ENOENT)
-            return {std::nullopt, {}};
+            return std::optional<std::string>();
         if (errno == ELOOP)
-            return {std::nullopt, shown + " is a link, not a file"};
-        return {std::nullopt, "cannot open " + shown + ": " + errnoText(errno)};
+            return refused(shown + " is a link, not a file");
+        return platform::systemError("cannot open " + shown, errno);
     }
     struct stat file {};
     struct stat owner {};
     if (::fstat(fd.get(), &file) != 0 || ::fstat(folder, &owner) != 0)
-        return {std::nullopt, "cannot examine " + shown + ": " + errnoText(errno)};
+        return platform::systemError("cannot examine " + shown, errno);
     if (!S_ISREG(file.st_mode))
-        return {std::nullopt, shown + " is not a regular file"};
+        return refused(shown + " is not a regular file");
     // A file every user may read discloses nothing; any other must be the
     // folder owner's own, under this one name, so that no one can hand over
     // a file they could not read themselves.
     if (!(file.st_mode & S_IROTH)) {
         if (file.st_uid != owner.st_uid)
-            return {std::nullopt, shown + " is not owned by its folder's owner"};
+            return refused(shown + " is not owned by its folder's owner");
         if (file.st_nlink != 1)
-            return {std::nullopt, shown + " has more than one name (a hard link)"};
+            return refused(shown + " has more than one name (a hard link)");
     }
     if (static_cast<unsigned long long>(file.st_size) > maxBytes)
-        return {std::nullopt, shown + " is larger than " + std::to_string(maxBytes) + " bytes"};
+        return refused(shown + " is larger than " + std::to_string(maxBytes) + " bytes");
     auto bytes = readAtMost(fd.get(), maxBytes);
     if (!bytes)
-        return {std::nullopt, "cannot read " + shown + ": " + errnoText(errno)};
+        return platform::systemError("cannot read " + shown, errno);
     if (bytes->size() > maxBytes)
-        return {std::nullopt, shown + " is larger than " + std::to_string(maxBytes) + " bytes"};
-    return {std::move(bytes), {}};
+        return refused(shown + " is larger than " + std::to_string(maxBytes) + " bytes");
+    return bytes;
 }
 
 FileContent readOwnedFileAt(const std::string& deviceRoot, std::string_view devicePath,
                             size_t maxBytes) {
     const size_t slash = devicePath.rfind('/');
     if (slash == std::string_view::npos)
-        return {std::nullopt, std::string(devicePath) + " is not an absolute path"};
-    OpenedFolder folder = openFolder(deviceRoot, devicePath.substr(0, slash));
-    if (!folder.fd.valid())
-        return {std::nullopt, folder.missing ? std::string() : folder.error};
+        return refused(std::string(devicePath) + " is not an absolute path");
+    auto folder = file_ops::openFolderBeneath(deviceRoot, devicePath.substr(0, slash));
+    if (folder.missing)
+        return std::optional<std::string>();
+    if (!folder.ok())
+        return refused(folder.error);
     return readOwnedFile(folder.fd.get(), std::string(devicePath.substr(slash + 1)), maxBytes,
                          devicePath);
 }
 
-std::string writeFileAtomicallyAt(int folder, const std::string& name, const std::string& content,
-                                  std::string_view shownPath, unsigned mode) {
+platform::Status writeFileAtomicallyAt(int folder, const std::string& name,
+                                       const std::string& content, std::string_view shownPath,
+                                       unsigned mode) {
     // What an interrupted write of this file left behind, then the new file.
     removeLeftoversAt(folder, [&](std::string_view entry) {
         return platform::ReplacementFile::isLeftoverOf(entry, name) ||
@@ -153,8 +99,7 @@ std::string writeFileAtomicallyAt(int folder, const std::string& name, const std
     auto written = platform::replaceFileContent(name, content, mode, folder);
     if (written)
         return {};
-    return platform::systemError("cannot write " + std::string(shownPath), written.error().code)
-        .message;
+    return platform::systemError("cannot write " + std::string(shownPath), written.error().code);
 }
 
 void removeLeftoversAt(int folder, std::string_view prefix) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "unique_fd.h"
+#include "result.h"
 
 #include <functional>
 #include <optional>
@@ -10,25 +10,11 @@
 
 // Files reached through folder descriptors, never through a link: for the
 // folders that another user owns or could replace while the program works.
-// Every function gives an error message (empty on success) or the result.
+// Folders are opened with file_ops::openFolderBeneath / openFolderAt.
 namespace descriptor_files {
 
-struct OpenedFolder {
-    platform::UniqueFd fd;
-    std::string error;    // empty when fd is open
-    bool missing = false; // the error is that a component does not exist
-};
-
-// Opens the folder at a device path under the device root, one component at
-// a time, refusing any component that is a link (the root itself is trusted).
-OpenedFolder openFolder(const std::string& deviceRoot, std::string_view devicePath);
-// One folder inside an open one, not a link.
-OpenedFolder openFolderAt(int folder, const std::string& name, std::string_view shownPath);
-
-struct FileContent {
-    std::optional<std::string> bytes; // nothing when the file does not exist
-    std::string error;                // why it was refused or unreadable
-};
+// A file's bytes, or nothing when it does not exist.
+using FileContent = platform::Result<std::optional<std::string>>;
 
 // Reads a regular file of an open folder without following a link. Unless
 // every user may read it, it must be owned by the folder's owner and have one
@@ -38,14 +24,16 @@ FileContent readOwnedFile(int folder, const std::string& name, size_t maxBytes,
                           std::string_view shownPath);
 
 // The same for a file given by its device path: every folder on the way is
-// opened as openFolder does.
+// opened as file_ops::openFolderBeneath does. A missing folder on the way is
+// a missing file.
 FileContent readOwnedFileAt(const std::string& deviceRoot, std::string_view devicePath,
                             size_t maxBytes);
 
 // Writes a complete new file (mode 0600 unless given) beside name in the folder and renames
 // it over name; first removes what an interrupted write of name left there.
-std::string writeFileAtomicallyAt(int folder, const std::string& name, const std::string& content,
-                                  std::string_view shownPath, unsigned mode = 0600);
+platform::Status writeFileAtomicallyAt(int folder, const std::string& name,
+                                       const std::string& content, std::string_view shownPath,
+                                       unsigned mode = 0600);
 
 // Removes the regular files of the folder whose names start with prefix
 // (leftovers of an interrupted run). Links and folders are left alone.

@@ -46,19 +46,20 @@ bool isLink(const std::string& path) {
     return status && S_ISLNK(status->st_mode);
 }
 
-std::string remove(const std::string& path) {
+platform::Status remove(const std::string& path) {
     std::error_code error;
     fs::remove_all(path, error);
     if (error && error != std::errc::no_such_file_or_directory)
-        return "cannot remove " + path + ": " + error.message();
+        return platform::Error{"cannot remove " + path + ": " + error.message(), error.value()};
     return {};
 }
 
-std::string moveNoReplace(const std::string& from, const std::string& to) {
+platform::Status moveNoReplace(const std::string& from, const std::string& to) {
     // One step: nothing can appear at the destination between a check and the move.
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0)
-        return errno == EEXIST ? "cannot move " + from + ": " + to + " exists"
-                               : "cannot move " + from + ": " + errnoText(errno);
+        return errno == EEXIST
+                   ? platform::Error{"cannot move " + from + ": " + to + " exists", EEXIST}
+                   : platform::systemError("cannot move " + from, errno);
     return {};
 }
 
@@ -73,12 +74,12 @@ std::optional<std::string> readFile(const std::string& path) {
     return content.str();
 }
 
-std::string writeFileAtomically(const std::string& path, const std::string& content) {
+platform::Status writeFileAtomically(const std::string& path, const std::string& content) {
     const fs::path target(path);
     platform::UniqueFd folder(
         ::open(target.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folder.valid())
-        return "cannot write " + path + ": " + errnoText(errno);
+        return platform::systemError("cannot write " + path, errno);
     // Readable by everyone, like the package manager's own lists; written
     // beside, flushed, renamed, after removing what an interrupted write left.
     return descriptor_files::writeFileAtomicallyAt(folder.get(), target.filename().string(),

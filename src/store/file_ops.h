@@ -1,10 +1,12 @@
 #pragma once
 
+#include "result.h"
+
 #include <optional>
 #include <string>
 
-// File-manager calls of the commands. Each reports failure as a message
-// (empty on success) instead of throwing.
+// File-manager calls of the commands, for paths that only root controls. Each
+// reports failure as a status with a message instead of throwing.
 namespace file_ops {
 
 bool exists(const std::string& path);   // anything, links included, never followed
@@ -13,13 +15,13 @@ bool isLink(const std::string& path);
 
 // Removes a file or folder tree; a link is removed, never followed. A path
 // that does not exist is no error.
-std::string remove(const std::string& path);
+platform::Status remove(const std::string& path);
 // Moves a file, replacing nothing: fails when the destination exists.
-std::string moveNoReplace(const std::string& from, const std::string& to);
+platform::Status moveNoReplace(const std::string& from, const std::string& to);
 
 std::optional<std::string> readFile(const std::string& path);
 // Writes a complete new file (0644) beside the destination, then renames it over.
-std::string writeFileAtomically(const std::string& path, const std::string& content);
+platform::Status writeFileAtomically(const std::string& path, const std::string& content);
 
 std::string errnoText(int error);
 

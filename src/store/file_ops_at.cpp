@@ -19,7 +19,7 @@ OpenedFolder opened(int fd, const std::string& shownName) {
     if (fd < 0) {
         folder.errorNumber = errno;
         folder.missing = errno == ENOENT;
-        folder.error = errno == ELOOP     ? shownName + " is a link"
+        folder.error = errno == ELOOP     ? shownName + " is a link, not a folder"
                        : errno == ENOTDIR ? shownName + " is not a folder"
                                           : "cannot open " + shownName + ": " + errnoText(errno);
         return folder;
@@ -95,6 +95,12 @@ OpenedFolder openFolderBeneath(const std::string& hostRoot, std::string_view dev
     while (!pending.empty() && folder.ok()) {
         const std::string part = std::move(pending.back());
         pending.pop_back();
+        if (part == "..") {
+            folder = OpenedFolder();
+            folder.errorNumber = EACCES;
+            folder.error = std::string(devicePath) + " climbs out of its folder";
+            break;
+        }
         OpenedFolder next = openChild(folder.fd.get(), part, shown + "/" + part);
         if (!next.ok() && next.errorNumber == ELOOP && links < kMostLinks) {
             if (auto target = trustedLinkTarget(folder, part)) {
@@ -140,38 +146,40 @@ std::optional<std::vector<std::string>> entryNames(int folderFd) {
     return names;
 }
 
-std::string chownTree(int folderFd, uid_t owner, gid_t group) {
+platform::Status chownTree(int folderFd, uid_t owner, gid_t group) {
     if (::fchown(folderFd, owner, group) != 0)
-        return "cannot give a staged folder to its owner: " + errnoText(errno);
+        return platform::systemError("cannot give a staged folder to its owner", errno);
     auto names = entryNames(folderFd);
     if (!names)
-        return "cannot list a staged folder: " + errnoText(errno);
+        return platform::systemError("cannot list a staged folder", errno);
     for (const auto& name : *names) {
         OpenedFolder child = openFolderAt(folderFd, name);
         if (child.ok()) {
-            if (auto error = chownTree(child.fd.get(), owner, group); !error.empty())
-                return error;
+            if (auto given = chownTree(child.fd.get(), owner, group); !given)
+                return given;
         } else if (::fchownat(folderFd, name.c_str(), owner, group, AT_SYMLINK_NOFOLLOW) != 0) {
-            return "cannot give " + name + " to its owner: " + errnoText(errno);
+            return platform::systemError("cannot give " + name + " to its owner", errno);
         }
     }
     return {};
 }
 
-std::string removeTreeAt(int folderFd, const std::string& name) {
+platform::Status removeTreeAt(int folderFd, const std::string& name) {
     if (::unlinkat(folderFd, name.c_str(), 0) == 0 || errno == ENOENT)
         return {};
     OpenedFolder child = openFolderAt(folderFd, name);
     if (!child.ok())
-        return child.missing ? std::string() : "cannot remove " + name + ": " + child.error;
+        return child.missing ? platform::Status()
+                             : platform::Error{"cannot remove " + name + ": " + child.error,
+                                               child.errorNumber};
     auto names = entryNames(child.fd.get());
     if (!names)
-        return "cannot list " + name + ": " + errnoText(errno);
+        return platform::systemError("cannot list " + name, errno);
     for (const auto& inner : *names)
-        if (auto error = removeTreeAt(child.fd.get(), inner); !error.empty())
-            return error;
+        if (auto removed = removeTreeAt(child.fd.get(), inner); !removed)
+            return removed;
     if (::unlinkat(folderFd, name.c_str(), AT_REMOVEDIR) != 0 && errno != ENOENT)
-        return "cannot remove " + name + ": " + errnoText(errno);
+        return platform::systemError("cannot remove " + name, errno);
     return {};
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "result.h"
 #include "unique_fd.h"
 
 #include <optional>
@@ -32,7 +33,9 @@ struct OpenedFolder {
 };
 
 // Opens hostRoot (trusted, by name), then each component of devicePath below
-// it with O_NOFOLLOW: a link anywhere on the way is refused.
+// it with O_NOFOLLOW: a link anywhere on the way is refused, unless root made
+// it in a folder only root can write, and so is ".." (nothing climbs above
+// hostRoot).
 OpenedFolder openFolderBeneath(const std::string& hostRoot, std::string_view devicePath);
 // Opens one folder inside an open folder, never through a link.
 OpenedFolder openFolderAt(int folderFd, const std::string& name);
@@ -43,11 +46,11 @@ std::optional<std::vector<std::string>> entryNames(int folderFd);
 // Gives everything in an open folder (and the folder itself) to owner:group,
 // links themselves, never what they point to. For trees only the program can
 // reach.
-std::string chownTree(int folderFd, uid_t owner, gid_t group);
+platform::Status chownTree(int folderFd, uid_t owner, gid_t group);
 
 // Removes name in an open folder with everything below it, never following a
 // link. Missing is no error.
-std::string removeTreeAt(int folderFd, const std::string& name);
+platform::Status removeTreeAt(int folderFd, const std::string& name);
 
 // The path a tool can use for something inside an open folder that it was
 // handed: "/proc/self/fd/N" or "/proc/self/fd/N/name".

@@ -17,7 +17,7 @@ std::string digest(std::string_view content) {
     return sha256Hex(content);
 }
 
-std::string markSaved(int folder, const std::string& name, std::string_view content) {
+platform::Status markSaved(int folder, const std::string& name, std::string_view content) {
     return descriptor_files::writeFileAtomicallyAt(folder, markerName(name), digest(content) + "\n",
                                                    markerName(name));
 }
@@ -25,7 +25,7 @@ std::string markSaved(int folder, const std::string& name, std::string_view cont
 bool wasSavedHere(int folder, const std::string& name, std::string_view content) {
     auto marker = descriptor_files::readOwnedFile(folder, markerName(name), 256, markerName(name));
     const std::string expected = digest(content);
-    return marker.bytes && !expected.empty() && *marker.bytes == expected + "\n";
+    return marker.ok() && marker->has_value() && !expected.empty() && **marker == expected + "\n";
 }
 
 } // namespace record_marker

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "result.h"
+
 #include <string>
 #include <string_view>
 
@@ -13,7 +15,7 @@ namespace record_marker {
 std::string digest(std::string_view content);
 
 // Records that content was saved here as name (in the open store folder).
-std::string markSaved(int folder, const std::string& name, std::string_view content);
+platform::Status markSaved(int folder, const std::string& name, std::string_view content);
 
 // True when content is exactly what the last local safeguard of name wrote.
 bool wasSavedHere(int folder, const std::string& name, std::string_view content);

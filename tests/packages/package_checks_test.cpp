@@ -1,6 +1,7 @@
 // What may reach the package manager, and how records are read from folders
 // that another user could rearrange.
 #include "descriptor_files.h"
+#include "file_ops_at.h"
 #include "package_selections.h"
 #include "source_lines.h"
 
@@ -86,50 +87,50 @@ protected:
     std::string root;
 };
 
+// The file's bytes, "" when it is missing, or "refused: <why>".
+std::string readAt(const std::string& root, const char* path, size_t most = 100) {
+    auto read = descriptor_files::readOwnedFileAt(root, path, most);
+    return read ? read->value_or("") : "refused: " + read.error().message;
+}
+
 TEST_F(DescriptorFiles, ReadsOnlyARegularFileReachedWithoutLinks) {
-    auto read = descriptor_files::readOwnedFileAt(root, "/a/b/list", 100);
-    EXPECT_EQ(read.bytes.value_or(""), "deb http://a.example/ ./\n");
-    EXPECT_EQ(descriptor_files::readOwnedFileAt(root, "/a/b/list", 10).error,
-              "/a/b/list is larger than 10 bytes");
-    EXPECT_FALSE(descriptor_files::readOwnedFileAt(root, "/a/b/none", 100).bytes);
-    EXPECT_EQ(descriptor_files::readOwnedFileAt(root, "/a/b/none", 100).error, "");
+    EXPECT_EQ(readAt(root, "/a/b/list"), "deb http://a.example/ ./\n");
+    EXPECT_EQ(readAt(root, "/a/b/list", 10), "refused: /a/b/list is larger than 10 bytes");
+    EXPECT_EQ(readAt(root, "/a/b/none"), "");
 
     fs::create_symlink(root + "/other", root + "/a/b/link");
-    EXPECT_EQ(descriptor_files::readOwnedFileAt(root, "/a/b/link", 100).error,
-              "/a/b/link is a link, not a file");
+    EXPECT_EQ(readAt(root, "/a/b/link"), "refused: /a/b/link is a link, not a file");
+    // A link another user made (one only root could have made is followed).
     fs::create_directory_symlink(root + "/a/b", root + "/a/c");
-    EXPECT_EQ(descriptor_files::readOwnedFileAt(root, "/a/c/list", 100).error,
-              "/a/c is a link, not a folder");
+    (void)::lchown((root + "/a/c").c_str(), 65534, 65534);
+    EXPECT_EQ(readAt(root, "/a/c/list"), "refused: /a/c is a link, not a folder");
     // Someone else's file that not everyone may read, under a second name.
     fs::permissions(root + "/other", fs::perms(0600));
     fs::create_hard_link(root + "/other", root + "/a/b/hard");
-    EXPECT_EQ(descriptor_files::readOwnedFileAt(root, "/a/b/hard", 100).error,
-              "/a/b/hard has more than one name (a hard link)");
+    EXPECT_EQ(readAt(root, "/a/b/hard"), "refused: /a/b/hard has more than one name (a hard link)");
     if (::geteuid() == 0) {
         write("/a/b/foreign", "another user's");
         ASSERT_EQ(::chown((root + "/a/b/foreign").c_str(), 65534, 65534), 0);
         fs::permissions(root + "/a/b/foreign", fs::perms(0640));
-        EXPECT_EQ(descriptor_files::readOwnedFileAt(root, "/a/b/foreign", 100).error,
-                  "/a/b/foreign is not owned by its folder's owner");
+        EXPECT_EQ(readAt(root, "/a/b/foreign"),
+                  "refused: /a/b/foreign is not owned by its folder's owner");
         fs::permissions(root + "/a/b/foreign", fs::perms(0644));
-        EXPECT_TRUE(descriptor_files::readOwnedFileAt(root, "/a/b/foreign", 100).bytes);
+        EXPECT_EQ(readAt(root, "/a/b/foreign"), "another user's");
     }
     ASSERT_EQ(::mkfifo((root + "/a/b/pipe").c_str(), 0600), 0);
-    EXPECT_EQ(descriptor_files::readOwnedFileAt(root, "/a/b/pipe", 100).error,
-              "/a/b/pipe is not a regular file");
+    EXPECT_EQ(readAt(root, "/a/b/pipe"), "refused: /a/b/pipe is not a regular file");
 }
 
 TEST_F(DescriptorFiles, WritesAPrivateWholeFileAndRemovesLeftovers) {
-    auto folder = descriptor_files::openFolder(root, "/a/b");
-    ASSERT_TRUE(folder.fd.valid()) << folder.error;
+    auto folder = file_ops::openFolderBeneath(root, "/a/b");
+    ASSERT_TRUE(folder.ok()) << folder.error;
     write("/a/b/.record.partial", "interrupted");
     write("/a/b/.record.x1", "interrupted");
     fs::create_symlink(root + "/other", root + "/a/b/.record.link");
-    EXPECT_EQ(descriptor_files::writeFileAtomicallyAt(folder.fd.get(), "record", "new", "record"),
-              "");
+    EXPECT_TRUE(
+        descriptor_files::writeFileAtomicallyAt(folder.fd.get(), "record", "new", "record"));
     descriptor_files::removeLeftoversAt(folder.fd.get(), ".record.");
-    EXPECT_EQ(descriptor_files::readOwnedFileAt(root, "/a/b/record", 100).bytes.value_or(""),
-              "new");
+    EXPECT_EQ(readAt(root, "/a/b/record"), "new");
     EXPECT_EQ(fs::status(root + "/a/b/record").permissions(), fs::perms(0600));
     EXPECT_FALSE(fs::exists(root + "/a/b/.record.partial"));
     EXPECT_FALSE(fs::exists(root + "/a/b/.record.x1"));

@@ -75,8 +75,9 @@ TEST(CommandLock, OneHolderPerDeviceRoot) {
     CommandLock first;
     CommandLock second;
     ASSERT_TRUE(first.tryAcquire(device.root()));
-    EXPECT_FALSE(second.tryAcquire(device.root()));
-    EXPECT_NE(second.error().find("another command is running"), std::string::npos);
+    auto refused = second.tryAcquire(device.root());
+    ASSERT_FALSE(refused);
+    EXPECT_NE(refused.error().message.find("another command is running"), std::string::npos);
     first.release();
     EXPECT_TRUE(second.tryAcquire(device.root()));
 }
