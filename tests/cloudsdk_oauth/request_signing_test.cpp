@@ -185,8 +185,6 @@ TEST(Parameters, ParsingSplitsAtFirstEqualsAndSkipsBarePieces) {
     EXPECT_EQ(parameters[1], URLRequestParameter("b", "x=y"));
     EXPECT_EQ(parameters[2], URLRequestParameter("c", "\xE2\x82\xAC"));
     EXPECT_TRUE(URLRequestParameter::parametersFromString("").empty());
-    auto dictionary = URLRequestParameter::parameterDictionaryFromString("a=1&b=x=y&bare&a=3");
-    EXPECT_EQ(dictionary, (std::map<std::string, std::string>{{"a", "3"}, {"b", "x=y"}}));
 }
 
 TEST(Signing, BuilderFromSignedRequestRecoversParameters) {
