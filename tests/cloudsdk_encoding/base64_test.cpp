@@ -100,41 +100,28 @@ TEST(Base64Encode, RefusesSizesThatWouldOverflow) {
     EXPECT_FALSE(CSBase64EncodeData(&byte, std::numeric_limits<size_t>::max() / 4 * 3, out, &size));
 }
 
-TEST(Base64Decode, SkipsWhitespaceNoiseAndHighBytes) {
-    EXPECT_EQ(decode("YW Jj"), "abc");
-    EXPECT_EQ(decode("  YW\r\n\tJj \n"), "abc");
-    EXPECT_EQ(decode("Y*W!J-j"), "abc");
-    EXPECT_EQ(decode("Y\x80W\xffJ\xc3\xa9j"), "abc");
-    EXPECT_EQ(decode("YW \n*\n Jj"), "abc"); // whitespace after noise is still skipped
-}
-
-TEST(Base64Decode, StopsAtPaddingOrNul) {
-    EXPECT_EQ(decode("YWI="), "ab");
-    EXPECT_EQ(decode("YWI=YWJj"), "ab");
-    EXPECT_EQ(decode("YWI ="), "ab"); // whitespace before "=" adds no byte
-    EXPECT_EQ(decode("YQ=="), "a");
-    EXPECT_EQ(decode(std::string("YWJj\0YWJj", 9)), "abc");
-    EXPECT_EQ(decode("YQ"), "a"); // unpadded tail
-    EXPECT_EQ(decode("Y"), "");
-    EXPECT_EQ(decode(""), "");
-}
-
-TEST(Base64Decode, LineBrokenAndIndentedTextDecodesLikeUnbroken) {
-    std::string bytes(300, '\0');
-    for (size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<char>(i * 7);
-    std::string text = encode(bytes);
-    std::string indented;
-    for (char c : text)
-        indented += c == '\n' ? std::string("\n    ") : std::string(1, c);
-    EXPECT_EQ(decode(indented), bytes);
-    EXPECT_EQ(decode(withoutLineBreaks(text)), bytes);
+// Whitespace, noise and high bytes are skipped; padding or a NUL ends the text.
+TEST(Base64Decode, MalformedInput) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"YW Jj", "abc"},
+        {"  YW\r\n\tJj \n", "abc"},
+        {"Y*W!J-j", "abc"},
+        {"Y\x80W\xffJ\xc3\xa9j", "abc"},
+        {"YW \n*\n Jj", "abc"}, // whitespace after noise is still skipped
+        {"YWI=", "ab"},
+        {"YWI=YWJj", "ab"},
+        {"YWI =", "ab"}, // whitespace before "=" adds no byte
+        {"YQ==", "a"},
+        {std::string("YWJj\0YWJj", 9), "abc"},
+        {"YQ", "a"}, // unpadded tail
+        {"Y", ""},
+        {"", ""},
+    };
+    for (const auto& [text, bytes] : cases)
+        EXPECT_EQ(decode(text), bytes) << text;
 }
 
 TEST(Base64Decode, BufferSizeRules) {
-    EXPECT_EQ(CSEstimateBas64DecodedDataSize(5), 6u);
-    EXPECT_EQ(CSEstimateBas64DecodedDataSize(4), 3u);
-    EXPECT_EQ(CSEstimateBas64DecodedDataSize(0), 0u);
     EXPECT_EQ(CSEstimateBas64DecodedDataSize(std::numeric_limits<size_t>::max()),
               (std::numeric_limits<size_t>::max() / 4 + 1) * 3);
 

@@ -95,16 +95,6 @@ TEST(JsonRepeatedKeys, CollidingKeysCostASortNotASquare) {
     EXPECT_EQ(members[n - 1].key(), keys[n - 1]);
 }
 
-TEST(JsonRepeatedKeys, SmallObjectsCompareOnlyKeysWhoseHashesAgree) {
-    CSJsonValue::Object members;
-    for (int i = 0; i < 60; ++i)
-        members.push_back(CSJsonMember{CSJsonValue("key" + std::to_string(i)), CSJsonValue(i)});
-    members.push_back(CSJsonMember{CSJsonValue("key3"), CSJsonValue(99)});
-    EXPECT_LT(mergeRepeatedKeys(members), 60u);
-    ASSERT_EQ(members.size(), 60u);
-    EXPECT_EQ(members[3].value.asInt64(), 99);
-}
-
 TEST(JsonRepeatedKeys, ReaderTakesAnAnswerOfCollidingKeys) {
     const std::size_t n = 20000;
     const std::vector<std::string> keys = collidingKeys(n, 0x0011223344556677ull, true);

@@ -10,31 +10,23 @@
 
 namespace {
 
-class LogTest : public ::testing::Test {
-protected:
-    static void logAt(int level, const char* fmt, ...) __attribute__((format(printf, 2, 3))) {
-        va_list args;
-        va_start(args, fmt);
-        CSLogv(level, fmt, args);
-        va_end(args);
-    }
+void logAt(int level, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+void logAt(int level, const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    CSLogv(level, fmt, args);
+    va_end(args);
+}
 
+TEST(Log, DropsEntriesBelowWarningAndFormatsLongOnes) {
     std::vector<std::string> lines;
-    CSLogRedirect redirect{[this](const std::string& line) { lines.push_back(line); }};
-};
-
-TEST_F(LogTest, DropsEntriesBelowWarning) {
+    CSLogRedirect redirect([&](const std::string& line) { lines.push_back(line); });
     CSLogInfo("CloudSDK: %s", "quiet");
     logAt(CSLogLevelAnalytics, "also quiet");
     logAt(-1, "below every level");
-    EXPECT_TRUE(lines.empty());
-}
-
-TEST_F(LogTest, FormatsLongMessagesAndPercentSignsInArguments) {
-    std::string longText(5000, 'x');
+    const std::string longText(5000, 'x');
     CSLogWarning("%s|%s", longText.c_str(), "100%");
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0], "[WARNING] " + longText + "|100%");
+    EXPECT_EQ(lines, std::vector<std::string>{"[WARNING] " + longText + "|100%"});
 }
 
 TEST(LogSink, LinesFromManyThreadsArriveWhole) {

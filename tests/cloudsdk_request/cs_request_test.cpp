@@ -1,6 +1,5 @@
 // The request engine against the local service: downloads through a
-// temporary file, error shapes, faults, cancel, timeout, body restart.
-#include "log_capture.h"
+// temporary file, error shapes, cancel, redirects and the size bounds.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -12,14 +11,15 @@
 #include <sstream>
 
 #include "cs_download_file.h"
-#include "cs_log.h"
 #include "cs_network_activity.h"
 #include "cs_request.h"
 #include "cs_trust.h"
 #include "local_cloud.h"
+#include "log_capture.h"
+#include "oauth_credential_concrete_store.h"
+#include "oauth_url_request.h"
 #include "private_home.h"
 #include "qt_wait.h"
-#include "signing_helper.h"
 
 using namespace testsupport;
 namespace fs = std::filesystem;
@@ -34,17 +34,13 @@ std::string readFile(const fs::path& p) {
 }
 
 void writeFile(const fs::path& p, const std::string& text) {
-    fs::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary) << text;
 }
 
-// Files in a folder other than the given names.
-std::vector<std::string> strayFiles(const fs::path& dir, const std::set<std::string>& expected) {
-    std::vector<std::string> out;
-    for (const auto& e : fs::directory_iterator(dir)) {
-        if (!expected.count(e.path().filename().string()))
-            out.push_back(e.path().filename().string());
-    }
+std::set<std::string> filesIn(const fs::path& dir) {
+    std::set<std::string> out;
+    for (const auto& e : fs::directory_iterator(dir))
+        out.insert(e.path().filename().string());
     return out;
 }
 
@@ -56,27 +52,47 @@ public:
     int stopped = 0;
 };
 
+using Configure = std::function<void(CSRequest&)>;
+
 class RequestTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(cloud.started());
-        token = cloud.service().issueAccessToken("1001");
-        store =
-            std::make_unique<OAuthCredentialConcreteStore>(makeStore(token.token, token.secret));
+        const auto token = cloud.service().issueAccessToken("1001");
+        store.setAccessToken(token.token);
+        store.setAccessTokenSecret(token.secret);
     }
 
     // Idle connections would keep the service's workers waiting at shutdown.
     void TearDown() override { CSCloseIdleConnections(); }
 
-    std::string url(const std::string& path) { return cloud.service().baseUrl() + "/1" + path; }
-    const CSServiceEndpoints& endpoints() { return cloud.client().endpoints; }
+    // Signed the way the REST client signs.
+    CSSignedRequest sign(const std::string& path, const std::string& method = "GET",
+                         URLParameterPairs params = {}) {
+        URLRequestParameters list = store.oauthParameters();
+        for (auto& p : URLRequestParameter::parametersFromDictionary(params))
+            list.push_back(p);
+        OAuthURLRequest builder(cloud.service().baseUrl() + "/1" + path, list);
+        builder.setHTTPMethod(method);
+        return builder.urlRequestSignedWithSecret(store.signingKey(), "PLAINTEXT");
+    }
+    CSSignedRequest signUpload(const std::string& remote) {
+        OAuthURLRequest builder(cloud.service().baseUrl() + "/1/files_put/cloud" + remote,
+                                store.oauthParameters());
+        builder.setHTTPMethod("POST");
+        return builder.uploadRequestSignedWithSecret(store.signingKey(), "PLAINTEXT");
+    }
+
+    std::unique_ptr<CSRequest> make(CSSignedRequest request, CSRequest::Callback done,
+                                    CSNetworkRequestDelegate* observer = nullptr) {
+        return std::make_unique<CSRequest>(std::move(request), std::move(done),
+                                           cloud.client().endpoints, observer);
+    }
 
     // Runs one request to its end; the completion count must come to exactly one.
-    std::unique_ptr<CSRequest> run(CSSignedRequest signedRequest,
-                                   const std::function<void(CSRequest&)>& setup = {}) {
-        completions = 0;
-        auto request = std::make_unique<CSRequest>(
-            std::move(signedRequest), [this](CSRequest*) { ++completions; }, endpoints());
+    std::unique_ptr<CSRequest> run(CSSignedRequest signedRequest, const Configure& setup = {}) {
+        int completions = 0;
+        auto request = make(std::move(signedRequest), [&](CSRequest*) { ++completions; });
         request->setUserInfo(CSJsonValue::object({{"path", "/the/path"}}));
         if (setup)
             setup(*request);
@@ -85,210 +101,126 @@ protected:
         EXPECT_EQ(completions, 1);
         return request;
     }
+    std::unique_ptr<CSRequest> download(const std::string& remote, const std::string& name,
+                                        const Configure& more = {}) {
+        return run(sign("/files/cloud" + remote), [&](CSRequest& q) {
+            q.setResultFilename((local / name).string());
+            if (more)
+                more(q);
+        });
+    }
+    std::unique_ptr<CSRequest> upload(const std::string& remote, const fs::path& source,
+                                      const Configure& more = {}) {
+        return run(signUpload(remote), [&](CSRequest& q) {
+            q.setSourcePath(source.string());
+            if (more)
+                more(q);
+        });
+    }
+
+    // Runs a request that must fail so; its error keeps the request's own information.
+    CSError failure(std::unique_ptr<CSRequest> r, const char* domain, long code) {
+        if (!r->error()) {
+            ADD_FAILURE() << "no error";
+            return {};
+        }
+        EXPECT_TRUE(r->error()->is(domain, code)) << r->error()->description();
+        EXPECT_EQ(r->error()->infoString("path"), "/the/path");
+        return *r->error();
+    }
+
+    // Puts a file into the account through the service itself.
+    void seed(const std::string& remote, const std::string& bytes) {
+        writeFile(seedFile, bytes);
+        auto r = upload(remote, seedFile);
+        ASSERT_FALSE(r->error()) << r->error()->description();
+        cloud.service().clearRequests();
+    }
 
     PrivateHome env;
-    fs::path storage = env.makeFolder("account");
     fs::path local = env.makeFolder("local");
-    LocalCloud cloud{storage};
-    CloudTestService::Token token;
-    std::unique_ptr<OAuthCredentialConcreteStore> store;
-    int completions = 0;
+    fs::path seedFile = env.makeFolder("seed") / "file";
+    LocalCloud cloud{env.makeFolder("account")};
+    OAuthCredentialConcreteStore store{{{kOAuthCredentialConsumerKey, "q7w2k9x4m1z8r5t"},
+                                        {kOAuthCredentialConsumerSecret, "h3n6p0v2c8j5y1f"},
+                                        {kOAuthSignatureMethod, "PLAINTEXT"}},
+                                       std::make_shared<OAuthMemoryKeychain>()};
 };
 
-TEST_F(RequestTest, DownloadReplacesTheDestinationAtomicallyAndLeavesNoTemporaryFile) {
+TEST_F(RequestTest, DownloadReplacesTheDestinationAtomically) {
     const std::string body(300000, 'x');
-    writeFile(storage / "dir/file.bin", body);
-    writeFile(local / "file.bin", "old contents");
-    struct stat before {};
-    ::stat((local / "file.bin").c_str(), &before);
-
-    std::vector<double> progress;
-    auto r = run(signedRequest(*store, url("/files/cloud/dir/file.bin")), [&](CSRequest& req) {
-        req.setResultFilename((local / "file.bin").string());
-        req.setDownloadProgressSelector(
-            [&](CSRequest* q) { progress.push_back(q->downloadProgress()); });
-    });
-    ASSERT_FALSE(r->error()) << r->error()->description();
-    EXPECT_EQ(r->statusCode(), 200);
-    EXPECT_EQ(readFile(local / "file.bin"), body);
-    EXPECT_TRUE(r->resultData().empty()) << "a downloaded file is never held in memory";
-    EXPECT_TRUE(strayFiles(local, {"file.bin"}).empty());
-    struct stat after {};
-    ::stat((local / "file.bin").c_str(), &after);
-    EXPECT_NE(before.st_ino, after.st_ino) << "replaced by rename, not rewritten in place";
-    EXPECT_EQ(after.st_mode & 0777, 0600u);
-    ASSERT_FALSE(progress.empty());
-    EXPECT_DOUBLE_EQ(progress.back(), 1.0);
-    EXPECT_EQ(r->response().headerValue("content-type").value_or(""), "application/octet-stream");
-    EXPECT_TRUE(r->response().headerValue("Etag").has_value());
-    ASSERT_TRUE(r->xCloudMetadataJSON());
-    EXPECT_EQ(r->xCloudMetadataJSON()->find("bytes")->asInt64(), 300000);
-    EXPECT_EQ(r->responseBodySize(), 300000);
+    seed("/dir/file.bin", body);
+    for (ServiceFault fault : {ServiceFault::None, ServiceFault::NoContentLength}) {
+        SCOPED_TRACE(fault == ServiceFault::None ? "sized" : "size from the metadata only");
+        writeFile(local / "file.bin", "old contents");
+        struct stat before {
+        }, after{};
+        ::stat((local / "file.bin").c_str(), &before);
+        cloud.service().injectFault(fault, "/files/");
+        double last = 0;
+        auto r = download("/dir/file.bin", "file.bin", [&](CSRequest& q) {
+            q.setDownloadProgressSelector([&](CSRequest* p) { last = p->downloadProgress(); });
+        });
+        ASSERT_FALSE(r->error()) << r->error()->description();
+        EXPECT_EQ(readFile(local / "file.bin"), body);
+        EXPECT_TRUE(r->resultData().empty()) << "a downloaded file is never held in memory";
+        EXPECT_EQ(filesIn(local), std::set<std::string>{"file.bin"});
+        ::stat((local / "file.bin").c_str(), &after);
+        EXPECT_NE(before.st_ino, after.st_ino) << "replaced by rename, not rewritten in place";
+        EXPECT_EQ(after.st_mode & 0777, 0600u);
+        EXPECT_DOUBLE_EQ(last, 1.0);
+        EXPECT_EQ(r->response().headerValue("content-type"), "application/octet-stream");
+        EXPECT_EQ(r->xCloudMetadataJSON()->find("bytes")->asInt64(), 300000);
+    }
 }
 
-TEST_F(RequestTest, FailedDownloadsLeaveTheDestinationUntouchedAndNoTemporaryFile) {
-    writeFile(storage / "f.bin", std::string(200000, 'y'));
+TEST_F(RequestTest, FailedDownloadsLeaveTheDestinationAlone) {
+    seed("/f.bin", std::string(200000, 'y'));
     struct Case {
         ServiceFault fault;
-        const char* name;
+        const char* remote;
+        const char* domain;
+        long code;
     };
-    for (Case c :
-         {Case{ServiceFault::Status404, "404"}, Case{ServiceFault::ShortBody, "short body"},
-          Case{ServiceFault::CutConnection, "cut"},
-          Case{ServiceFault::WrongSizeMetadata, "wrong size"}}) {
-        SCOPED_TRACE(c.name);
+    for (const Case& c : {
+             Case{ServiceFault::None, "/missing.bin", CSErrorDomain, 404},
+             Case{ServiceFault::Status404, "/f.bin", CSErrorDomain, 404},
+             Case{ServiceFault::ShortBody, "/f.bin", CSNetworkErrorDomain,
+                  CSNetworkErrorRemoteHostClosed},
+             Case{ServiceFault::CutConnection, "/f.bin", CSNetworkErrorDomain,
+                  CSNetworkErrorRemoteHostClosed},
+             // A size announced in the metadata but not delivered.
+             Case{ServiceFault::WrongSizeMetadata, "/f.bin", CSErrorDomain, CSErrorGenericError},
+         }) {
+        SCOPED_TRACE(static_cast<int>(c.fault));
         writeFile(local / "f.bin", "keep me");
         cloud.service().injectFault(c.fault, "/files/");
-        auto r = run(signedRequest(*store, url("/files/cloud/f.bin")),
-                     [&](CSRequest& req) { req.setResultFilename((local / "f.bin").string()); });
-        ASSERT_TRUE(r->error());
+        const CSError e = failure(download(c.remote, "f.bin"), c.domain, c.code);
+        if (c.fault == ServiceFault::None)
+            EXPECT_EQ(e.infoString("error"), "File not found") << "the body joins the information";
         EXPECT_EQ(readFile(local / "f.bin"), "keep me");
-        EXPECT_TRUE(strayFiles(local, {"f.bin"}).empty());
-        EXPECT_EQ(r->error()->infoString("path"), "/the/path")
-            << "the request's own information is kept";
+        EXPECT_EQ(filesIn(local), std::set<std::string>{"f.bin"});
     }
 }
 
-TEST_F(RequestTest, ErrorShapes) {
-    writeFile(storage / "f.bin", std::string(1000, 'y'));
-    {
-        SCOPED_TRACE("404 body entries join the request information");
-        auto r = run(signedRequest(*store, url("/files/cloud/missing.bin")), [&](CSRequest& req) {
-            req.setResultFilename((local / "missing.bin").string());
-        });
-        ASSERT_TRUE(r->error());
-        EXPECT_EQ(r->error()->domain, CSErrorDomain);
-        EXPECT_EQ(r->error()->code, 404);
-        EXPECT_EQ(r->error()->infoString("error"), "File not found");
-        EXPECT_EQ(r->error()->infoString("path"), "/the/path");
-        EXPECT_FALSE(fs::exists(local / "missing.bin"));
-    }
-    {
-        SCOPED_TRACE("a size announced in the metadata but not delivered is code 1000");
-        cloud.service().injectFault(ServiceFault::WrongSizeMetadata, "/files/");
-        auto r = run(signedRequest(*store, url("/files/cloud/f.bin")),
-                     [&](CSRequest& req) { req.setResultFilename((local / "f.bin").string()); });
-        ASSERT_TRUE(r->error());
-        EXPECT_TRUE(r->error()->is(CSErrorDomain, CSErrorGenericError));
-    }
-    {
-        SCOPED_TRACE("a cut connection keeps the transport's domain");
-        cloud.service().injectFault(ServiceFault::CutConnection, "/files/");
-        auto r = run(signedRequest(*store, url("/files/cloud/f.bin")),
-                     [&](CSRequest& req) { req.setResultFilename((local / "f.bin").string()); });
-        ASSERT_TRUE(r->error());
-        EXPECT_EQ(r->error()->domain, CSNetworkErrorDomain);
-        EXPECT_EQ(r->downloadProgress(), 0);
-    }
-    {
-        SCOPED_TRACE("an upload whose file is gone keeps the file system's error");
-        auto r = run(signedUpload(*store, url("/files_put/cloud/gone.bin")),
-                     [&](CSRequest& req) { req.setSourcePath((local / "gone.bin").string()); });
-        ASSERT_TRUE(r->error());
-        EXPECT_TRUE(r->error()->is(CSPOSIXErrorDomain, ENOENT));
-        EXPECT_EQ(r->error()->infoString("path"), "/the/path");
-    }
-    {
-        SCOPED_TRACE("507 on an ordinary request");
-        cloud.service().injectFault(ServiceFault::Status507, "/account/");
-        auto r = run(signedRequest(*store, url("/account/info")));
-        ASSERT_TRUE(r->error());
-        EXPECT_EQ(r->error()->code, 507);
-        EXPECT_EQ(r->error()->infoString("error"), "Over quota");
-    }
-}
-
-TEST_F(RequestTest, DownloadWithoutContentLengthTakesItsSizeFromTheMetadata) {
-    writeFile(storage / "f.bin", std::string(100000, 'z'));
-    cloud.service().injectFault(ServiceFault::NoContentLength, "/files/");
-    double last = 0;
-    auto r = run(signedRequest(*store, url("/files/cloud/f.bin")), [&](CSRequest& req) {
-        req.setResultFilename((local / "f.bin").string());
-        req.setDownloadProgressSelector([&](CSRequest* q) { last = q->downloadProgress(); });
-    });
-    ASSERT_FALSE(r->error());
-    EXPECT_EQ(fs::file_size(local / "f.bin"), 100000u);
-    EXPECT_DOUBLE_EQ(last, 1.0);
-}
-
-TEST_F(RequestTest, WriteFailureEndsWithCode1002AndNoFile) {
-    writeFile(storage / "big.bin", std::string(2 << 20, 'w'));
-    std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit old {};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    struct rlimit small = old;
-    small.rlim_cur = 64 * 1024;
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    auto r = run(signedRequest(*store, url("/files/cloud/big.bin")),
-                 [&](CSRequest& req) { req.setResultFilename((local / "big.bin").string()); });
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    ASSERT_TRUE(r->error());
-    EXPECT_TRUE(r->error()->is(CSErrorDomain, CSErrorInsufficientDiskSpace));
-    EXPECT_TRUE(strayFiles(local, {}).empty());
-}
-
-TEST_F(RequestTest, CancelMakesNoCallbackAndRemovesTheTemporaryFile) {
-    writeFile(storage / "big.bin", std::string(8 << 20, 'c'));
-    CountingObserver observer;
-    int calls = 0;
-    auto request = std::make_unique<CSRequest>(
-        signedRequest(*store, url("/files/cloud/big.bin")), [&](CSRequest*) { ++calls; },
-        endpoints(), &observer);
-    request->setResultFilename((local / "big.bin").string());
-    bool sawData = false;
-    request->setDownloadProgressSelector([&](CSRequest* q) {
-        if (!sawData) {
-            sawData = true;
-            EXPECT_EQ(strayFiles(local, {}).size(), 1u)
-                << "the temporary file sits in the destination's folder";
-            q->cancel();
-        }
-    });
-    ASSERT_TRUE(waitUntil([&] { return sawData; }));
-    runEventsFor(300);
-    EXPECT_EQ(calls, 0);
-    EXPECT_TRUE(strayFiles(local, {}).empty());
-    EXPECT_EQ(observer.started, 1);
-    EXPECT_EQ(observer.stopped, 1);
-}
-
-TEST_F(RequestTest, TimeoutCountsTimeWithoutProgress) {
+TEST_F(RequestTest, OtherErrorShapes) {
+    // An upload whose file is gone keeps the file system's error.
+    failure(upload("/gone.bin", local / "gone.bin"), CSPOSIXErrorDomain, ENOENT);
+    cloud.service().injectFault(ServiceFault::Status507, "/account/");
+    EXPECT_EQ(failure(run(sign("/account/info")), CSErrorDomain, 507).infoString("error"),
+              "Over quota");
+    // The timeout counts time without progress.
     cloud.service().injectFault(ServiceFault::Slow, "/account/");
-    auto r = run(signedRequest(*store, url("/account/info")),
-                 [](CSRequest& req) { req.setTimeoutInterval(0.3); });
-    ASSERT_TRUE(r->error());
-    EXPECT_EQ(r->error()->domain, CSNetworkErrorDomain);
-    EXPECT_EQ(r->error()->code, 4); // QNetworkReply::TimeoutError
+    failure(run(sign("/account/info"), [](CSRequest& q) { q.setTimeoutInterval(0.3); }),
+            CSNetworkErrorDomain, CSNetworkErrorTimeout);
+    store.setAccessTokenSecret("not the secret");
+    failure(run(sign("/account/info")), CSErrorDomain, 401);
 }
 
-TEST_F(RequestTest, NotModifiedIsAnErrorWithoutAWarning) {
-    fs::create_directories(storage / "folder");
-    auto first = run(signedRequest(*store, url("/metadata/cloud/folder")));
-    ASSERT_FALSE(first->error());
-    const std::string hash = first->resultJSON()->find("hash")->asString();
-    LogCapture log;
-    auto r = run(signedRequest(*store, url("/metadata/cloud/folder"), "GET", {{"hash", hash}}));
-    ASSERT_TRUE(r->error());
-    EXPECT_TRUE(r->error()->is(CSErrorDomain, 304));
-    EXPECT_TRUE(log.lines.empty());
-}
-
-TEST_F(RequestTest, LogLinesNameThePathOnly) {
-    cloud.service().injectFault(ServiceFault::Status500, "/metadata/");
-    LogCapture log;
-    auto r = run(signedRequest(*store, url("/metadata/cloud/a%20b")));
-    ASSERT_EQ(log.lines.size(), 1u);
-    EXPECT_EQ(log.lines[0], "[WARNING] CloudSDK: error making request to /1/metadata/cloud/a b - "
-                            "(500) Internal server error");
-    for (const auto& line : log.lines) {
-        EXPECT_EQ(line.find("oauth"), std::string::npos);
-        EXPECT_EQ(line.find(token.token), std::string::npos);
-    }
-}
-
-TEST_F(RequestTest, ParseResponseAsType) {
-    fs::create_directories(storage / "folder");
-    auto r = run(signedRequest(*store, url("/metadata/cloud/folder")));
+TEST_F(RequestTest, ListingsParseByShapeAndNotModifiedLogsNothing) {
+    ASSERT_FALSE(
+        run(sign("/fileops/create_folder", "POST", {{"root", "cloud"}, {"path", "/d"}}))->error());
+    auto r = run(sign("/metadata/cloud/d"));
     ASSERT_TRUE(r->parseResponseAsType(CSJsonKind::dictionary));
     EXPECT_FALSE(r->error());
     EXPECT_FALSE(r->parseResponseAsType(CSJsonKind::list));
@@ -296,6 +228,96 @@ TEST_F(RequestTest, ParseResponseAsType) {
     EXPECT_TRUE(r->error()->is(CSErrorDomain, CSErrorInvalidResponse));
     EXPECT_EQ(r->error()->infoString("path"), "/the/path");
     EXPECT_FALSE(r->parseResponseAsType(CSJsonKind::dictionary)) << "an error already set wins";
+
+    const std::string hash = r->resultJSON()->find("hash")->asString();
+    LogCapture log;
+    failure(run(sign("/metadata/cloud/d", "GET", {{"hash", hash}})), CSErrorDomain, 304);
+    EXPECT_TRUE(log.lines.empty());
+}
+
+TEST_F(RequestTest, LogLinesNameThePathOnly) {
+    cloud.service().injectFault(ServiceFault::Status500, "/metadata/");
+    LogCapture log;
+    run(sign("/metadata/cloud/a%20b"));
+    EXPECT_EQ(log.lines, std::vector<std::string>{"[WARNING] CloudSDK: error making request to "
+                                                  "/1/metadata/cloud/a b - (500) Internal server "
+                                                  "error"});
+}
+
+TEST_F(RequestTest, DownloadsStopWhenTheDiskIsFull) {
+    seed("/big.bin", std::string(3 << 20, 'b'));
+    {
+        SCOPED_TRACE("a failed write");
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit old {};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        struct rlimit small = old;
+        small.rlim_cur = 64 * 1024;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        auto r = download("/big.bin", "big.bin");
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        failure(std::move(r), CSErrorDomain, CSErrorInsufficientDiskSpace);
+        EXPECT_TRUE(filesIn(local).empty());
+    }
+    // A file system that had 1 MiB free before the download began.
+    CSDownloadFile::setFreeSpaceProbe(+[](int fd) -> std::uint64_t {
+        struct stat st {};
+        ::fstat(fd, &st);
+        return st.st_size >= (1 << 20) ? 0 : (1 << 20) - static_cast<std::uint64_t>(st.st_size);
+    });
+    for (ServiceFault fault : {ServiceFault::NoSize, ServiceFault::None}) {
+        SCOPED_TRACE(fault == ServiceFault::NoSize ? "no size announced" : "size announced");
+        writeFile(local / "big.bin", "keep me");
+        cloud.service().injectFault(fault, "/files/");
+        failure(download("/big.bin", "big.bin"), CSErrorDomain, CSErrorInsufficientDiskSpace);
+        EXPECT_EQ(readFile(local / "big.bin"), "keep me");
+        EXPECT_EQ(filesIn(local), std::set<std::string>{"big.bin"});
+    }
+    CSDownloadFile::setFreeSpaceProbe(nullptr);
+    cloud.service().injectFault(ServiceFault::NoSize, "/files/");
+    ASSERT_FALSE(download("/big.bin", "big.bin")->error());
+    EXPECT_EQ(fs::file_size(local / "big.bin"), 3u << 20);
+}
+
+// Cancelling or destroying a request from its own progress call makes no
+// completion call and leaves no temporary file.
+TEST_F(RequestTest, CancelOrDestroyFromAProgressCall) {
+    seed("/big.bin", std::string(8 << 20, 'd'));
+    writeFile(local / "up.bin", std::string(8 << 20, 'u'));
+    for (const char* mode : {"cancel a download", "destroy a download", "destroy an upload"}) {
+        SCOPED_TRACE(mode);
+        const bool isUpload = std::string_view(mode).ends_with("upload");
+        CountingObserver observer;
+        int calls = 0;
+        bool stopped = false;
+        auto request = make(
+            isUpload ? signUpload("/up.bin") : sign("/files/cloud/big.bin"),
+            [&](CSRequest*) { ++calls; }, &observer);
+        const CSRequest::Callback stop = [&](CSRequest* q) {
+            if (stopped)
+                return;
+            stopped = true;
+            if (mode[0] == 'c') {
+                EXPECT_EQ(filesIn(local).size(), 2u) << "the temporary file is beside the target";
+                q->cancel();
+            } else {
+                request.reset();
+            }
+        };
+        if (isUpload) {
+            request->setSourcePath((local / "up.bin").string());
+            request->setUploadProgressSelector(stop);
+        } else {
+            request->setResultFilename((local / "down.bin").string());
+            request->setDownloadProgressSelector(stop);
+        }
+        ASSERT_TRUE(waitUntil([&] { return stopped; }));
+        runEventsFor(200);
+        EXPECT_EQ(calls, 0);
+        EXPECT_EQ(filesIn(local), std::set<std::string>{"up.bin"});
+        EXPECT_EQ(observer.started, 1);
+        EXPECT_EQ(observer.stopped, 1);
+    }
 }
 
 TEST_F(RequestTest, UploadBodyIsSentAgainAfterARedirect) {
@@ -303,18 +325,16 @@ TEST_F(RequestTest, UploadBodyIsSentAgainAfterARedirect) {
     writeFile(local / "up.bin", body);
     cloud.service().injectFault(ServiceFault::RedirectOnce, "/files_put/");
     double last = 0;
-    auto r = run(signedUpload(*store, url("/files_put/cloud/dest/up.bin")), [&](CSRequest& req) {
-        req.setSourcePath((local / "up.bin").string());
-        req.setUploadProgressSelector([&](CSRequest* q) { last = q->uploadProgress(); });
+    auto r = upload("/dest/up.bin", local / "up.bin", [&](CSRequest& q) {
+        q.setUploadProgressSelector([&](CSRequest* p) { last = p->uploadProgress(); });
     });
     ASSERT_FALSE(r->error()) << r->error()->description();
-    EXPECT_EQ(readFile(storage / "dest/up.bin"), body);
-    auto recorded = cloud.service().requests();
+    EXPECT_DOUBLE_EQ(last, 1.0);
+    const auto recorded = cloud.service().requests();
     ASSERT_EQ(recorded.size(), 2u);
     EXPECT_EQ(recorded[0].status, 307);
-    EXPECT_EQ(recorded[1].status, 200);
     EXPECT_EQ(recorded[1].bodySize, body.size());
-    EXPECT_DOUBLE_EQ(last, 1.0);
+    EXPECT_EQ(run(sign("/files/cloud/dest/up.bin"))->resultData(), body);
 }
 
 TEST_F(RequestTest, RedirectsNeverLeaveTheRequestsServer) {
@@ -328,124 +348,42 @@ TEST_F(RequestTest, RedirectsNeverLeaveTheRequestsServer) {
     {
         SCOPED_TRACE("307 of an upload to another host name of the same machine");
         cloud.service().injectFault(ServiceFault::RedirectElsewhere, "/files_put/");
-        auto r = run(signedUpload(*store, url("/files_put/cloud/dest/up.bin")),
-                     [&](CSRequest& req) { req.setSourcePath((local / "up.bin").string()); });
-        ASSERT_TRUE(r->error());
-        EXPECT_TRUE(r->error()->is(CSErrorDomain, 307));
+        failure(upload("/dest/up.bin", local / "up.bin"), CSErrorDomain, 307);
         EXPECT_EQ(cloud.service().requests().size(), 1u) << "the body went out once only";
-        EXPECT_FALSE(fs::exists(storage / "dest/up.bin"));
+        failure(run(sign("/metadata/cloud/dest/up.bin")), CSErrorDomain, 404);
     }
     {
         SCOPED_TRACE("307 of a form body to another port");
         cloud.service().clearRequests();
         cloud.service().setRedirectAuthority("127.0.0.1:" + std::to_string(other.port()));
         cloud.service().injectFault(ServiceFault::RedirectElsewhere, "/fileops/");
-        auto r = run(signedRequest(*store, url("/fileops/create_folder"), "POST",
-                                   {{"root", "cloud"}, {"path", "/made"}}));
-        ASSERT_TRUE(r->error());
-        EXPECT_TRUE(r->error()->is(CSErrorDomain, 307));
+        failure(run(sign("/fileops/create_folder", "POST", {{"root", "cloud"}, {"path", "/m"}})),
+                CSErrorDomain, 307);
         EXPECT_EQ(cloud.service().requests().size(), 1u);
         EXPECT_TRUE(other.requests().empty()) << "nothing reached the other server";
     }
     {
-        SCOPED_TRACE("the same server is still followed");
+        SCOPED_TRACE("the same server is still followed, but not forever");
         cloud.service().injectFault(ServiceFault::RedirectOnce, "/fileops/");
-        auto r = run(signedRequest(*store, url("/fileops/create_folder"), "POST",
-                                   {{"root", "cloud"}, {"path", "/made"}}));
+        auto r = run(sign("/fileops/create_folder", "POST", {{"root", "cloud"}, {"path", "/m"}}));
         ASSERT_FALSE(r->error()) << r->error()->description();
-        EXPECT_TRUE(fs::is_directory(storage / "made"));
-    }
-    {
-        SCOPED_TRACE("but not forever");
         cloud.service().clearRequests();
         cloud.service().injectFault(ServiceFault::RedirectOnce, "/account/", 10);
-        auto r = run(signedRequest(*store, url("/account/info")));
-        ASSERT_TRUE(r->error());
-        EXPECT_TRUE(r->error()->is(CSErrorDomain, 307));
+        failure(run(sign("/account/info")), CSErrorDomain, 307);
         EXPECT_EQ(cloud.service().requests().size(), 1u + CSRequest::kMaxRedirects);
     }
     other.stop();
 }
 
 TEST_F(RequestTest, AnAnswerKeptInMemoryIsCappedNotTruncated) {
-    writeFile(storage / "huge.json", std::string(CSRequest::kMaxBodyInMemory + 1, ' '));
-    writeFile(storage / "fits.json", std::string(CSRequest::kMaxBodyInMemory, ' '));
-    auto over = run(signedRequest(*store, url("/files/cloud/huge.json")));
-    ASSERT_TRUE(over->error());
-    EXPECT_TRUE(over->error()->is(CSErrorDomain, CSErrorInvalidResponse));
+    seed("/huge.json", std::string(CSRequest::kMaxBodyInMemory + 1, ' '));
+    seed("/fits.json", std::string(CSRequest::kMaxBodyInMemory, ' '));
+    auto over = run(sign("/files/cloud/huge.json"));
     EXPECT_LE(over->resultData().size(), CSRequest::kMaxBodyInMemory);
-    auto fits = run(signedRequest(*store, url("/files/cloud/fits.json")));
+    failure(std::move(over), CSErrorDomain, CSErrorInvalidResponse);
+    auto fits = run(sign("/files/cloud/fits.json"));
     ASSERT_FALSE(fits->error()) << fits->error()->description();
     EXPECT_EQ(fits->resultData().size(), CSRequest::kMaxBodyInMemory);
-}
-
-// A file system that had 1 MiB free before the download began.
-std::uint64_t oneMebibyteFree(int fd) {
-    struct stat st {};
-    ::fstat(fd, &st);
-    return st.st_size >= (1 << 20) ? 0 : (1 << 20) - static_cast<std::uint64_t>(st.st_size);
-}
-
-struct SmallFileSystem {
-    SmallFileSystem() { CSDownloadFile::setFreeSpaceProbe(&oneMebibyteFree); }
-    ~SmallFileSystem() { CSDownloadFile::setFreeSpaceProbe(nullptr); }
-};
-
-TEST_F(RequestTest, DownloadsStopAtTheFreeSpaceOfTheDestination) {
-    writeFile(storage / "big.bin", std::string(3 << 20, 'b'));
-    auto small = std::make_unique<SmallFileSystem>();
-    for (ServiceFault fault : {ServiceFault::NoSize, ServiceFault::None}) {
-        SCOPED_TRACE(fault == ServiceFault::NoSize ? "no size announced" : "size announced");
-        writeFile(local / "big.bin", "keep me");
-        cloud.service().injectFault(fault, "/files/");
-        auto r = run(signedRequest(*store, url("/files/cloud/big.bin")),
-                     [&](CSRequest& req) { req.setResultFilename((local / "big.bin").string()); });
-        ASSERT_TRUE(r->error());
-        EXPECT_TRUE(r->error()->is(CSErrorDomain, CSErrorInsufficientDiskSpace));
-        EXPECT_EQ(readFile(local / "big.bin"), "keep me");
-        EXPECT_TRUE(strayFiles(local, {"big.bin"}).empty());
-    }
-    small.reset();
-    cloud.service().injectFault(ServiceFault::NoSize, "/files/");
-    auto r = run(signedRequest(*store, url("/files/cloud/big.bin")),
-                 [&](CSRequest& req) { req.setResultFilename((local / "big.bin").string()); });
-    ASSERT_FALSE(r->error()) << r->error()->description();
-    EXPECT_EQ(fs::file_size(local / "big.bin"), 3u << 20);
-}
-
-TEST_F(RequestTest, ARequestMayBeDestroyedFromItsOwnProgressCall) {
-    writeFile(storage / "big.bin", std::string(8 << 20, 'd'));
-    writeFile(local / "up.bin", std::string(8 << 20, 'u'));
-    for (bool upload : {false, true}) {
-        SCOPED_TRACE(upload ? "upload" : "download");
-        int calls = 0;
-        std::unique_ptr<CSRequest> request;
-        const CSRequest::Callback destroy = [&](CSRequest*) { request.reset(); };
-        if (upload) {
-            request = std::make_unique<CSRequest>(
-                signedUpload(*store, url("/files_put/cloud/up.bin")), [&](CSRequest*) { ++calls; },
-                endpoints());
-            request->setSourcePath((local / "up.bin").string());
-            request->setUploadProgressSelector(destroy);
-        } else {
-            request = std::make_unique<CSRequest>(
-                signedRequest(*store, url("/files/cloud/big.bin")), [&](CSRequest*) { ++calls; },
-                endpoints());
-            request->setResultFilename((local / "down.bin").string());
-            request->setDownloadProgressSelector(destroy);
-        }
-        ASSERT_TRUE(waitUntil([&] { return !request; }));
-        runEventsFor(200);
-        EXPECT_EQ(calls, 0);
-        EXPECT_TRUE(strayFiles(local, {"up.bin"}).empty());
-    }
-}
-
-TEST_F(RequestTest, UnsignedOrWronglySignedRequestsAreRefused) {
-    OAuthCredentialConcreteStore wrong = makeStore(token.token, "not the secret");
-    auto r = run(signedRequest(wrong, url("/account/info")));
-    ASSERT_TRUE(r->error());
-    EXPECT_EQ(r->error()->code, 401);
 }
 
 } // namespace

@@ -1,12 +1,41 @@
 // The REST client against the local service: each operation's success and
 // failure call with its arguments, the signed query or body, and the
 // client's own checks.
-#include "rest_client_fixture.h"
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "cs_rest_client.h"
+#include "cs_trust.h"
+#include "local_cloud.h"
+#include "private_home.h"
+#include "qt_wait.h"
 
 using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace {
+
+struct Call {
+    std::string name;
+    std::vector<std::string> args;
+    std::optional<CSError> error;
+    std::optional<CSMetadata> metadata;
+};
+
+class AuthFailures : public CSSessionDelegate {
+public:
+    void sessionDidReceiveAuthorizationFailure(CSSession*, const std::string& userId) override {
+        users.push_back(userId);
+    }
+    std::vector<std::string> users;
+};
+
+void writeFile(const fs::path& p, const std::string& text) {
+    std::ofstream(p, std::ios::binary) << text;
+}
 
 // The parameter names of a query or form body, in order.
 std::vector<std::string> names(const std::string& text) {
@@ -26,8 +55,120 @@ const RecordedRequest* find(const std::vector<RecordedRequest>& all, const std::
     return nullptr;
 }
 
+class RestClientTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(cloud.started());
+        token = cloud.service().issueAccessToken("1001");
+        session = std::make_shared<CSSession>(cloud.client(), "q7w2k9x4m1z8r5t", "h3n6p0v2c8j5y1f",
+                                              "cloud");
+        session->setAccessToken(token.token, token.secret, "1001");
+        session->setDelegate(&authFailures);
+        client = CSRestClient::initWithSession(session);
+        ASSERT_TRUE(client);
+        client->setDelegate(recordingDelegate());
+    }
+
+    void TearDown() override {
+        client.reset();
+        CSCloseIdleConnections();
+    }
+
+    // Waits until `n` calls (progress excluded) have arrived, then lets the loop run a little more.
+    bool waitForCalls(std::size_t n) {
+        bool ok = waitUntil([&] { return finals().size() >= n; });
+        runEventsFor(50);
+        return ok;
+    }
+
+    std::vector<Call> finals() const {
+        std::vector<Call> out;
+        for (const auto& c : calls) {
+            if (c.name.find("Progress") == std::string::npos)
+                out.push_back(c);
+        }
+        return out;
+    }
+
+    // Puts folders and files into the account through the client itself.
+    void seed(const std::vector<std::string>& folders, const std::string& folder = {},
+              const std::string& name = {}, const std::string& bytes = {}) {
+        for (const auto& f : folders)
+            client->createFolder(f);
+        if (!name.empty()) {
+            writeFile(env.makeFolder("seed") / name, bytes);
+            client->uploadFile(name, folder, (env.root() / "seed" / name).string());
+        }
+        ASSERT_TRUE(waitForCalls(folders.size() + (name.empty() ? 0 : 1)));
+        for (const auto& c : finals())
+            ASSERT_FALSE(c.error) << c.error->description();
+        calls.clear();
+        cloud.service().clearRequests();
+    }
+
+    CSRestClientDelegate recordingDelegate() {
+        CSRestClientDelegate d;
+        auto failure = [this](const char* name) {
+            return [this, name](CSRestClient*, const CSError& e) { record(name, {}, e); };
+        };
+        auto progress = [this](CSRestClient*, double, auto&&...) { record("Progress"); };
+        d.loadedMetadata = [this](CSRestClient*, const CSMetadata& m) {
+            record("loadedMetadata", {m.path().value_or("")}, {}, m);
+        };
+        d.metadataUnchangedAtPath = [this](CSRestClient*, const std::string& p) {
+            record("metadataUnchangedAtPath", {p});
+        };
+        d.loadedFile = [this](CSRestClient*, const std::string& p) { record("loadedFile", {p}); };
+        d.loadedThumbnailMetadata = [this](CSRestClient*, const std::string& p,
+                                           const std::optional<CSMetadata>&) {
+            record("loadedThumbnailMetadata", {p});
+        };
+        d.uploadedFileFromMetadata = [this](CSRestClient*, const std::string& dest,
+                                            const std::string& src, const CSMetadata&) {
+            record("uploadedFileFromMetadata", {dest, src});
+        };
+        d.deletedPath = [this](CSRestClient*, const std::string& p) { record("deletedPath", {p}); };
+        d.createdFolder = [this](CSRestClient*, const CSMetadata& m) {
+            record("createdFolder", {m.path().value_or("")});
+        };
+        d.loadedAccountInfo = [this](CSRestClient*, const CSAccountInfo&) {
+            record("loadedAccountInfo");
+        };
+        d.loadProgress = progress;
+        d.uploadProgress = progress;
+#define RECORD_FAILURE(name) d.name = failure(#name)
+        RECORD_FAILURE(loadMetadataFailedWithError);
+        RECORD_FAILURE(loadDeltaFailedWithError);
+        RECORD_FAILURE(loadFileFailedWithError);
+        RECORD_FAILURE(loadThumbnailFailedWithError);
+        RECORD_FAILURE(uploadFileFailedWithError);
+        RECORD_FAILURE(loadRevisionsFailedWithError);
+        RECORD_FAILURE(deletePathFailedWithError);
+        RECORD_FAILURE(createFolderFailedWithError);
+        RECORD_FAILURE(loadAccountInfoFailedWithError);
+        RECORD_FAILURE(searchFailedWithError);
+#undef RECORD_FAILURE
+        return d;
+    }
+
+    void record(std::string name, std::vector<std::string> args = {},
+                std::optional<CSError> error = std::nullopt,
+                std::optional<CSMetadata> metadata = std::nullopt) {
+        calls.push_back({std::move(name), std::move(args), std::move(error), std::move(metadata)});
+    }
+
+    PrivateHome env;
+    fs::path local = env.makeFolder("local");
+    LocalCloud cloud{env.makeFolder("account")};
+    CloudTestService::Token token;
+    AuthFailures authFailures;
+    std::shared_ptr<CSSession> session;
+    std::unique_ptr<CSRestClient> client;
+    std::vector<Call> calls;
+};
+
 TEST_F(RestClientTest, FailureCallsCarryTheRequestsInformation) {
-    fs::create_directories(storage / "exists");
+    seed({"/exists"});
     client->createFolder("/exists");
     client->deletePath("/missing");
     client->loadFile("/missing.zip", (local / "missing.zip").string());
@@ -53,7 +194,6 @@ TEST_F(RestClientTest, FailureCallsCarryTheRequestsInformation) {
 }
 
 TEST_F(RestClientTest, SignedQueriesAndBodies) {
-    writeFile(storage / "a b#c&d.txt", "x");
     writeFile(local / "up.txt", "data");
     client->loadMetadata("/a b#c&d.txt");
     client->createFolder("/new folder");
@@ -61,14 +201,21 @@ TEST_F(RestClientTest, SignedQueriesAndBodies) {
                        (local / "up.txt").string());
     ASSERT_TRUE(waitForCalls(3));
     const auto recorded = cloud.service().requests();
+    const std::vector<std::string> oauth = {
+        "oauth_consumer_key", "oauth_nonce", "oauth_signature_method",
+        "oauth_timestamp",    "oauth_token", "oauth_version"};
+    auto expectNames = [&](const std::string& text, std::vector<std::string> before,
+                           std::vector<std::string> after) {
+        before.insert(before.end(), oauth.begin(), oauth.end());
+        before.insert(before.end(), after.begin(), after.end());
+        before.push_back("oauth_signature");
+        EXPECT_EQ(names(text), before);
+    };
 
     const RecordedRequest* get = find(recorded, "/metadata/");
     ASSERT_TRUE(get);
     EXPECT_EQ(get->target.substr(0, get->target.find('?')), "/1/metadata/cloud/a%20b%23c%26d.txt");
-    EXPECT_EQ(names(get->query),
-              (std::vector<std::string>{"locale", "oauth_consumer_key", "oauth_nonce",
-                                        "oauth_signature_method", "oauth_timestamp", "oauth_token",
-                                        "oauth_version", "oauth_signature"}));
+    expectNames(get->query, {"locale"}, {});
     EXPECT_EQ(get->param("locale"), "en");
     EXPECT_EQ(get->userAgent, "Mobrix/1.0.0 OfficialCloudSdk/1.0.0");
     // The token secret holds "&": escaped twice on the wire, the separator once.
@@ -79,20 +226,13 @@ TEST_F(RestClientTest, SignedQueriesAndBodies) {
     ASSERT_TRUE(post);
     EXPECT_TRUE(post->query.empty());
     EXPECT_EQ(post->contentType, "application/x-www-form-urlencoded");
-    EXPECT_EQ(names(post->body),
-              (std::vector<std::string>{"locale", "oauth_consumer_key", "oauth_nonce",
-                                        "oauth_signature_method", "oauth_timestamp", "oauth_token",
-                                        "oauth_version", "path", "root", "oauth_signature"}));
+    expectNames(post->body, {"locale"}, {"path", "root"});
     EXPECT_EQ(post->param("path"), "/new folder");
 
     const RecordedRequest* up = find(recorded, "/files_put/");
     ASSERT_TRUE(up);
     EXPECT_EQ(up->target.substr(0, up->target.find('?')), "/1/files_put/cloud/dir/up.txt");
-    EXPECT_EQ(names(up->query),
-              (std::vector<std::string>{
-                  "oauth_consumer_key", "oauth_nonce", "oauth_signature_method", "oauth_timestamp",
-                  "oauth_token", "oauth_version", "overwrite", "parent_rev", "oauth_signature"}))
-        << "uploads carry no locale";
+    expectNames(up->query, {}, {"overwrite", "parent_rev"}); // no locale
     EXPECT_EQ(up->param("overwrite"), "false");
     EXPECT_EQ(up->param("parent_rev"), "rev1");
     EXPECT_EQ(up->contentType, "application/octet-stream");
@@ -100,8 +240,7 @@ TEST_F(RestClientTest, SignedQueriesAndBodies) {
 }
 
 TEST_F(RestClientTest, UnchangedListingCallsOnlyMetadataUnchanged) {
-    fs::create_directories(storage / "folder/sub");
-    writeFile(storage / "folder/f.txt", "1");
+    seed({"/folder/sub"}, "/folder", "f.txt", "1");
     client->loadMetadata("/folder");
     ASSERT_TRUE(waitForCalls(1));
     ASSERT_EQ(finals()[0].name, "loadedMetadata");
@@ -143,7 +282,7 @@ TEST_F(RestClientTest, UploadOfAMissingFileOrAFolderMakesNoRequest) {
 }
 
 TEST_F(RestClientTest, ASecondRequestOfTheSameKeyCancelsTheFirst) {
-    writeFile(storage / "big.bin", std::string(4 << 20, 'b'));
+    seed({}, "/", "big.bin", std::string(4 << 20, 'b'));
     writeFile(local / "up.bin", std::string(1 << 20, 'u'));
     client->loadFile("/big.bin", (local / "one.bin").string());
     client->loadFile("/big.bin", (local / "two.bin").string());
@@ -152,19 +291,17 @@ TEST_F(RestClientTest, ASecondRequestOfTheSameKeyCancelsTheFirst) {
     EXPECT_EQ(client->requestCount(), 2u);
     ASSERT_TRUE(waitForCalls(2));
     runEventsFor(200);
-    const auto f = finals();
-    ASSERT_EQ(f.size(), 2u);
     std::set<std::string> seen;
-    for (const auto& c : f)
-        seen.insert(c.name + ":" + c.args[0]);
-    EXPECT_TRUE(seen.count("loadedFile:" + (local / "two.bin").string()));
-    EXPECT_TRUE(seen.count("uploadedFileFromMetadata:/d/up.bin"));
+    for (const auto& c : finals())
+        seen.insert(c.name + ":" + c.args.at(0));
+    EXPECT_EQ(seen, (std::set<std::string>{"loadedFile:" + (local / "two.bin").string(),
+                                           "uploadedFileFromMetadata:/d/up.bin"}));
     EXPECT_FALSE(fs::exists(local / "one.bin"));
     EXPECT_EQ(client->requestCount(), 0u);
 }
 
 TEST_F(RestClientTest, CancelAllMakesNoCallsAndLeavesNothingBehind) {
-    writeFile(storage / "big.bin", std::string(4 << 20, 'b'));
+    seed({}, "/", "big.bin", std::string(4 << 20, 'b'));
     writeFile(local / "up.bin", std::string(1 << 20, 'u'));
     client->loadFile("/big.bin", (local / "big.bin").string());
     client->loadThumbnail("/big.bin", std::string("m"), (local / "thumb.bin").string());
@@ -187,7 +324,7 @@ TEST_F(RestClientTest, AnswersOfTheWrongShapeEndIn1004) {
         const char* pathPart;
         const char* failure;
     };
-    fs::create_directories(storage / "folder");
+    seed({"/folder"});
     writeFile(local / "f.txt", "x");
     const std::vector<Case> cases = {
         {[&] { client->createFolder("/x"); }, "create_folder", "createFolderFailedWithError"},
@@ -200,8 +337,8 @@ TEST_F(RestClientTest, AnswersOfTheWrongShapeEndIn1004) {
         {[&] { client->loadRevisionsForFile("/folder"); }, "/revisions/",
          "loadRevisionsFailedWithError"},
     };
+    // A list of numbers is the wrong shape for a listing too: its elements are not records.
     for (ServiceFault fault : {ServiceFault::WrongShape, ServiceFault::NotJson}) {
-        // A list of numbers is the wrong shape for a listing too: its elements are not records.
         for (const auto& c : cases) {
             SCOPED_TRACE(c.failure);
             calls.clear();
@@ -228,8 +365,7 @@ TEST_F(RestClientTest, AClientOnAnUnlinkedSessionSignsWithoutAToken) {
     const auto recorded = cloud.service().requests();
     ASSERT_EQ(recorded.size(), 1u);
     EXPECT_FALSE(recorded[0].hasParam("oauth_token"));
-    const std::string tail = "&oauth_signature=h3n6p0v2c8j5y1f%26";
-    EXPECT_EQ(recorded[0].query.substr(recorded[0].query.size() - tail.size()), tail)
+    EXPECT_TRUE(recorded[0].query.ends_with("&oauth_signature=h3n6p0v2c8j5y1f%26"))
         << "no token secret after the \"&\"";
     EXPECT_EQ(finals()[0].error->code, 401);
 }

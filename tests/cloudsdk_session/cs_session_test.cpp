@@ -1,8 +1,6 @@
 // The session: stored credentials and their older forms, user order, link
 // start and link answers, against a private home.
-#include "log_capture.h"
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <QVariantMap>
 #include <fstream>
@@ -10,7 +8,6 @@
 
 #include "cs_json.h"
 #include "cs_keychain.h"
-#include "cs_log.h"
 #include "cs_request.h"
 #include "cs_service.h"
 #include "cs_service_endpoints.h"
@@ -18,6 +15,7 @@
 #include "cs_trust.h"
 #include "link_presenter.h"
 #include "local_cloud.h"
+#include "log_capture.h"
 #include "private_home.h"
 #include "qt_wait.h"
 #include "secret_store.h"
@@ -93,91 +91,88 @@ protected:
 };
 
 TEST_F(SessionTest, LegacyUserDefaultsMoveIntoTheCredentialStore) {
-    {
-        platform::UserDefaults d;
-        d.setObject(QVariantMap{{"kOAuthCredentialConsumerKey", kKey},
-                                {"kOAuthCredentialAccessToken", "old-token"},
-                                {"kOAuthCredentialAccessTokenSecret", "old-secret"}},
-                    "kCSCloudSavedCredentialsKey");
-        QVariantList users{QVariantMap{{"kCSCloudUserId", "11"},
-                                       {"kOAuthCredentialAccessToken", "t11"},
-                                       {"kOAuthCredentialAccessTokenSecret", "s11"}},
-                           QVariantMap{{"kCSCloudUserId", "22"},
-                                       {"kOAuthCredentialAccessToken", "t22"},
-                                       {"kOAuthCredentialAccessTokenSecret", "s22"}}};
-        d.setObject(
-            QVariantMap{{"kOAuthCredentialConsumerKey", kKey}, {"kCSCloudUserCredentials", users}},
-            "kCSCloudSavedCredentials");
-        ASSERT_TRUE(d.sync());
+    for (const char* appKey : {kKey, "someoneelse"}) {
+        SCOPED_TRACE(appKey);
+        {
+            platform::UserDefaults d;
+            d.setObject(QVariantMap{{"kOAuthCredentialConsumerKey", appKey},
+                                    {"kOAuthCredentialAccessToken", "old-token"},
+                                    {"kOAuthCredentialAccessTokenSecret", "old-secret"}},
+                        "kCSCloudSavedCredentialsKey");
+            QVariantList users{QVariantMap{{"kCSCloudUserId", "11"},
+                                           {"kOAuthCredentialAccessToken", "t11"},
+                                           {"kOAuthCredentialAccessTokenSecret", "s11"}},
+                               QVariantMap{{"kCSCloudUserId", "22"},
+                                           {"kOAuthCredentialAccessToken", "t22"},
+                                           {"kOAuthCredentialAccessTokenSecret", "s22"}}};
+            d.setObject(QVariantMap{{"kOAuthCredentialConsumerKey", appKey},
+                                    {"kCSCloudUserCredentials", users}},
+                        "kCSCloudSavedCredentials");
+            ASSERT_TRUE(d.sync());
+        }
+        CSSession session(client, kKey, kSecret, "cloud");
+        platform::UserDefaults after;
+        EXPECT_FALSE(after.contains("kCSCloudSavedCredentialsKey"));
+        EXPECT_FALSE(after.contains("kCSCloudSavedCredentials"));
+        if (std::string_view(appKey) != kKey) {
+            EXPECT_FALSE(session.isLinked()) << "another app key's entries are dropped unread";
+            continue;
+        }
+        // The real users replace the "unknown" one of the older single-user entry.
+        EXPECT_EQ(session.userIds(), (std::vector<std::string>{"11", "22"}));
+        EXPECT_EQ(*session.credentialStoreForUserId("22")->accessTokenSecret(), "s22");
+        EXPECT_EQ(storedUserIds(), (std::vector<std::string>{"11", "22"}));
+        EXPECT_EQ(record().find("CSCredentialVersion")->asInt64(), 3);
+        session.unlinkAll();
     }
-    CSSession session(client, kKey, kSecret, "cloud");
-    // The real users replace the "unknown" one of the older single-user entry.
-    EXPECT_EQ(session.userIds(), (std::vector<std::string>{"11", "22"}));
-    EXPECT_EQ(*session.credentialStoreForUserId("22")->accessTokenSecret(), "s22");
-    EXPECT_EQ(storedUserIds(), (std::vector<std::string>{"11", "22"}));
-    EXPECT_EQ(record().find("CSCredentialVersion")->asInt64(), 3);
-    platform::UserDefaults after;
-    EXPECT_FALSE(after.contains("kCSCloudSavedCredentialsKey"));
-    EXPECT_FALSE(after.contains("kCSCloudSavedCredentials"));
-}
-
-TEST_F(SessionTest, LegacyEntriesOfAnotherAppKeyAreDroppedUnread) {
-    {
-        platform::UserDefaults d;
-        d.setObject(QVariantMap{{"kOAuthCredentialConsumerKey", "someoneelse"},
-                                {"kOAuthCredentialAccessToken", "t"},
-                                {"kOAuthCredentialAccessTokenSecret", "s"}},
-                    "kCSCloudSavedCredentialsKey");
-        ASSERT_TRUE(d.sync());
-    }
-    CSSession session(client, kKey, kSecret, "cloud");
-    EXPECT_FALSE(session.isLinked());
-    EXPECT_FALSE(platform::UserDefaults().contains("kCSCloudSavedCredentialsKey"));
 }
 
 TEST_F(SessionTest, StoredRecordVersions) {
-    {
-        SCOPED_TRACE("version 1: one user \"unknown\", rewritten as version 3 at once");
-        writeRecord(
-            R"({"kOAuthCredentialConsumerKey":"q7w2k9x4m1z8r5t","CSCredentialVersion":1,)"
-            R"("kOAuthCredentialAccessToken":"t1","kOAuthCredentialAccessTokenSecret":"s1"})");
+    const std::string key = R"("kOAuthCredentialConsumerKey":"q7w2k9x4m1z8r5t",)";
+    auto user = [](const std::string& id) {
+        return R"({"kCSCloudUserId":")" + id + R"(","kOAuthCredentialAccessToken":"t7",)" +
+               R"("kOAuthCredentialAccessTokenSecret":"s"})";
+    };
+    struct Case {
+        const char* name;
+        std::string text;
+        std::vector<std::string> users;
+        bool rewritten;
+    };
+    for (const Case& c : {
+             Case{"version 1: one user \"unknown\"",
+                  "{" + key + R"("CSCredentialVersion":1,"kOAuthCredentialAccessToken":"t7",)" +
+                      R"("kOAuthCredentialAccessTokenSecret":"s7"})",
+                  {"unknown"},
+                  true},
+             Case{"version 2, or none",
+                  "{" + key + R"("kCSCloudUserCredentials":[)" + user("5") + "]}",
+                  {"5"},
+                  true},
+             Case{"version 3, read as it is",
+                  "{ " + key + " \"CSCredentialVersion\" : 3,\n \"kCSCloudUserCredentials\" : [" +
+                      user("7") + ", " + user("8") + "]}",
+                  {"7", "8"},
+                  false},
+             Case{"another app key's record is deleted",
+                  R"({"kOAuthCredentialConsumerKey":"other","CSCredentialVersion":3,)"
+                  R"("kCSCloudUserCredentials":[]})",
+                  {},
+                  false},
+         }) {
+        SCOPED_TRACE(c.name);
+        writeRecord(c.text);
         CSSession session(client, kKey, kSecret, "cloud");
-        EXPECT_EQ(session.userIds(), std::vector<std::string>{"unknown"});
-        EXPECT_EQ(*session.credentialStoreForUserId("unknown")->accessToken(), "t1");
-        EXPECT_EQ(record().find("CSCredentialVersion")->asInt64(), 3);
-        EXPECT_EQ(storedUserIds(), std::vector<std::string>{"unknown"});
-    }
-    {
-        SCOPED_TRACE("version 2 (and a missing version): the list, rewritten");
-        writeRecord(
-            R"({"kOAuthCredentialConsumerKey":"q7w2k9x4m1z8r5t",)"
-            R"("kCSCloudUserCredentials":[{"kCSCloudUserId":"5","kOAuthCredentialAccessToken":"t5",)"
-            R"("kOAuthCredentialAccessTokenSecret":"s5"}]})");
-        CSSession session(client, kKey, kSecret, "cloud");
-        EXPECT_EQ(session.userIds(), std::vector<std::string>{"5"});
-        EXPECT_EQ(record().find("CSCredentialVersion")->asInt64(), 3);
-    }
-    {
-        SCOPED_TRACE("version 3: read without being written");
-        const std::string text = "{ \"kOAuthCredentialConsumerKey\" : \"q7w2k9x4m1z8r5t\", "
-                                 "\"CSCredentialVersion\" : 3,\n"
-                                 "  \"kCSCloudUserCredentials\" : [ "
-                                 "{\"kCSCloudUserId\":\"7\",\"kOAuthCredentialAccessToken\":\"t7\","
-                                 "\"kOAuthCredentialAccessTokenSecret\":\"s7\"}, "
-                                 "{\"kCSCloudUserId\":\"8\",\"kOAuthCredentialAccessToken\":"
-                                 "\"t8\",\"kOAuthCredentialAccessTokenSecret\":\"s8\"} ] }";
-        writeRecord(text);
-        CSSession session(client, kKey, kSecret, "cloud");
-        EXPECT_EQ(session.userIds(), (std::vector<std::string>{"7", "8"}));
-        EXPECT_EQ(credentialsText(), text);
-    }
-    {
-        SCOPED_TRACE("another app key's record is deleted");
-        writeRecord(
-            R"({"kOAuthCredentialConsumerKey":"other","CSCredentialVersion":3,"kCSCloudUserCredentials":[]})");
-        CSSession session(client, kKey, kSecret, "cloud");
-        EXPECT_FALSE(session.isLinked());
-        EXPECT_FALSE(fs::exists(credentialsFile()));
+        EXPECT_EQ(session.userIds(), c.users);
+        if (c.users.empty()) {
+            EXPECT_FALSE(fs::exists(credentialsFile()));
+            continue;
+        }
+        EXPECT_EQ(*session.credentialStoreForUserId(c.users[0])->accessToken(), "t7");
+        if (c.rewritten)
+            EXPECT_EQ(record().find("CSCredentialVersion")->asInt64(), 3);
+        else
+            EXPECT_EQ(credentialsText(), c.text);
     }
 }
 
@@ -198,16 +193,10 @@ TEST_F(SessionTest, UsersKeepLinkOrderLatestFirstAcrossARestart) {
     EXPECT_EQ(*again.credentialStoreForUserId("100")->accessToken(), "ta2");
 }
 
-TEST_F(SessionTest, UnlinkingAndTheCredentialFilesMode) {
+TEST_F(SessionTest, Unlinking) {
     CSSession session(client, kKey, kSecret, "cloud");
     session.updateAccessToken("t", "s", "1");
-    struct stat st {};
-    ASSERT_EQ(::stat(credentialsFile().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    ASSERT_EQ(::stat(credentialsFile().parent_path().c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
-    EXPECT_EQ(credentialsFile().parent_path().parent_path(), env.dataHome() / "Mobrix");
-
+    EXPECT_EQ(credentialsFile().parent_path(), platform::SecretStore::defaultFolder());
     session.unlinkUserId("1");
     EXPECT_FALSE(session.isLinked());
     ASSERT_TRUE(fs::exists(credentialsFile()));
@@ -255,29 +244,28 @@ TEST_F(SessionTest, CredentialsAreKeptPerService) {
               builtIn + "@" + std::string(kCSCloudAPIHost) + ":8443");
 }
 
-TEST_F(SessionTest, LinkStartGoesToTheServiceAppWhenItCanOpen) {
+// To the service's app when one can open its scheme, to the web page otherwise.
+TEST_F(SessionTest, LinkStart) {
+    const std::string query = "?k=q7w2k9x4m1z8r5t&s=" + CSSession::secretFingerprint(kSecret);
+    {
+        CSSession session(client, kKey, kSecret, "cloud");
+        session.linkUserId(std::string(kCSCloudUnknownUserId), nullptr);
+        ASSERT_EQ(presenter->urls.size(), 1u);
+        EXPECT_EQ(presenter->urls[0], "https://www.cloud.example/1/connect_login" + query +
+                                          "&state=" + nonce() + "&easl=1")
+            << "no \"u\" for the unknown user";
+        EXPECT_EQ(presenter->sessions[0], &session);
+        EXPECT_TRUE(opener->opened().isEmpty());
+    }
     opener = std::make_shared<platform::FakeUrlOpener>(QStringList{"csapi-2"});
     client.urlOpener = opener;
     CSSession session(client, kKey, kSecret, "cloud");
     session.linkUserId(std::string("42"), nullptr);
     ASSERT_EQ(opener->opened().size(), 1);
-    const std::string expected =
-        "csapi-2://1/connect?k=q7w2k9x4m1z8r5t&s=" + CSSession::secretFingerprint(kSecret) +
-        "&state=" + nonce() + "&u=42";
-    EXPECT_EQ(opener->opened().front().toStdString(), expected);
-    EXPECT_TRUE(presenter->urls.empty());
+    EXPECT_EQ(opener->opened().front().toStdString(),
+              "csapi-2://1/connect" + query + "&state=" + nonce() + "&u=42");
+    EXPECT_EQ(presenter->urls.size(), 1u);
     EXPECT_EQ(nonce().size(), 36u);
-}
-
-TEST_F(SessionTest, LinkStartShowsTheWebPageOtherwise) {
-    CSSession session(client, kKey, kSecret, "cloud");
-    session.linkUserId(std::string(kCSCloudUnknownUserId), nullptr);
-    ASSERT_EQ(presenter->urls.size(), 1u);
-    const std::string expected = "https://www.cloud.example/1/connect_login?k=q7w2k9x4m1z8r5t&s=" +
-                                 CSSession::secretFingerprint(kSecret) + "&state=" + nonce() +
-                                 "&easl=1";
-    EXPECT_EQ(presenter->urls[0], expected) << "no \"u\" for the unknown user";
-    EXPECT_EQ(presenter->sessions[0], &session);
 }
 
 TEST_F(SessionTest, AnotherAppKeyCannotLink) {
@@ -291,64 +279,41 @@ TEST_F(SessionTest, AnotherAppKeyCannotLink) {
 }
 
 TEST_F(SessionTest, LinkAnswers) {
-    CSSession session(client, kKey, kSecret, "cloud");
     const std::string base = "cs-q7w2k9x4m1z8r5t://1/";
-    LogCapture log;
-    {
-        SCOPED_TRACE("a matching state links the user, and the nonce is gone");
-        session.linkFromController(nullptr);
-        EXPECT_TRUE(session.handleOpenURL(
-            base + "connect?oauth_token=tok&oauth_token_secret=se%26c&uid=77&state=" + nonce()));
-        EXPECT_EQ(session.userIds(), std::vector<std::string>{"77"});
-        EXPECT_EQ(*session.credentialStoreForUserId("77")->accessTokenSecret(), "se&c");
-        EXPECT_EQ(nonce(), "");
-        EXPECT_EQ(storedUserIds(), std::vector<std::string>{"77"});
-    }
-    {
-        SCOPED_TRACE("a wrong state or no stored nonce is refused");
-        session.linkFromController(nullptr);
-        EXPECT_FALSE(session.handleOpenURL(
-            base + "connect?oauth_token=x&oauth_token_secret=y&uid=88&state=wrong"));
-        EXPECT_TRUE(log.contains("[ERROR] unable to verify link request"));
-        EXPECT_EQ(nonce(), "") << "consumed even when refused";
-        EXPECT_FALSE(session.handleOpenURL(
-            base + "connect?oauth_token=x&oauth_token_secret=y&uid=88&state="));
-        EXPECT_EQ(session.userIds(), std::vector<std::string>{"77"});
-    }
-    {
-        SCOPED_TRACE("an answer missing its token, secret or user id is refused");
-        for (const std::string missing :
-             {"oauth_token=t&oauth_token_secret=s", "oauth_token=t&uid=9",
-              "oauth_token_secret=s&uid=9", "oauth_token=&oauth_token_secret=s&uid=9"}) {
-            session.linkFromController(nullptr);
-            const std::string state = nonce();
-            EXPECT_FALSE(session.handleOpenURL(base + "connect?" + missing + "&state=" + state))
-                << missing;
-            EXPECT_EQ(nonce(), "");
-        }
-        EXPECT_EQ(session.userIds(), std::vector<std::string>{"77"});
-    }
-    {
-        SCOPED_TRACE("cancel and other answers change nothing");
-        EXPECT_TRUE(session.handleOpenURL(base + "cancel"));
-        EXPECT_TRUE(session.handleOpenURL(base + "elsewhere?uid=1"));
-        EXPECT_FALSE(session.handleOpenURL("cs-q7w2k9x4m1z8r5t://2/connect"));
-        EXPECT_FALSE(session.handleOpenURL("https://www.cloud.example/1/connect"));
-        EXPECT_EQ(session.userIds(), std::vector<std::string>{"77"});
-    }
-}
-
-TEST_F(SessionTest, TheNonceOutlivesARestart) {
-    std::string state;
     {
         CSSession first(client, kKey, kSecret, "cloud");
         first.linkFromController(nullptr);
-        state = nonce();
     }
-    CSSession second(client, kKey, kSecret, "cloud");
-    EXPECT_TRUE(second.handleOpenURL(
-        "cs-q7w2k9x4m1z8r5t://1/connect?oauth_token=t&oauth_token_secret=s&uid=5&state=" + state));
-    EXPECT_TRUE(second.isLinked());
+    CSSession session(client, kKey, kSecret, "cloud");
+    LogCapture log;
+    // A matching state links the user, and the nonce is gone; it outlived a restart.
+    EXPECT_TRUE(session.handleOpenURL(
+        base + "connect?oauth_token=tok&oauth_token_secret=se%26c&uid=77&state=" + nonce()));
+    EXPECT_EQ(storedUserIds(), std::vector<std::string>{"77"});
+    EXPECT_EQ(*session.credentialStoreForUserId("77")->accessTokenSecret(), "se&c");
+    EXPECT_EQ(nonce(), "");
+    // A wrong state, or none stored, is refused; the nonce is used up either way.
+    session.linkFromController(nullptr);
+    const std::string answer = base + "connect?oauth_token=x&oauth_token_secret=y&uid=88&state=";
+    EXPECT_FALSE(session.handleOpenURL(answer + "wrong"));
+    EXPECT_TRUE(log.contains("[ERROR] unable to verify link request"));
+    EXPECT_EQ(nonce(), "");
+    EXPECT_FALSE(session.handleOpenURL(answer));
+    // So is an answer missing its token, secret or user id.
+    for (const std::string missing :
+         {"oauth_token=t&oauth_token_secret=s", "oauth_token=t&uid=9", "oauth_token_secret=s&uid=9",
+          "oauth_token=&oauth_token_secret=s&uid=9"}) {
+        session.linkFromController(nullptr);
+        EXPECT_FALSE(session.handleOpenURL(base + "connect?" + missing + "&state=" + nonce()))
+            << missing;
+        EXPECT_EQ(nonce(), "");
+    }
+    // Cancel and other answers change nothing.
+    EXPECT_TRUE(session.handleOpenURL(base + "cancel"));
+    EXPECT_TRUE(session.handleOpenURL(base + "elsewhere?uid=1"));
+    EXPECT_FALSE(session.handleOpenURL("cs-q7w2k9x4m1z8r5t://2/connect"));
+    EXPECT_FALSE(session.handleOpenURL("https://www.cloud.example/1/connect"));
+    EXPECT_EQ(session.userIds(), std::vector<std::string>{"77"});
 }
 
 TEST_F(SessionTest, LinkThroughTheLocalServicesPage) {
@@ -374,15 +339,6 @@ TEST_F(SessionTest, LinkThroughTheLocalServicesPage) {
     CSCloseIdleConnections();
     EXPECT_TRUE(session.handleOpenURL(location)) << location;
     EXPECT_EQ(session.userIds(), std::vector<std::string>{"1001"});
-}
-
-TEST(SessionParsing, ParseURLParams) {
-    const auto p = CSSession::parseURLParams("a=1&b=%20x%E2%82%AC&a=2&novalue&=empty&c=");
-    EXPECT_EQ(p.at("a"), "2");
-    EXPECT_EQ(p.at("b"), " x\xE2\x82\xAC");
-    EXPECT_EQ(p.at(""), "empty");
-    EXPECT_EQ(p.at("c"), "");
-    EXPECT_EQ(p.count("novalue"), 0u);
 }
 
 } // namespace

@@ -24,9 +24,7 @@ struct Outcome {
     int status = 0;
 };
 
-// An unsigned request: the trust decision comes before the service looks
-// at the signature, so a 401 means the handshake was accepted.
-Outcome fetch(LocalCloud& cloud) {
+Outcome fetch(LocalCloud& cloud, bool closeIdle = true) {
     bool done = false;
     Outcome out;
     CSSignedRequest req{"GET", cloud.service().baseUrl() + "/1/account/info", {}, {}};
@@ -39,7 +37,8 @@ Outcome fetch(LocalCloud& cloud) {
         },
         cloud.client().endpoints);
     EXPECT_TRUE(waitUntil([&] { return done; }));
-    CSCloseIdleConnections();
+    if (closeIdle)
+        CSCloseIdleConnections();
     return out;
 }
 
@@ -62,13 +61,9 @@ long plainStatusTrusting(LocalCloud& cloud, const TestCertificate& anchor) {
     return status;
 }
 
-bool acceptedHandshake(const Outcome& o) {
-    return o.status == 401;
-}
-
 bool refusedHandshake(const Outcome& o) {
-    return o.status == 0 && o.error && o.error->domain == CSNetworkErrorDomain &&
-           o.error->code == CSNetworkErrorSslHandshakeFailed;
+    return o.status == 0 && o.error &&
+           o.error->is(CSNetworkErrorDomain, CSNetworkErrorSslHandshakeFailed);
 }
 
 class TlsTest : public ::testing::Test {
@@ -78,119 +73,94 @@ protected:
     TestCertificate root = makeRootCA("Matrix Root");
 };
 
-TEST_F(TlsTest, ChainToTheAnchorIsAccepted) {
-    LocalCloud cloud(storage, root, issueServerCertificate(root));
-    ASSERT_TRUE(cloud.started());
-    EXPECT_TRUE(acceptedHandshake(fetch(cloud)));
-}
+enum Trust { kTestRoot, kOtherRoot, kPinnedOnly };
 
-TEST_F(TlsTest, ChainThroughAnIntermediateSentByTheServerIsAccepted) {
+// Each certificate the server shows and the anchors the client holds, and
+// the log line of a refusal ("" for any, null when the handshake is accepted).
+TEST_F(TlsTest, TrustMatrix) {
+    auto named = [](const char* name) {
+        CertificateOptions o;
+        o.dnsNames = {name};
+        if (name == std::string("localhost"))
+            o.ipAddresses = {"127.0.0.1"};
+        return o;
+    };
     CertificateOptions ca;
-    ca.commonName = "Matrix Intermediate";
     ca.isCA = true;
-    TestCertificate intermediate = issueCertificate(&root, ca);
-    LocalCloud cloud(storage, root, issueServerCertificate(intermediate), {intermediate});
-    ASSERT_TRUE(cloud.started());
-    EXPECT_TRUE(acceptedHandshake(fetch(cloud)));
-}
-
-TEST_F(TlsTest, RootTheSystemWouldTrustButNotPinnedIsRefused) {
-    LocalCloud cloud(storage, root, issueServerCertificate(root));
-    ASSERT_TRUE(cloud.started());
-    // A client told to trust this root accepts the server...
-    EXPECT_EQ(plainStatusTrusting(cloud, root), 401);
-    // ...the client, whose anchors are another root only, does not.
-    TestCertificate other = makeRootCA("Other Root");
-    cloud.client().endpoints = cloud.endpointsTrusting({other.der()});
-    LogCapture log;
-    EXPECT_TRUE(refusedHandshake(fetch(cloud)));
-    EXPECT_TRUE(log.contains(
-        "[ERROR] CloudSDK: SSL Error. Cannot validate a certificate for the host: 127.0.0.1"));
-}
-
-TEST_F(TlsTest, PinnedRootsAloneRefuseTheTestServer) {
-    LocalCloud cloud(storage, root, issueServerCertificate(root));
-    ASSERT_TRUE(cloud.started());
-    CSServiceEndpoints pinned = cloud.endpoints();
-    pinned.usePinnedRoots = true;
-    cloud.client().endpoints = pinned;
-    EXPECT_TRUE(refusedHandshake(fetch(cloud)));
-}
-
-TEST_F(TlsTest, WrongHostNameIsRefused) {
-    CertificateOptions o;
-    o.commonName = "wrong.example";
-    o.dnsNames = {"wrong.example"};
-    LocalCloud cloud(storage, root, issueCertificate(&root, o));
-    ASSERT_TRUE(cloud.started());
-    LogCapture log;
-    EXPECT_TRUE(refusedHandshake(fetch(cloud)));
-    EXPECT_TRUE(log.contains("Cannot validate a certificate for the host: 127.0.0.1"));
-}
-
-TEST_F(TlsTest, ExpiredServerCertificateIsRefused) {
-    CertificateOptions o;
-    o.dnsNames = {"localhost"};
-    o.ipAddresses = {"127.0.0.1"};
-    o.validFromSeconds = -7200;
-    o.validToSeconds = -3600;
-    LocalCloud cloud(storage, root, issueCertificate(&root, o));
-    ASSERT_TRUE(cloud.started());
-    EXPECT_TRUE(refusedHandshake(fetch(cloud)));
-}
-
-TEST_F(TlsTest, SelfSignedServerIsRefused) {
-    CertificateOptions o;
-    o.dnsNames = {"localhost"};
-    o.ipAddresses = {"127.0.0.1"};
-    LocalCloud cloud(storage, root, issueCertificate(nullptr, o));
-    ASSERT_TRUE(cloud.started());
-    EXPECT_TRUE(refusedHandshake(fetch(cloud)));
-}
-
-TEST_F(TlsTest, RevokedServerSerialIsRefusedBeforeAnyRequestByte) {
-    LocalCloud cloud(storage, root,
-                     issueServerCertificate(root, {0x27, 0xAB, 0x71, 0xBA, 0x41, 0x86, 0x5C}));
-    ASSERT_TRUE(cloud.started());
-    LogCapture log;
-    EXPECT_TRUE(refusedHandshake(fetch(cloud)));
-    EXPECT_TRUE(
-        log.contains("[ERROR] CloudSDK: SSL Error. Revoked certificate for the host: 127.0.0.1"));
-    runEventsFor(100);
-    EXPECT_TRUE(cloud.service().requests().empty()) << "no request reached the service";
-}
-
-TEST_F(TlsTest, NeighbourSerialIsAccepted) {
-    LocalCloud cloud(storage, root,
-                     issueServerCertificate(root, {0x27, 0xAB, 0x71, 0xBA, 0x41, 0x86, 0x5D}));
-    ASSERT_TRUE(cloud.started());
-    EXPECT_TRUE(acceptedHandshake(fetch(cloud)));
+    const TestCertificate intermediate = issueCertificate(&root, ca);
+    CertificateOptions expired = named("localhost");
+    expired.validFromSeconds = -7200;
+    expired.validToSeconds = -3600;
+    const std::vector<std::uint8_t> revoked = {0x27, 0xAB, 0x71, 0xBA, 0x41, 0x86, 0x5C};
+    std::vector<std::uint8_t> neighbour = revoked;
+    neighbour.back() = 0x5D;
+    const TestCertificate byRoot = issueServerCertificate(root);
+    const char* cannotValidate = "Cannot validate a certificate for the host: 127.0.0.1";
+    struct Case {
+        const char* name;
+        TestCertificate server;
+        std::vector<TestCertificate> chain;
+        Trust trust;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"chain to the anchor", byRoot, {}, kTestRoot, nullptr},
+        {"through an intermediate",
+         issueServerCertificate(intermediate),
+         {intermediate},
+         kTestRoot,
+         nullptr},
+        {"neighbour of a revoked serial",
+         issueServerCertificate(root, neighbour),
+         {},
+         kTestRoot,
+         nullptr},
+        {"a root the anchors leave out", byRoot, {}, kOtherRoot, cannotValidate},
+        {"the pinned roots alone", byRoot, {}, kPinnedOnly, ""},
+        {"wrong host name",
+         issueCertificate(&root, named("wrong.example")),
+         {},
+         kTestRoot,
+         cannotValidate},
+        {"expired", issueCertificate(&root, expired), {}, kTestRoot, ""},
+        {"self-signed", issueCertificate(nullptr, named("localhost")), {}, kTestRoot, ""},
+        {"revoked serial",
+         issueServerCertificate(root, revoked),
+         {},
+         kTestRoot,
+         "[ERROR] CloudSDK: SSL Error. Revoked certificate for the host: 127.0.0.1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        LocalCloud cloud(storage, root, c.server, c.chain);
+        ASSERT_TRUE(cloud.started());
+        if (c.trust == kOtherRoot) {
+            // An ordinary client told to trust this root accepts the server.
+            EXPECT_EQ(plainStatusTrusting(cloud, root), 401);
+            cloud.service().clearRequests();
+            cloud.client().endpoints = cloud.endpointsTrusting({makeRootCA("Other").der()});
+        }
+        cloud.client().endpoints.usePinnedRoots = c.trust == kPinnedOnly;
+        LogCapture log;
+        const Outcome outcome = fetch(cloud);
+        if (!c.logged) {
+            // An unsigned request: the trust decision comes first, so a 401 means accepted.
+            EXPECT_EQ(outcome.status, 401);
+            continue;
+        }
+        EXPECT_TRUE(refusedHandshake(outcome));
+        EXPECT_TRUE(log.contains(c.logged));
+        runEventsFor(50);
+        EXPECT_TRUE(cloud.service().requests().empty()) << "no request reached the service";
+    }
 }
 
 TEST_F(TlsTest, ChangingTheAnchorsNeverReusesATrustedConnection) {
     LocalCloud cloud(storage, root, issueServerCertificate(root));
     ASSERT_TRUE(cloud.started());
-    bool done = false;
-    // Keep the first connection open while the anchors change.
-    CSSignedRequest req{"GET", cloud.service().baseUrl() + "/1/account/info", {}, {}};
-    auto first = std::make_unique<CSRequest>(
-        req, [&](CSRequest*) { done = true; }, cloud.client().endpoints);
-    ASSERT_TRUE(waitUntil([&] { return done; }));
-    EXPECT_EQ(first->statusCode(), 401);
+    EXPECT_EQ(fetch(cloud, false).status, 401); // its connection stays open
     cloud.client().endpoints = cloud.endpointsTrusting({makeRootCA("Unrelated").der()});
-    Outcome second;
-    done = false;
-    auto again = std::make_unique<CSRequest>(
-        req,
-        [&](CSRequest* r) {
-            second.error = r->error();
-            second.status = r->statusCode();
-            done = true;
-        },
-        cloud.client().endpoints);
-    ASSERT_TRUE(waitUntil([&] { return done; }));
-    EXPECT_TRUE(refusedHandshake(second));
-    CSCloseIdleConnections();
+    EXPECT_TRUE(refusedHandshake(fetch(cloud)));
 }
 
 } // namespace

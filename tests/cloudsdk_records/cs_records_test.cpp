@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "cs_account_info.h"
+#include "cs_delta_entry.h"
 #include "cs_json.h"
 #include "cs_metadata.h"
 
@@ -19,43 +21,71 @@ CSMetadata metadata(std::string_view text) {
 
 } // namespace
 
-TEST(Metadata, ReadsAFileDictionary) {
-    const CSMetadata file = metadata(
-        R"({"bytes": 524288, "size": "512 KB", "is_dir": false, "path": "/Apps/Notes/a.txt",
-        "thumb_exists": true, "modified": "Sat, 21 Aug 2010 22:31:20 +0000", "client_mtime": "Mon, 1 Aug 2010 00:00:00 +0000",
-        "rev": "1f2e", "revision": 31, "root": "cloud", "icon": "page_white_text", "mime_type": "text/plain"})");
-    EXPECT_EQ(file.totalBytes(), 524288);
-    EXPECT_EQ(file.humanReadableSize(), "512 KB");
-    EXPECT_FALSE(file.isDirectory());
-    EXPECT_EQ(file.filename(), "a.txt");
-    EXPECT_TRUE(file.thumbnailExists());
-    EXPECT_EQ(file.lastModifiedDate(), CSDate{1282429880});
-    EXPECT_FALSE(file.clientMtime()) << "a date in another form is absent";
-    EXPECT_EQ(file.rev(), "1f2e");
-    EXPECT_EQ(file.revision(), 31);
-    EXPECT_EQ(file.root(), "cloud");
-    EXPECT_EQ(file.icon(), "page_white_text");
-    EXPECT_EQ(file.contents(), nullptr);
-    EXPECT_FALSE(file.hash());
-    EXPECT_FALSE(file.isDeleted());
+TEST(AccountInfo, ReadsTheAnswerAndRestoresBothArchiveLayouts) {
+    const CSJsonValue answer = json(R"({"uid": 7, "country": "DE", "display_name": "Ann",
+        "quota_info": {"normal": 100, "shared": 20, "quota": 1000}})");
+    const auto info = CSAccountInfo::initWithDictionary(answer);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->userId(), "7");
+    EXPECT_EQ(info->displayName(), "Ann");
+    EXPECT_EQ(info->quota()->totalConsumedBytes(), 120);
+    EXPECT_EQ(info->quota()->totalBytes(), 1000);
+    EXPECT_FALSE(info->email());
+    const CSJsonValue archive = info->archive();
+    EXPECT_EQ(archive, CSJsonValue::object({{"original", answer}}));
+    EXPECT_EQ(CSAccountInfo::restore(archive)->original(), answer);
+    EXPECT_FALSE(CSAccountInfo::initWithDictionary(json(R"({"quota_info": 5})"))->quota());
+    EXPECT_FALSE(CSAccountInfo::initWithDictionary(json("[]")));
+
+    const auto restored = CSAccountInfo::restore(json(R"({"country": "US", "userId": "4242",
+        "quota": {"normalConsumedBytes": 5, "sharedConsumedBytes": 6, "totalBytes": 70}})"));
+    ASSERT_TRUE(restored);
+    EXPECT_EQ(*restored->original().find("uid"), CSJsonValue(4242));
+    EXPECT_EQ(restored->quota()->totalConsumedBytes(), 11);
+    EXPECT_EQ(restored->quota()->totalBytes(), 70);
+
+    const auto quota =
+        CSQuota::initWithDictionary(json(R"({"normal": 9223372036854775807, "shared": 5})"));
+    EXPECT_EQ(quota->totalConsumedBytes(), INT64_MAX) << "the sum saturates";
+    EXPECT_EQ(CSQuota::restore(quota->archive()), quota);
+}
+
+TEST(DeltaEntry, ReadsPathAndMetadataOrDeletion) {
+    const auto added = CSDeltaEntry::initWithArray(
+        json(R"(["/photos/a.jpg", {"path": "/Photos/a.jpg", "rev": "5"}])"));
+    ASSERT_TRUE(added);
+    EXPECT_EQ(added->lowercasePath(), "/photos/a.jpg");
+    ASSERT_TRUE(added->metadata());
+    EXPECT_EQ(added->metadata()->filename(), "a.jpg");
+
+    const auto deleted = CSDeltaEntry::initWithArray(json(R"(["/photos/a.jpg", null])"));
+    ASSERT_TRUE(deleted);
+    EXPECT_FALSE(deleted->metadata());
+    EXPECT_FALSE(CSDeltaEntry::initWithArray(json(R"(["/x"])")));
+    EXPECT_FALSE(CSDeltaEntry::initWithArray(json(R"({"a": 1})")));
+    const auto odd = CSDeltaEntry::initWithArray(json(R"([5, "not metadata"])"));
+    ASSERT_TRUE(odd);
+    EXPECT_FALSE(odd->lowercasePath());
+    EXPECT_FALSE(odd->metadata());
 }
 
 TEST(Metadata, FieldsOfTheWrongKindReadAsMissing) {
     const CSMetadata m =
         metadata(R"({"bytes": "12abc", "path": 7, "is_dir": "yes", "thumb_exists": 2,
-        "modified": 1282429880, "rev": null, "revision": [1], "contents": {"a": 1}, "is_deleted": {}})");
+        "modified": 1282429880, "client_mtime": "Mon, 1 Aug 2010 00:00:00 +0000", "rev": null,
+        "revision": [1], "contents": {"a": 1}, "is_deleted": {}})");
     EXPECT_EQ(m.totalBytes(), 12) << "an integer may come as text that begins with it";
     EXPECT_FALSE(m.path());
     EXPECT_EQ(m.filename(), "");
     EXPECT_FALSE(m.isDirectory());
     EXPECT_TRUE(m.thumbnailExists());
     EXPECT_FALSE(m.lastModifiedDate());
+    EXPECT_FALSE(m.clientMtime()) << "a date in another form is absent";
     EXPECT_FALSE(m.rev());
     EXPECT_EQ(m.revision(), 0);
     EXPECT_EQ(m.contents(), nullptr);
     EXPECT_FALSE(m.isDeleted());
     EXPECT_FALSE(CSMetadata::initWithDictionary(json("[1]")));
-    EXPECT_FALSE(CSMetadata::initWithDictionary(json("\"x\"")));
 }
 
 TEST(Metadata, IntegersSaturateAtTheLimits) {
@@ -88,13 +118,8 @@ TEST(Metadata, ArchiveRestoresEveryField) {
         "modified": "Sat, 21 Aug 2010 22:31:20 +0000", "contents": [{"path": "/Photos/x", "rev": "8",
         "client_mtime": "Thu, 01 Jan 1970 00:00:01 +0000"}]})");
     const CSJsonValue archive = folder.archive();
-    for (const char* key :
-         {"thumbnailExists", "totalBytes", "lastModifiedDate", "path", "isDirectory", "contents",
-          "hash", "humanReadableSize", "root", "icon", "rev", "revision", "isDeleted"})
-        EXPECT_NE(archive.find(key), nullptr) << key;
-    EXPECT_EQ(archive.find("filename"), nullptr);
+    EXPECT_EQ(archive.size(), 13u) << "every field but the file name, derived from the path";
     EXPECT_TRUE(archive.find("thumbnailExists")->isBool());
-
     const auto text = JSONRepresentation(archive);
     ASSERT_TRUE(text);
     const auto restored = CSMetadata::restore(*JSONValue(*text));
