@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
