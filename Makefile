@@ -67,10 +67,10 @@ gui: build
 # Pictures for a person to look at, not tests: the overlay in every mode, and
 # every screen of the window.
 gallery: build
-	@$(BUILD)/tests/hud/hud_gallery --gtest_brief=1 && echo "images in $(BUILD)/hud-gallery"
+	@$(BUILD)/tools/gallery/hud_gallery && echo "images in $(BUILD)/hud-gallery"
 
 screenshots: build
-	@$(BUILD)/tests/gui/gui_screenshots --gtest_brief=1 && echo "images in $(BUILD)/screenshots"
+	@$(BUILD)/tools/screenshots/gui_screenshots --gtest_brief=1 && echo "images in $(BUILD)/screenshots"
 
 package: build
 	@cd $(BUILD) && cpack -G DEB

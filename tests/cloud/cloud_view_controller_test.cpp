@@ -1,21 +1,27 @@
 // The Cloud screen's controller in the test process, against the local
 // service: the client accessor's rules, the dispatcher's tags, when the
-// closing alert comes, and what is refused before anything is requested.
+// closing alert comes, what is refused before anything is requested, and the
+// archives over the threshold that go up in pieces.
 #include "app_delegate.h"
+#include "chunked_upload.h"
 #include "cloud_fixture.h"
 #include "cloud_session.h"
 #include "cloud_view_controller.h"
 #include "command_environment.h"
 #include "command_frame.h"
+#include "cs_request.h"
 #include "cs_rest_client.h"
 #include "cs_session.h"
 #include "fake_screen.h"
 #include "link_presenter.h"
 #include "qt_wait.h"
 #include "recording_tool_runner.h"
+#include "transfer_set.h"
+#include "upload_resume.h"
 #include "url_opener.h"
 
 #include <filesystem>
+#include <random>
 
 namespace {
 
@@ -58,37 +64,32 @@ protected:
 
 } // namespace
 
-TEST_F(CloudControllerTest, AccessorReplacesAClientOfAnotherSessionButNeverWhileRequestsRun) {
-    linkStoredAccount();
+// The client is replaced when the shared session changes or gains a user,
+// but never while its requests run.
+TEST_F(CloudControllerTest, TheClientFollowsTheSessionButNeverWhileRequestsRun) {
+    auto session = cloud::sharedSession(cloudContext());
+    EXPECT_EQ(controller.restClient()->userId(), std::nullopt);
+    auto token = service().issueAccessToken("1001");
+    session->updateAccessToken(token.token, token.secret, token.uid);
+    EXPECT_EQ(controller.restClient()->session(), session);
+    EXPECT_EQ(controller.restClient()->userId(), std::optional<std::string>("1001"));
+
     controller.UploadBackupToCloud(); // four create-folder requests now run
     CSRestClient* client = controller.restClient();
     ASSERT_TRUE(controller.hasRequestsInFlight());
     cloudContext().sharedSession = cloud::makeSession(cloudContext());
     EXPECT_EQ(controller.restClient(), client);
-    EXPECT_NE(client->session(), cloudContext().sharedSession);
     settle();
     EXPECT_EQ(controller.restClient()->session(), cloudContext().sharedSession);
     EXPECT_EQ(service().requests().size(), 4u);
-}
-
-TEST_F(CloudControllerTest, AccessorReplacesAUserlessClientOnceTheSessionHasAUser) {
-    auto session = cloud::sharedSession(cloudContext());
-    ASSERT_FALSE(session->isLinked());
-    EXPECT_EQ(controller.restClient()->userId(), std::nullopt);
-    auto token = service().issueAccessToken("1001");
-    session->updateAccessToken(token.token, token.secret, token.uid);
-    CSRestClient* client = controller.restClient();
-    EXPECT_EQ(client->session(), session);
-    EXPECT_EQ(client->userId(), std::optional<std::string>("1001"));
-    // The same user unlinked: its client goes too.
-    session->unlinkAll();
+    cloudContext().sharedSession->unlinkAll();
     EXPECT_EQ(controller.restClient()->userId(), std::nullopt);
 }
 
+// Only the further button of the three question tags starts a command.
 TEST_F(CloudControllerTest, DispatcherActsOnlyOnTheFurtherButtonOfItsThreeTags) {
     linkStoredAccount();
     fillStore();
-    fillRemote();
     controller.alertView(closingAlert("Delete Backup on Cloud", "Done !", AlertOutcome::Succeeded),
                          0);
     press(0, 1);
@@ -98,19 +99,6 @@ TEST_F(CloudControllerTest, DispatcherActsOnlyOnTheFurtherButtonOfItsThreeTags) 
     testsupport::runEventsFor(200);
     EXPECT_TRUE(screen.events.empty());
     EXPECT_TRUE(service().requests().empty());
-
-    const std::pair<int, std::string> commandsByTag[] = {
-        {CloudViewController::kDeleteTag, "Deleting..."},
-        {CloudViewController::kUploadTag, "Uploading..."},
-        {CloudViewController::kDownloadTag, "Downloading..."},
-    };
-    for (const auto& [tag, label] : commandsByTag) {
-        screen.events.clear();
-        press(tag);
-        EXPECT_EQ(screen.events.front(), "overlay:" + label);
-        ASSERT_TRUE(testsupport::waitUntil([&] { return hasEvent("alert:"); }));
-        settle();
-    }
 }
 
 TEST_F(CloudControllerTest, TheClosingAlertWaitsForTheLastRequest) {
@@ -213,4 +201,123 @@ TEST_F(CloudControllerTest, TappedLinksInWebContentGoToTheDesktop) {
     EXPECT_EQ(opener->opened(), QStringList{"https://www.cloud.example/help"});
     // An address that is no link answer is not taken.
     EXPECT_FALSE(delegate.handleOpenURL("https://www.cloud.example/1/connect?state=x"));
+}
+
+// Archives over the threshold go up in pieces: they arrive whole, and what no
+// longer fits the record of a cut upload starts again from 0.
+namespace {
+
+constexpr std::int64_t kPiece = 2097152;
+const std::string kAccounts = "/Mobrix/MobrixLibrary/Accounts.zip";
+
+// Bytes that differ at every offset, so that a piece sent at the wrong place shows.
+std::string pattern(std::size_t size, unsigned seed) {
+    std::mt19937 generator(seed);
+    std::string bytes(size, '\0');
+    for (auto& byte : bytes)
+        byte = static_cast<char>(generator());
+    return bytes;
+}
+
+class ChunkedUploadTest : public CloudControllerTest {
+protected:
+    ChunkedUploadTest() {
+        controller.setChunkedUploadThreshold(1024 * 1024);
+        linkStoredAccount();
+        fillStore();
+        fillRemote();
+    }
+
+    // One upload command to its closing alert; its message.
+    std::string upload() {
+        const std::size_t before = screen.alerts.size();
+        press(CloudViewController::kUploadTag);
+        EXPECT_TRUE(testsupport::waitUntil([&] { return screen.alerts.size() > before; }));
+        settle();
+        return screen.alerts.empty() ? "" : screen.lastAlert().message;
+    }
+
+    std::vector<testsupport::RecordedRequest> pieces() {
+        std::vector<testsupport::RecordedRequest> out;
+        for (const auto& request : service().requests())
+            if (request.path == "/1/chunked_upload")
+                out.push_back(request);
+        return out;
+    }
+
+    std::optional<cloud::UploadResume> record() {
+        return cloud::UploadResumeStore().load(device.path(storePath("Accounts.zip")));
+    }
+
+    // The first run of a 7 MiB archive is cut at its third piece.
+    std::string cutAtTheThirdPiece() {
+        device.write(storePath("Accounts.zip"), big);
+        service().injectFault(testsupport::ServiceFault::CutConnection, "/1/chunked_upload", 1, 2);
+        std::string message = upload();
+        // The next run starts afresh, as a new process would, not on a
+        // connection the service is still closing after the cut.
+        CSCloseIdleConnections();
+        service().clearRequests();
+        return message;
+    }
+
+    const std::string big = pattern(3 * kPiece + 99, 7);
+};
+
+} // namespace
+
+TEST_F(ChunkedUploadTest, LargeArchivesArriveWholeAndReplaceTheRemoteFileInPlace) {
+    const std::string accounts = pattern(2 * kPiece + 1234, 1);
+    const std::string notes = pattern(2 * kPiece, 2); // ends on a piece boundary
+    device.write(storePath("Accounts.zip"), accounts);
+    device.write(storePath("Notes.zip"), notes);
+
+    EXPECT_EQ(upload(), "Done !");
+    EXPECT_EQ(remoteFile(kAccounts), accounts);
+    EXPECT_EQ(remoteFile("/Mobrix/MobrixLibrary/Notes.zip"), notes);
+    const auto tree = remoteTree();
+    EXPECT_EQ(std::count_if(tree.begin(), tree.end(),
+                            [](const std::string& path) { return path.ends_with(".zip"); }),
+              8)
+        << "committed over the old file, never beside it";
+
+    EXPECT_EQ(pieces().size(), 5u);
+    // The overlay counts the pieces' bytes like any other upload's.
+    std::int64_t total = 0;
+    for (const auto& file : cloud::transferSet())
+        total += static_cast<std::int64_t>(device.read(file.localPath).size());
+    const std::string bytes = cloud::formatBytes(total);
+    EXPECT_TRUE(hasEvent("progress:11 of 11 files, " + bytes + " of " + bytes));
+    EXPECT_TRUE(std::filesystem::is_empty(cloud::UploadResumeStore::defaultFolder()));
+}
+
+TEST_F(ChunkedUploadTest, WhatNoLongerFitsTheRecordStartsAgainFromZero) {
+    // Resuming after a cut is tried with a killed mobrix in cloud_cli_test.cpp.
+    const std::string message = cutAtTheThirdPiece();
+    EXPECT_TRUE(message.starts_with("Failed !\nAccounts.zip: ")) << message;
+    EXPECT_EQ(remoteFile(kAccounts), "Accounts.zip v2") << "nothing of the cut upload shows";
+    ASSERT_TRUE(record());
+    EXPECT_EQ(record()->offset, 2 * kPiece);
+    // The archive was safeguarded again since the cut.
+    const std::string changed = pattern(big.size() + 1, 8);
+    device.write(storePath("Accounts.zip"), changed);
+    EXPECT_EQ(upload(), "Done !");
+    auto sent = pieces();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_FALSE(sent[0].hasParam("upload_id"));
+    EXPECT_EQ(sent[0].param("offset"), "0");
+    EXPECT_EQ(remoteFile(kAccounts), changed);
+    service().clearRequests();
+
+    // The service forgot the upload (expired): refused once, then from 0.
+    cutAtTheThirdPiece();
+    service().injectFault(testsupport::ServiceFault::Status404, "/1/chunked_upload");
+    EXPECT_EQ(upload(), "Done !");
+    sent = pieces();
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent[0].status, 404);
+    EXPECT_EQ(sent[1].param("offset"), "0");
+    EXPECT_FALSE(sent[1].hasParam("upload_id"));
+    EXPECT_EQ(remoteFile(kAccounts), big);
+    EXPECT_FALSE(record());
 }

@@ -1,3 +1,4 @@
+// The real program, started as the desktop starts it.
 #include "gui_fixture.h"
 
 #include <QFileInfo>
@@ -7,48 +8,42 @@
 
 namespace {
 
-QProcessEnvironment launchEnvironment(const QString& runtime) {
+// Runs the program offscreen with its socket in `runtime`.
+void launch(QProcess& process, const QString& program, const QString& runtime,
+            const QStringList& arguments) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     environment.insert("XDG_RUNTIME_DIR", runtime);
-    return environment;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
 }
 
 } // namespace
 
-// The real program: the desktop's forwarder and a second launch both hand
-// their link answer to the running window and end; the window logs the
-// answers without their query.
+// The desktop's forwarder and a second launch both hand their link answer to
+// the running window and end; the window logs the answers without their query.
 TEST(RootMobrixLaunch, ForwarderAndSecondLaunchHandTheirUrlsOver) {
     QTemporaryDir folder;
     const QString runtime = folder.path() + "/runtime";
-    const QString device = folder.path() + "/device";
     QDir().mkpath(runtime);
-    QDir().mkpath(device);
+    QDir().mkpath(folder.path() + "/device");
     ::chmod(QFile::encodeName(runtime).constData(), 0700);
 
     QProcess first;
-    first.setProcessEnvironment(launchEnvironment(runtime));
-    first.start(ROOTMOBRIX_BINARY, {"--root", device, "--test-home", folder.path() + "/home"});
-    ASSERT_TRUE(first.waitForStarted(10000));
-    const QString socket = runtime + "/RootMobrix.link";
-    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(socket); }, 20000))
+    launch(first, ROOTMOBRIX_BINARY, runtime,
+           {"--root", folder.path() + "/device", "--test-home", folder.path() + "/home"});
+    ASSERT_TRUE(waitUntil([&] { return QFileInfo::exists(runtime + "/RootMobrix.link"); }, 20000))
         << first.readAllStandardError().toStdString();
-
-    QProcess forwarder;
-    forwarder.setProcessEnvironment(launchEnvironment(runtime));
-    forwarder.start(ROOTMOBRIX_OPEN_BINARY,
-                    {"cs-q7w2k9x4m1z8r5t://1/connect?oauth_token=TOKEN&oauth_token_secret=SECRET"});
-    ASSERT_TRUE(forwarder.waitForFinished(20000));
-    EXPECT_EQ(forwarder.exitCode(), 0) << forwarder.readAllStandardError().toStdString();
-
-    QProcess second;
-    second.setProcessEnvironment(launchEnvironment(runtime));
-    second.start(ROOTMOBRIX_BINARY,
-                 {"cs-q7w2k9x4m1z8r5t://1/cancel?oauth_token=TOKEN&oauth_token_secret=SECRET"});
-    ASSERT_TRUE(second.waitForFinished(20000));
-    EXPECT_EQ(second.exitCode(), 0);
-
+    const std::pair<const char*, const char*> handOvers[] = {
+        {ROOTMOBRIX_OPEN_BINARY, "cs-q7w2k9x4m1z8r5t://1/connect?oauth_token=TOKEN&"
+                                 "oauth_token_secret=SECRET"},
+        {ROOTMOBRIX_BINARY, "cs-q7w2k9x4m1z8r5t://1/cancel?oauth_token=TOKEN"}};
+    for (const auto& [program, url] : handOvers) {
+        QProcess other;
+        launch(other, program, runtime, {url});
+        ASSERT_TRUE(other.waitForFinished(20000));
+        EXPECT_EQ(other.exitCode(), 0) << program << other.readAllStandardError().toStdString();
+    }
     QByteArray log;
     EXPECT_TRUE(waitUntil(
         [&] {
@@ -57,28 +52,25 @@ TEST(RootMobrixLaunch, ForwarderAndSecondLaunchHandTheirUrlsOver) {
         },
         20000))
         << log.toStdString();
-    EXPECT_FALSE(log.contains("TOKEN"));
-    EXPECT_FALSE(log.contains("SECRET"));
-
+    EXPECT_FALSE(log.contains("TOKEN") || log.contains("SECRET"));
     first.terminate();
     EXPECT_TRUE(first.waitForFinished(10000));
 }
 
-TEST(RootMobrixLaunch, RefusesAMissingDeviceRootAndUnknownOptions) {
+// A missing device root, an unknown option or a service certificate file
+// that cannot be read: no window, exit status 2, as with mobrix.
+TEST(RootMobrixLaunch, RefusesWhatItCannotUse) {
     QTemporaryDir folder;
-    QProcess launch;
-    launch.setProcessEnvironment(launchEnvironment(folder.path()));
-    launch.start(ROOTMOBRIX_BINARY, {"--root", folder.path() + "/missing"});
-    ASSERT_TRUE(launch.waitForFinished(20000));
-    EXPECT_EQ(launch.exitCode(), 2);
-    launch.start(ROOTMOBRIX_BINARY, {"--frobnicate"});
-    ASSERT_TRUE(launch.waitForFinished(20000));
-    EXPECT_EQ(launch.exitCode(), 2);
-    // A service whose certificate file cannot be read: no window, as with mobrix.
-    launch.start(ROOTMOBRIX_BINARY,
-                 {"--test-home", folder.path(), "--service", "https://127.0.0.1:8443",
-                  "--service-ca", folder.path() + "/missing.pem"});
-    ASSERT_TRUE(launch.waitForFinished(20000));
-    EXPECT_EQ(launch.exitCode(), 2);
-    EXPECT_TRUE(launch.readAllStandardError().contains("cannot read"));
+    for (const QStringList& arguments :
+         {QStringList{"--root", folder.path() + "/missing"},
+          {"--frobnicate"},
+          {"--test-home", folder.path(), "--service", "https://127.0.0.1:8443", "--service-ca",
+           folder.path() + "/missing.pem"}}) {
+        QProcess process;
+        launch(process, ROOTMOBRIX_BINARY, folder.path(), arguments);
+        ASSERT_TRUE(process.waitForFinished(20000));
+        EXPECT_EQ(process.exitCode(), 2) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(!arguments.contains("--service") ||
+                    process.readAllStandardError().contains("cannot read"));
+    }
 }

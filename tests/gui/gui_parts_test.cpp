@@ -17,33 +17,46 @@
 #include <QTest>
 #include <sys/stat.h>
 
-TEST(GuiArguments, RootUrlsAndMistakes) {
-    GuiArguments plain = parseGuiArguments({});
-    EXPECT_EQ(plain.root, "/");
-    EXPECT_TRUE(plain.urls.isEmpty());
-
-    GuiArguments full = parseGuiArguments({"--root", "/tmp/dev", "cs-x://1/connect?a=b"});
-    EXPECT_TRUE(full.error.isEmpty());
+TEST(GuiArguments, RootServiceUrlsAndMistakes) {
+    EXPECT_EQ(parseGuiArguments({}).root, "/");
+    GuiArguments full = parseGuiArguments({"--root", "/tmp/dev", "--service", "https://h:8443",
+                                           "--service-ca=/tmp/ca.pem", "cs-x://1/connect?a=b"});
+    EXPECT_TRUE(full.error.isEmpty()) << full.error.toStdString();
     EXPECT_EQ(full.root, "/tmp/dev");
+    EXPECT_EQ(full.serviceUrl, "https://h:8443");
+    EXPECT_EQ(full.serviceCa, "/tmp/ca.pem");
     EXPECT_EQ(full.urls, QStringList{"cs-x://1/connect?a=b"});
-    EXPECT_EQ(parseGuiArguments({"--root=/r", "--", "--odd"}).urls, QStringList{"--odd"});
-    EXPECT_EQ(parseGuiArguments({"--root=/r"}).root, "/r");
-
-    EXPECT_FALSE(parseGuiArguments({"--root"}).error.isEmpty());
-    EXPECT_FALSE(parseGuiArguments({"--root="}).error.isEmpty());
-    EXPECT_FALSE(parseGuiArguments({"--bogus"}).error.isEmpty());
+    const GuiArguments odd = parseGuiArguments({"--root=/r", "--", "--odd"});
+    EXPECT_EQ(odd.root, "/r");
+    EXPECT_EQ(odd.urls, QStringList{"--odd"});
+    // The service options go only together, like the command line's.
+    for (const QStringList& wrong : {QStringList{"--root"},
+                                     {"--root="},
+                                     {"--bogus"},
+                                     {"--service", "https://h"},
+                                     {"--service-ca", "/tmp/ca.pem"},
+                                     {"--service=https://h", "--service-ca"}})
+        EXPECT_FALSE(parseGuiArguments(wrong).error.isEmpty()) << wrong.join(' ').toStdString();
 }
 
-TEST(AppScheme, LogLinesNeverCarryTheQuery) {
+// Log lines never carry the query. The engine hands a link answer over
+// parsed, its host "1" read as 0.0.0.1; the session takes only the text the
+// service sent.
+TEST(AppScheme, LogLinesWithoutTheQueryAndAnswersAsSent) {
     const QString answer = QStringLiteral(
-        "cs-q7w2k9x4m1z8r5t://1/connect?oauth_token=TOKEN&oauth_token_secret=SECRET&uid=7");
+        "cs-q7w2k9x4m1z8r5t://1/connect?oauth_token=a%2Bb&oauth_token_secret=SECRET&state=S");
     const QString logged = redactedUrl(answer);
-    EXPECT_FALSE(logged.contains("TOKEN"));
-    EXPECT_FALSE(logged.contains("SECRET"));
+    EXPECT_FALSE(logged.contains("a%2Bb") || logged.contains("SECRET"));
     EXPECT_TRUE(logged.startsWith("cs-q7w2k9x4m1z8r5t:"));
     EXPECT_TRUE(logged.endsWith("/connect"));
     EXPECT_FALSE(redactedUrl("https://user:pw@host/p#frag").contains("pw"));
     EXPECT_EQ(redactedUrl(""), "(not a URL)");
+
+    ASSERT_EQ(QUrl(answer).host(), "0.0.0.1");
+    EXPECT_EQ(linkAnswerText(QUrl(answer)), answer);
+    for (const char* kept :
+         {"cs-q7w2k9x4m1z8r5t://1/cancel", "cs-q7w2k9x4m1z8r5t://evil/connect?x=1"})
+        EXPECT_EQ(linkAnswerText(QUrl(QString::fromLatin1(kept))), kept);
 }
 
 TEST(AlertDialogs, ButtonsInIndexOrderAndEscapeIsCancel) {
@@ -69,44 +82,37 @@ TEST(AlertDialogs, ButtonsInIndexOrderAndEscapeIsCancel) {
     EXPECT_TRUE(dialog.button(0)->isDefault()) << "Return must never start the action";
 }
 
-TEST(InputBlocking, NestedBeginsHoldUntilTheLastEnd) {
-    QPushButton button("Press");
-    button.show();
-    int presses = 0;
-    QObject::connect(&button, &QPushButton::clicked, [&] { ++presses; });
+// Input dropped during a step is tried on the window in gui_window_test.cpp.
+TEST(InputBlocking, NestedBeginsHoldUntilTheLastEndAndAnUnmatchedEndIsIgnored) {
     InputBlocker blocker;
     blocker.begin();
     blocker.begin();
-    QTest::mouseClick(&button, Qt::LeftButton);
     blocker.end();
-    QTest::mouseClick(&button, Qt::LeftButton);
-    EXPECT_EQ(presses, 0);
+    EXPECT_TRUE(blocker.active());
     blocker.end();
-    blocker.end(); // unmatched: ignored
+    blocker.end();
     EXPECT_FALSE(blocker.active());
-    QTest::mouseClick(&button, Qt::LeftButton);
-    EXPECT_EQ(presses, 1);
+    blocker.begin();
+    EXPECT_TRUE(blocker.active()) << "an unmatched end leaves no debt";
+    EXPECT_TRUE(InputBlocker::isInputEvent(QEvent::MouseButtonPress));
     EXPECT_FALSE(InputBlocker::isInputEvent(QEvent::Paint));
     EXPECT_FALSE(InputBlocker::isInputEvent(QEvent::Timer));
 }
 
-TEST(LinkChannel, ForwardsUrlsToTheRunningWindow) {
+// The forwarding itself is tried end to end in gui_launch_test.cpp.
+TEST(LinkChannel, DropsOversizedMessagesReplacesStaleSocketsRefusesSharedFolders) {
     QTemporaryDir folder;
     const QString path = folder.path() + "/link";
     EXPECT_FALSE(link_channel::forward(path, {"cs-x://1/connect"})) << "nobody listens yet";
-
+    QFile(path).open(QIODevice::WriteOnly); // a stale file where the socket goes
     LinkServer server;
     ASSERT_TRUE(server.listen(path)) << server.errorString().toStdString();
+    EXPECT_FALSE(LinkServer().listen(path)) << "a live window's socket is never taken over";
     QSignalSpy urls(&server, &LinkServer::urlReceived);
     QSignalSpy activations(&server, &LinkServer::activationRequested);
-    EXPECT_TRUE(link_channel::forward(path, {"cs-x://1/connect?a=1", "cs-x://1/cancel"}));
-    EXPECT_TRUE(waitUntil([&] { return urls.size() == 2; }));
-    EXPECT_EQ(urls[0][0].toString(), "cs-x://1/connect?a=1");
-    EXPECT_EQ(urls[1][0].toString(), "cs-x://1/cancel");
     EXPECT_TRUE(link_channel::forward(path, {}));
     EXPECT_TRUE(waitUntil([&] { return activations.size() == 1; }));
 
-    // An oversized message is dropped whole.
     QLocalSocket flood;
     flood.connectToServer(path);
     ASSERT_TRUE(flood.waitForConnected(2000));
@@ -114,21 +120,7 @@ TEST(LinkChannel, ForwardsUrlsToTheRunningWindow) {
     flood.waitForBytesWritten(2000);
     flood.disconnectFromServer();
     QTest::qWait(200);
-    EXPECT_EQ(urls.size(), 2);
-}
-
-TEST(LinkChannel, ReplacesAStaleSocketAndRefusesASharedFolder) {
-    QTemporaryDir folder;
-    const QString path = folder.path() + "/link";
-    {
-        QFile stale(path);
-        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
-    }
-    LinkServer server;
-    EXPECT_TRUE(server.listen(path));
-
-    LinkServer second;
-    EXPECT_FALSE(second.listen(path)) << "a live window's socket is never taken over";
+    EXPECT_EQ(urls.size(), 0) << "an oversized message is dropped whole";
 
     const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
     QTemporaryDir shared;
@@ -167,76 +159,58 @@ public slots:
 
 } // namespace
 
-// The service's app, when it takes URLs over the bus, gets the link (and its
-// nonce) in a bus message instead of on a command line.
-TEST(BusActivation, AHandlerOnTheBusGetsTheUrlInAMessage) {
+// Only the [Desktop Entry] group counts, and only plain entry names.
+TEST(BusActivation, WhichHandlersTakeUrlsOverTheBus) {
     const QString applications =
         QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
     QDir().mkpath(applications);
-    auto writeEntry = [&](const QString& id, const QByteArray& text) {
+    const std::pair<const char*, const char*> entries[] = {
+        {"org.example.CloudApp.desktop",
+         "[Desktop Entry]\nExec=cloudapp %u\nDBusActivatable=true\n"},
+        {"org.example.Plain.desktop",
+         "[Desktop Entry]\nExec=plain %u\n[Desktop Action x]\nDBusActivatable=true\n"}};
+    for (const auto& [id, text] : entries) {
         QFile file(applications + "/" + id);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(text);
-    };
-    writeEntry("org.example.CloudApp.desktop",
-               "[Desktop Entry]\nType=Application\nExec=cloudapp %u\nDBusActivatable=true\n");
-    writeEntry("org.example.Plain.desktop",
-               "[Desktop Entry]\nExec=plain %u\n[Desktop Action x]\nDBusActivatable=true\n");
+    }
     EXPECT_TRUE(
         platform::isBusActivatable(platform::desktopFileOf("org.example.CloudApp.desktop")));
-    EXPECT_FALSE(platform::isBusActivatable(platform::desktopFileOf("org.example.Plain.desktop")))
-        << "only the [Desktop Entry] group counts";
+    EXPECT_FALSE(platform::isBusActivatable(platform::desktopFileOf("org.example.Plain.desktop")));
     EXPECT_TRUE(platform::desktopFileOf("../applications/org.example.Plain.desktop").isEmpty());
     EXPECT_FALSE(platform::isBusActivatable(platform::desktopFileOf("missing.desktop")));
+}
 
+// On a session bus of the test's own: the service's app, when it takes URLs
+// over the bus, gets the link (and its nonce) in a message instead of on a
+// command line; the screen saver is held off and released at the end.
+TEST(SessionBus, UrlsInAMessageAndTheScreenSaverHeldOff) {
     QTemporaryDir folder;
-    QProcess bus;
-    bus.start("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--print-address=1",
-                              "--address=unix:path=" + folder.path() + "/bus"});
-    if (!bus.waitForStarted(5000))
+    QProcess daemon;
+    daemon.start("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--print-address=1",
+                                 "--address=unix:path=" + folder.path() + "/bus"});
+    if (!daemon.waitForStarted(5000))
         GTEST_SKIP() << "no dbus-daemon";
-    ASSERT_TRUE(waitUntil([&] { return bus.canReadLine(); }, 5000));
-    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+    ASSERT_TRUE(waitUntil([&] { return daemon.canReadLine(); }));
+    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
     {
-        QDBusConnection service = QDBusConnection::connectToBus(address, "fake-app");
+        QDBusConnection service = QDBusConnection::connectToBus(address, "fake-service");
         FakeApplication app;
+        FakeScreenSaver saver;
         ASSERT_TRUE(
             service.registerObject("/org/example/CloudApp", &app, QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(service.registerObject("/org/freedesktop/ScreenSaver", &saver,
+                                           QDBusConnection::ExportAllSlots));
         ASSERT_TRUE(service.registerService("org.example.CloudApp"));
-        QDBusConnection client = QDBusConnection::connectToBus(address, "opener");
+        ASSERT_TRUE(service.registerService("org.freedesktop.ScreenSaver"));
+        QDBusConnection client = QDBusConnection::connectToBus(address, "client");
+
         const QString link = "csapi-2://1/connect?k=q7w2k9x4m1z8r5t&s=1a2b&state=NONCE";
         EXPECT_TRUE(platform::openThroughBus("org.example.CloudApp.desktop", link, client));
-        EXPECT_TRUE(waitUntil([&] { return !app.opened.isEmpty(); }, 5000));
+        EXPECT_TRUE(waitUntil([&] { return !app.opened.isEmpty(); }));
         EXPECT_EQ(app.opened, QStringList{link});
         EXPECT_FALSE(platform::openThroughBus("cloudapp.desktop", link, client))
             << "one element is no bus name";
-        service.unregisterService("org.example.CloudApp");
-    }
-    QDBusConnection::disconnectFromBus("fake-app");
-    QDBusConnection::disconnectFromBus("opener");
-    bus.terminate();
-    bus.waitForFinished(5000);
-}
-
-TEST(ScreenSaver, InhibitsThroughTheSessionServiceAndReleasesAtTheEnd) {
-    QTemporaryDir folder;
-    QProcess bus;
-    bus.start("dbus-daemon", {"--session", "--nofork", "--nopidfile", "--print-address=1",
-                              "--address=unix:path=" + folder.path() + "/bus"});
-    if (!bus.waitForStarted(5000))
-        GTEST_SKIP() << "no dbus-daemon";
-    ASSERT_TRUE(waitUntil([&] { return bus.canReadLine(); }, 5000));
-    const QString address = QString::fromUtf8(bus.readLine()).trimmed();
-
-    {
-        QDBusConnection service = QDBusConnection::connectToBus(address, "fake-service");
-        ASSERT_TRUE(service.isConnected());
-        FakeScreenSaver saver;
-        ASSERT_TRUE(service.registerObject("/org/freedesktop/ScreenSaver", &saver,
-                                           QDBusConnection::ExportAllSlots));
-        ASSERT_TRUE(service.registerService("org.freedesktop.ScreenSaver"));
-
-        QDBusConnection client = QDBusConnection::connectToBus(address, "inhibitor");
         {
             ScreenSaverInhibitor inhibitor(client);
             inhibitor.setInhibited(true);
@@ -246,21 +220,11 @@ TEST(ScreenSaver, InhibitsThroughTheSessionServiceAndReleasesAtTheEnd) {
         }
         EXPECT_TRUE(waitUntil([&] { return saver.calls.size() == 2; }));
         EXPECT_EQ(saver.calls, (QStringList{"Inhibit RootMobrix", "UnInhibit 42"}));
-        service.unregisterService("org.freedesktop.ScreenSaver");
     }
     QDBusConnection::disconnectFromBus("fake-service");
-    QDBusConnection::disconnectFromBus("inhibitor");
-    bus.terminate();
-    bus.waitForFinished(5000);
-}
-
-TEST(ScreenSaver, DoesNothingWithoutABus) {
-    ScreenSaverInhibitor inhibitor(
-        QDBusConnection::connectToBus("unix:path=/nonexistent/bus", "none"));
-    inhibitor.setInhibited(true);
-    EXPECT_TRUE(inhibitor.requested());
-    EXPECT_FALSE(inhibitor.cookie().has_value());
-    QDBusConnection::disconnectFromBus("none");
+    QDBusConnection::disconnectFromBus("client");
+    daemon.terminate();
+    daemon.waitForFinished(5000);
 }
 
 #include "gui_parts_test.moc"

@@ -1,8 +1,12 @@
-#include "hud_test_support.h"
-
+// What the overlay draws: progress held to its range, the bar's fill near
+// the end, and text cut to the lines that fit.
+#include "hud_layout.h"
 #include "lum_bar_progress_view.h"
 #include "lum_round_progress_view.h"
 
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPainter>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -28,28 +32,25 @@ bool allFinite(const QPainterPath& path) {
 
 } // namespace
 
-TEST(RoundProgressDrawing, ProgressOutsideRangeIsClamped) {
+TEST(ProgressDrawing, ProgressOutsideRangeIsClamped) {
+    auto check = [](auto& view) {
+        view.setProgress(1.0f);
+        const QImage full = renderView(view);
+        view.setProgress(0.0f);
+        const QImage empty = renderView(view);
+        for (float progress : {1.7f, 3.0f}) {
+            view.setProgress(progress);
+            EXPECT_EQ(renderView(view), full) << progress;
+        }
+        for (float progress : {-3.0f, std::nanf("")}) {
+            view.setProgress(progress);
+            EXPECT_EQ(renderView(view), empty) << progress;
+        }
+    };
     LumRoundProgressView pie;
-    pie.setProgress(1.0f);
-    const QImage full = renderView(pie);
-    pie.setProgress(1.7f);
-    EXPECT_EQ(renderView(pie), full);
-    pie.setProgress(0.0f);
-    const QImage empty = renderView(pie);
-    pie.setProgress(-3.0f);
-    EXPECT_EQ(renderView(pie), empty);
-    pie.setProgress(std::nanf(""));
-    EXPECT_EQ(renderView(pie), empty);
-
+    check(pie);
     LumBarProgressView bar;
-    bar.setProgress(1.0f);
-    const QImage barFull = renderView(bar);
-    bar.setProgress(3.0f);
-    EXPECT_EQ(renderView(bar), barFull);
-    bar.setProgress(0.0f);
-    const QImage barEmpty = renderView(bar);
-    bar.setProgress(-1.0f);
-    EXPECT_EQ(renderView(bar), barEmpty);
+    check(bar);
 }
 
 TEST(BarProgressDrawing, FillPathIsFiniteAndInsideTheBarNearAndPastTheEnd) {
@@ -62,4 +63,26 @@ TEST(BarProgressDrawing, FillPathIsFiniteAndInsideTheBarNearAndPastTheEnd) {
         EXPECT_GE(fill.boundingRect().left(), 4.0);
     }
     EXPECT_EQ(lumBarFillPath(QSizeF(120, 20), 1.0).boundingRect(), QRectF(4, 4, 112, 12));
+}
+
+TEST(HudLayout, WrappedTextIsCutToTheWholeLinesThatFit) {
+    const QFont font;
+    const QFontMetricsF metrics(font);
+    const QString text =
+        QString(
+            "Copying the address book, the calendar, the notes and the messages into the library "
+            "folder before they are packed into their archives. ")
+            .repeated(2);
+    const double full = wrappedSize(text, font, 240, 1000).height();
+    ASSERT_GT(full, 3 * metrics.lineSpacing());
+
+    const double room = 2.5 * metrics.lineSpacing();
+    const double cut = wrappedSize(text, font, 240, room).height();
+    EXPECT_LE(cut, room);
+    EXPECT_GT(cut, metrics.lineSpacing()) << "two whole lines fit";
+    EXPECT_EQ(wrappedSize(text, font, 240, metrics.height() - 1), QSizeF(0, 0))
+        << "not even one line fits";
+    EXPECT_EQ(wrappedSize(text, font, 0, 100), QSizeF(0, 0));
+    EXPECT_EQ(wrappedSize("", font, 240, 100), QSizeF(0, 0));
+    EXPECT_EQ(singleLineSize("", font), QSizeF(0, 0));
 }

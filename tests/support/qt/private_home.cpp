@@ -18,8 +18,6 @@ const std::pair<const char*, const char*> kFolders[] = {{"HOME", "home"},
                                                         {"XDG_CACHE_HOME", "cache"},
                                                         {"XDG_RUNTIME_DIR", "runtime"}};
 
-} // namespace
-
 void usePrivateHome(const std::filesystem::path& base) {
     for (const auto& [variable, name] : kFolders) {
         std::filesystem::create_directories(base / name);
@@ -30,6 +28,8 @@ void usePrivateHome(const std::filesystem::path& base) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     platform::setUserFoldersOverride(platform::UserFolders::underHome(base / "home"));
 }
+
+} // namespace
 
 PrivateHome::PrivateHome() {
     std::string pattern = (std::filesystem::temp_directory_path() / "mobrix-test-XXXXXX").string();

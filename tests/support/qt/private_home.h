@@ -10,13 +10,10 @@
 #include <optional>
 #include <string>
 
-// For the whole process: HOME (base/home) and the XDG folders point under
-// base (the runtime folder 0700), the session bus nowhere, and Qt draws
-// offscreen unless told otherwise.
-void usePrivateHome(const std::filesystem::path& base);
-
-// The same for one test, in a fresh temporary folder: the variables come back
-// and the folder goes when it ends.
+// HOME (root/home) and the XDG folders point under a fresh temporary folder
+// (the runtime folder 0700), the session bus nowhere, and Qt draws offscreen
+// unless told otherwise; the variables come back and the folder goes when the
+// object does.
 class PrivateHome {
 public:
     PrivateHome();
@@ -35,10 +32,3 @@ private:
     std::filesystem::path root_;
     std::map<std::string, std::optional<std::string>> saved_;
 };
-
-#ifdef QT_CORE_LIB
-#include <QString>
-inline void usePrivateHome(const QString& base) {
-    usePrivateHome(std::filesystem::path(base.toStdString()));
-}
-#endif

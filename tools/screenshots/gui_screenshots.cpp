@@ -48,7 +48,7 @@ TEST_F(GuiTest, EveryScreenAnAlertAndTheOverlay) {
     ASSERT_NE(topAlert(), nullptr);
     QTest::qWait(50);
     save(withDialog(window, *topAlert()), "6-alert");
-    answer(topAlert(), 0);
+    answer("Cancel");
 
     createStoreFolders();
     bool shot = false;
@@ -62,5 +62,5 @@ TEST_F(GuiTest, EveryScreenAnAlertAndTheOverlay) {
     };
     press(Shell::kSafeguardTab, "SaveAccounts");
     EXPECT_TRUE(shot);
-    answer(QStringLiteral("Close"));
+    answer("Close");
 }

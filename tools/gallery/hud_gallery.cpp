@@ -1,23 +1,28 @@
 // `make gallery`: every mode of the overlay rendered over a host-like backdrop,
 // plus a close-up of the box four times larger, as PNG files under
-// <build>/hud-gallery for a person to look at. Not a test: nothing is checked
-// but that each image is written.
-#include "hud_test_support.h"
+// <build>/hud-gallery for a person to look at. Exits with 1 when an image
+// cannot be written.
+#include "lum_progress_hud.h"
+#include "private_home.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QLinearGradient>
+#include <QPainter>
 
-#include <gtest/gtest.h>
-
-using hudtest::makeHost;
+#include <cstdio>
+#include <memory>
 
 namespace {
 
-void save(const QImage& image, const QString& name) {
+bool save(const QImage& image, const QString& name) {
     const QString dir = QStringLiteral(MOBRIX_HUD_GALLERY_DIR);
     QDir().mkpath(dir);
-    EXPECT_TRUE(image.save(dir + "/" + name + ".png")) << name.toStdString();
+    const bool saved = image.save(dir + "/" + name + ".png");
+    if (!saved)
+        std::fprintf(stderr, "hud_gallery: cannot write %s.png\n", qPrintable(name));
+    return saved;
 }
 
 QImage composedShot(const LumProgressHUD& hud) {
@@ -33,16 +38,19 @@ QImage composedShot(const LumProgressHUD& hud) {
     return image;
 }
 
+struct Shot {
+    QString name;
+    int mode;
+    float progress;
+    QString details;
+    bool dim = false;
+};
+
 } // namespace
 
-TEST(HudGallery, EveryMode) {
-    struct Shot {
-        QString name;
-        int mode;
-        float progress;
-        QString details;
-        bool dim = false;
-    };
+int main(int argc, char** argv) {
+    PrivateHome home; // draws offscreen, touches none of the desktop's folders
+    QApplication application(argc, argv);
     const QList<Shot> shots = {
         {"mode0-spinner", LumProgressHUD::ModeSpinner, 0, {}},
         {"mode0-dim-background", LumProgressHUD::ModeSpinner, 0, {}, true},
@@ -56,8 +64,11 @@ TEST(HudGallery, EveryMode) {
         {"mode5-text-details", LumProgressHUD::ModeText, 0,
          "Copying the accounts, the address book and the notes into the library folder."},
     };
+    bool allSaved = true;
     for (const Shot& shot : shots) {
-        auto host = makeHost(320, 480);
+        auto host = std::make_unique<QWidget>();
+        host->resize(320, 480);
+        host->show();
         LumProgressHUD* hud = LumProgressHUD::showHUDAddedTo(host.get(), false);
         hud->setLabelText("Safeguard in progress...");
         if (shot.mode == LumProgressHUD::ModeCustom) {
@@ -72,9 +83,11 @@ TEST(HudGallery, EveryMode) {
         hud->setDetailsLabelText(shot.details);
         hud->setDimBackground(shot.dim);
         const QImage image = composedShot(*hud);
-        save(image, shot.name);
         const QRect box = hud->boxRect().toAlignedRect();
-        save(image.copy(box).scaled(box.size() * 4, Qt::KeepAspectRatio, Qt::FastTransformation),
-             shot.name + "-x4");
+        allSaved &= save(image, shot.name);
+        allSaved &= save(
+            image.copy(box).scaled(box.size() * 4, Qt::KeepAspectRatio, Qt::FastTransformation),
+            shot.name + "-x4");
     }
+    return allSaved ? 0 : 1;
 }
