@@ -9,20 +9,33 @@
 #include "temp_device_root.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
-inline constexpr const char* kLibrary = "/var/mobile/Library/Preferences/Mobrix/MobrixLibrary";
+inline const std::string kStore = "/var/mobile/Library/Preferences/Mobrix";
+inline const std::string kLibrary = kStore + "/MobrixLibrary";
+inline const std::string kLibraryPrefix = kLibrary.substr(1) + "/"; // of archive entries
 
 // A filled temporary device with the store folders, the three screens, a
 // recording runner and a fake screen.
 class CommandTest : public ::testing::Test {
 protected:
-    CommandTest();
-
-    std::string archive(const std::string& name) const {
-        return std::string(kLibrary) + "/" + name;
+    CommandTest() : environment(DeviceRoot(device.root()), runner) {
+        device.fillLiveFolders();
+        device.makeStoreFolders();
     }
-    // Runs something that stat(1)s a path and returns "uid:gid".
-    std::string ownerOf(const std::string& devicePath) const;
+
+    std::string archive(const std::string& name) const { return kLibrary + "/" + name; }
+    bool archived(const std::string& name, const std::string& entry) const {
+        auto entries = device.archiveEntries(archive(name));
+        return std::find(entries.begin(), entries.end(), entry) != entries.end();
+    }
+    // "uid:gid" of a path, or "missing".
+    std::string ownerOf(const std::string& devicePath) const {
+        struct stat status {};
+        if (::lstat(device.path(devicePath).c_str(), &status) != 0)
+            return "missing";
+        return std::to_string(status.st_uid) + ":" + std::to_string(status.st_gid);
+    }
 
     TempDeviceRoot device;
     RecordingToolRunner runner;

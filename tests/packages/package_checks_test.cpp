@@ -3,9 +3,9 @@
 #include "descriptor_files.h"
 #include "package_selections.h"
 #include "source_lines.h"
+#include "temp_device_root.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -73,66 +73,56 @@ TEST(PackageSelections, OnlyNamesAndStatesReachThePackageTools) {
 class DescriptorFiles : public ::testing::Test {
 protected:
     DescriptorFiles() {
-        std::string pattern = (fs::temp_directory_path() / "mobrix-fd-XXXXXX").string();
-        root = ::mkdtemp(pattern.data());
-        fs::create_directories(root + "/a/b");
-        write("/a/b/list", "deb http://a.example/ ./\n");
-        write("/other", "someone else's");
+        device.write("/a/b/list", "deb http://a.example/ ./\n");
+        device.write("/other", "someone else's");
     }
-    ~DescriptorFiles() override { fs::remove_all(root); }
-    void write(const std::string& path, const std::string& content) {
-        std::ofstream(root + path) << content;
+    // Why the file below the device root cannot be read, or "".
+    std::string refusal(const char* path, size_t limit = 100) {
+        return descriptor_files::readOwnedFileAt(root, path, limit).error;
     }
-    std::string root;
+    TempDeviceRoot device;
+    const std::string root = device.root();
 };
 
 TEST_F(DescriptorFiles, ReadsOnlyARegularFileReachedWithoutLinks) {
     auto read = descriptor_files::readOwnedFileAt(root, "/a/b/list", 100);
     EXPECT_EQ(read.bytes.value_or(""), "deb http://a.example/ ./\n");
-    EXPECT_EQ(descriptor_files::readOwnedFileAt(root, "/a/b/list", 10).error,
-              "/a/b/list is larger than 10 bytes");
+    EXPECT_EQ(refusal("/a/b/list", 10), "/a/b/list is larger than 10 bytes");
     EXPECT_FALSE(descriptor_files::readOwnedFileAt(root, "/a/b/none", 100).bytes);
-    EXPECT_EQ(descriptor_files::readOwnedFileAt(root, "/a/b/none", 100).error, "");
+    EXPECT_EQ(refusal("/a/b/none"), "");
 
     fs::create_symlink(root + "/other", root + "/a/b/link");
-    EXPECT_EQ(descriptor_files::readOwnedFileAt(root, "/a/b/link", 100).error,
-              "/a/b/link is a link, not a file");
+    EXPECT_EQ(refusal("/a/b/link"), "/a/b/link is a link, not a file");
     fs::create_directory_symlink(root + "/a/b", root + "/a/c");
-    EXPECT_EQ(descriptor_files::readOwnedFileAt(root, "/a/c/list", 100).error,
-              "/a/c is a link, not a folder");
+    EXPECT_EQ(refusal("/a/c/list"), "/a/c is a link, not a folder");
     // Someone else's file that not everyone may read, under a second name.
     fs::permissions(root + "/other", fs::perms(0600));
     fs::create_hard_link(root + "/other", root + "/a/b/hard");
-    EXPECT_EQ(descriptor_files::readOwnedFileAt(root, "/a/b/hard", 100).error,
-              "/a/b/hard has more than one name (a hard link)");
+    EXPECT_EQ(refusal("/a/b/hard"), "/a/b/hard has more than one name (a hard link)");
     if (::geteuid() == 0) {
-        write("/a/b/foreign", "another user's");
+        device.write("/a/b/foreign", "another user's");
         ASSERT_EQ(::chown((root + "/a/b/foreign").c_str(), 65534, 65534), 0);
         fs::permissions(root + "/a/b/foreign", fs::perms(0640));
-        EXPECT_EQ(descriptor_files::readOwnedFileAt(root, "/a/b/foreign", 100).error,
-                  "/a/b/foreign is not owned by its folder's owner");
+        EXPECT_EQ(refusal("/a/b/foreign"), "/a/b/foreign is not owned by its folder's owner");
         fs::permissions(root + "/a/b/foreign", fs::perms(0644));
         EXPECT_TRUE(descriptor_files::readOwnedFileAt(root, "/a/b/foreign", 100).bytes);
     }
     ASSERT_EQ(::mkfifo((root + "/a/b/pipe").c_str(), 0600), 0);
-    EXPECT_EQ(descriptor_files::readOwnedFileAt(root, "/a/b/pipe", 100).error,
-              "/a/b/pipe is not a regular file");
+    EXPECT_EQ(refusal("/a/b/pipe"), "/a/b/pipe is not a regular file");
 }
 
 TEST_F(DescriptorFiles, WritesAPrivateWholeFileAndRemovesLeftovers) {
     auto folder = descriptor_files::openFolder(root, "/a/b");
     ASSERT_TRUE(folder.fd.valid()) << folder.error;
-    write("/a/b/.record.partial", "interrupted");
-    write("/a/b/.record.x1", "interrupted");
+    device.write("/a/b/.record.partial", "interrupted");
+    device.write("/a/b/.record.x1", "interrupted");
     fs::create_symlink(root + "/other", root + "/a/b/.record.link");
     EXPECT_EQ(descriptor_files::writeFileAtomicallyAt(folder.fd.get(), "record", "new", "record"),
               "");
     descriptor_files::removeLeftoversAt(folder.fd.get(), ".record.");
-    EXPECT_EQ(descriptor_files::readOwnedFileAt(root, "/a/b/record", 100).bytes.value_or(""),
-              "new");
+    EXPECT_EQ(device.read("/a/b/record"), "new");
     EXPECT_EQ(fs::status(root + "/a/b/record").permissions(), fs::perms(0600));
-    EXPECT_FALSE(fs::exists(root + "/a/b/.record.partial"));
-    EXPECT_FALSE(fs::exists(root + "/a/b/.record.x1"));
+    EXPECT_EQ(device.tree("/a/b"), (std::vector<std::string>{".record.link", "list", "record"}));
     EXPECT_TRUE(fs::is_symlink(root + "/a/b/.record.link"));
-    EXPECT_TRUE(fs::exists(root + "/other"));
+    EXPECT_EQ(device.read("/other"), "someone else's");
 }

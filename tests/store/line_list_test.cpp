@@ -25,15 +25,6 @@ TEST(LineList, JoinPutsNothingAfterTheLastLine) {
     EXPECT_EQ(line_list::join({""}), "");
 }
 
-TEST(LineList, RecordedCacheListWithAddedSourcesKeepsTheEmptyLine) {
-    // Cache "A\nB\n" followed by added "C\n": A, B, an empty line and C, each
-    // followed by a break.
-    Lines cache = line_list::split("A\nB\n");
-    Lines added = line_list::split("C\n");
-    cache.insert(cache.end(), added.begin(), added.end());
-    EXPECT_EQ(line_list::join(cache), "A\nB\n\nC\n");
-}
-
 TEST(LinesToAdd, KeepsRecordedOrderAndDuplicatesThatAreNotLive) {
     Lines recorded = {"deb a", "deb b", "deb c", "deb b", "deb d"};
     Lines live = {"deb c", "deb a"};
