@@ -149,19 +149,17 @@ for copy in "4755 mobrix save sources" "2755 mobrix save sources" "4755 RootMobr
 done
 
 # --- Kill trials -----------------------------------------------------------
-# Each command killed at random moments (the main process, or its whole
-# group); every record stays old or new, and the next run of the same
-# command leaves no temporary behind.
+# Each command killed six times at random moments (the main process, or its
+# whole group); its record must then hold one of the given contents, and the
+# next run of the command leaves no temporary behind.
 run save sources >/dev/null 2>&1
 run save packages >/dev/null 2>&1
 sources_record=$(cat "$store/CydiaSources/sources.list")
 packages_record=$(cat "$store/CydiaPackages/installed-packages.txt")
 other="deb http://other.example/ ./"
-leftovers() {
-  find "$store" "$dev/etc/apt" /run/mobrix -name "*.partial" -o -name ".installed-packages.txt.*" \
-    -o -name "$key.*"
-}
-kill_trial() {
+kill_trial() { # RECORD OLD NEW COMMAND...
+  local record=$1 old=$2 new=$3 i
+  shift 3
   for i in 1 2 3 4 5 6; do
     setsid "$mobrix" --root "$dev" --yes "$@" </dev/null >/dev/null 2>&1 &
     local pid=$!
@@ -170,31 +168,26 @@ kill_trial() {
     wait "$pid" 2>/dev/null
     sleep 0.05
   done
+  check "$* killed: ${record##*/} old or new" [ "$(cat "$record")" = "$old" -o "$(cat "$record")" = "$new" ]
 }
 for i in 1 2 3; do
   set_cache "$other"
-  kill_trial save sources
-  record=$(cat "$store/CydiaSources/sources.list")
-  check "save sources killed: record old or new" [ "$record" = "$sources_record" -o "$record" = "$other" ]
+  kill_trial "$store/CydiaSources/sources.list" "$sources_record" "$other" save sources
   set_cache "$good"
   run save sources >/dev/null 2>&1
 done
-kill_trial save packages
-check "save packages killed: record whole" [ "$(cat "$store/CydiaPackages/installed-packages.txt")" = "$packages_record" ]
+kill_trial "$store/CydiaPackages/installed-packages.txt" "$packages_record" "$packages_record" save packages
 run save packages >/dev/null 2>&1
 set_cache "$(head -1 <<<"$good")"
 run restore sources >/dev/null 2>&1
 added=$dev/etc/apt/sources.list.d/MOXSources.list
-added_whole=$(cat "$added")
-check "the added list holds what the cache list lacks" [ "$added_whole" = "$(sed -n 2,3p <<<"$good")" ]
-kill_trial restore sources
-check "restore sources killed: added list whole" [ "$(cat "$added")" = "$added_whole" ]
+check "the added list holds what the cache list lacks" [ "$(cat "$added")" = "$(sed -n 2,3p <<<"$good")" ]
+kill_trial "$added" "$(cat "$added")" "$(cat "$added")" restore sources
 run restore sources >/dev/null 2>&1
-kill_trial restore packages
+kill_trial "$store/CydiaPackages/installed-packages.txt" "$packages_record" "$packages_record" restore packages
 run --yes restore packages >/dev/null 2>&1
-check "restore packages killed: record untouched" \
-  [ "$(cat "$store/CydiaPackages/installed-packages.txt")" = "$packages_record" ]
-check "no leftovers after the next command of each kind" [ -z "$(leftovers)" ]
+check "no leftovers after the next command of each kind" [ -z "$(find "$store" "$dev/etc/apt" \
+  /run/mobrix -name "*.partial" -o -name ".installed-packages.txt.*" -o -name "$key.*")" ]
 check "nobody's secret never reached the store" [ -z "$(grep -rl 'TOP SECRET' "$store" "$dev/etc")" ]
 
 echo "$passed passed, $failed failed"

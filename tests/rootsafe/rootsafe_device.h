@@ -47,6 +47,11 @@ public:
     std::string archiveContents(const std::string& name) const {
         return captureOutput("unzip -p " + shellQuoted(path(archive(name))));
     }
+    // Archives in the library that are not root's alone (owner root, mode 0600).
+    std::string notRootsAlone() const {
+        return captureOutput("find " + shellQuoted(path(archive(""))) +
+                             " -name '*.zip' ! \\( -uid 0 -perm 600 \\)");
+    }
 
 private:
     std::string secret_;

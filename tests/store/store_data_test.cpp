@@ -1,7 +1,44 @@
 #include "archive_listing.h"
 #include "device_root.h"
+#include "line_list.h"
+#include "package_restore.h"
 
 #include <gtest/gtest.h>
+
+using Lines = std::vector<std::string>;
+
+TEST(LineList, EveryBreakEndsOneElement) {
+    EXPECT_EQ(line_list::split("A\nB\n"), (Lines{"A", "B", ""}));
+    EXPECT_EQ(line_list::split("A\r\nB"), (Lines{"A", "", "B"}));
+    EXPECT_EQ(line_list::split(""), (Lines{""}));
+    // Vertical tab, form feed, NEL, line and paragraph separators break too.
+    EXPECT_EQ(line_list::split("a\vb\fc\xC2\x85"
+                               "d\xE2\x80\xA8"
+                               "e\xE2\x80\xA9"
+                               "f"),
+              (Lines{"a", "b", "c", "d", "e", "f"}));
+    // A lone lead byte of those sequences is no break.
+    EXPECT_EQ(line_list::split("x\xE2\x80"), (Lines{"x\xE2\x80"}));
+}
+
+TEST(LineList, JoinPutsNothingAfterTheLastLine) {
+    EXPECT_EQ(line_list::join({"A", "B", "", "C", ""}), "A\nB\n\nC\n");
+    EXPECT_EQ(line_list::join({}), "");
+    EXPECT_EQ(line_list::join({""}), "");
+}
+
+TEST(LinesToAdd, KeepsRecordedOrderAndDuplicatesThatAreNotLive) {
+    Lines recorded = {"deb a", "deb b", "deb c", "deb b", "deb d"};
+    Lines live = {"deb c", "deb a"};
+    EXPECT_EQ(restore::linesToAdd(recorded, live), (Lines{"deb b", "deb b", "deb d"}));
+    // Exact comparison: no trimming, no case folding.
+    EXPECT_EQ(restore::linesToAdd({"deb a ", "DEB A"}, {"deb a"}), (Lines{"deb a ", "DEB A"}));
+    // A recorded text that ends with a break against a live text that does
+    // not: the written list ends with a line feed.
+    EXPECT_EQ(
+        line_list::join(restore::linesToAdd(line_list::split("x\ny\n"), line_list::split("x"))),
+        "y\n");
+}
 
 TEST(DeviceRoot, SystemRootKeepsPathsAndOtherRootsPrefixThem) {
     DeviceRoot system("/");

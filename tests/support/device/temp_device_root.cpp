@@ -31,10 +31,6 @@ std::string shellQuoted(const std::string& text) {
     return out + "'";
 }
 
-std::string sourceFolder() {
-    return MOBRIX_SOURCE_DIR;
-}
-
 TempDeviceRoot::TempDeviceRoot() {
     std::string pattern = (fs::temp_directory_path() / "mobrix-device-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
@@ -90,7 +86,7 @@ void TempDeviceRoot::fillLiveFolders(unsigned owner, unsigned group) const {
     chown("/var/wireless", owner, group);
     makeFolder("/Applications/Mobrix.app");
     for (auto script : {"DpkgGetSelections.sh", "RestoreCydiaApps.sh"})
-        fs::copy_file(sourceFolder() + "/packaging/" + script,
+        fs::copy_file(std::string(MOBRIX_SOURCE_DIR) + "/packaging/" + script,
                       path("/Applications/Mobrix.app/") + script);
 }
 

@@ -50,8 +50,6 @@ private:
     std::string root_;
 };
 
-// Where the project's sources are (for the bundle scripts).
-std::string sourceFolder();
 // Output of a shell command (stderr dropped), and a word quoted for one.
 std::string captureOutput(const std::string& command);
 std::string shellQuoted(const std::string& text);
