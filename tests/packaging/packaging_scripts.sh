@@ -39,19 +39,12 @@ chmod +x "$fakes/apt-get" "$fakes/dpkg"
 export FAKE_LOG=$work/fake.log
 with_fakes() { PATH=$fakes:$PATH "$@"; }
 
-# --- Sample device layout, and what it refuses and rebuilds ---------------
+# --- The sample device: what it refuses and rebuilds -----------------------
 dev=$work/device
 "$sample" "$dev" >/dev/null || fail "sample-device builds"
 for s in DpkgGetSelections.sh RestoreCydiaApps.sh; do
-  [ -x "$dev/Applications/Mobrix.app/$s" ] || fail "bundle script $s missing or not executable"
   cmp -s "$dev/Applications/Mobrix.app/$s" "$src/packaging/$s" || fail "bundle script $s differs from packaging/"
-  [ ! -e "$dev/Applications/Mobrix.app/.$s" ] || fail "bundle script $s already under its hidden name"
 done
-if [ "$(id -u)" -eq 0 ]; then
-  stray=$(find "$dev/var/mobile" "$dev/var/wireless" \( ! -uid 501 -o ! -gid 501 \) | head -3)
-  [ -z "$stray" ] || fail "live paths not owned by 501:501: $stray"
-  [ "$(stat -c %u "$dev/Applications/Mobrix.app")" -eq 0 ] || fail "the bundle should stay root's"
-fi
 mkdir -p "$work/foreign"
 echo keep >"$work/foreign/data"
 ln -s "$dev" "$work/link"

@@ -1,6 +1,7 @@
 #include "rootsafe_device.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
@@ -49,7 +50,7 @@ void RootSafeDevice::write(std::string_view devicePath, std::string_view content
     ::lchown(path(devicePath).c_str(), owner_, group_);
 }
 
-pid_t RootSafeDevice::start(const std::vector<std::string>& arguments, int output) const {
+pid_t RootSafeDevice::start(const std::vector<std::string>& arguments) const {
     std::vector<std::string> words{MOBRIX_BINARY, "--root", root()};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
@@ -60,9 +61,8 @@ pid_t RootSafeDevice::start(const std::vector<std::string>& arguments, int outpu
     if (pid == 0) {
         ::setpgid(0, 0);
         const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, STDIN_FILENO);
-        ::dup2(output < 0 ? null : output, STDOUT_FILENO);
-        ::dup2(output < 0 ? null : output, STDERR_FILENO);
+        for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO})
+            ::dup2(null, fd);
         ::execv(MOBRIX_BINARY, argv.data());
         ::_exit(127);
     }
@@ -77,18 +77,12 @@ int RootSafeDevice::wait(pid_t pid) {
 }
 
 RootSafeDevice::Result RootSafeDevice::run(const std::vector<std::string>& arguments) const {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0)
-        return {};
-    const pid_t pid = start(arguments, fds[1]);
-    ::close(fds[1]);
-    Result result;
-    char buffer[4096];
-    for (ssize_t got; (got = ::read(fds[0], buffer, sizeof buffer)) > 0;)
-        result.output.append(buffer, static_cast<size_t>(got));
-    ::close(fds[0]);
-    result.status = wait(pid);
-    return result;
+    std::string command = shellQuoted(MOBRIX_BINARY) + " --root " + shellQuoted(root());
+    for (const auto& word : arguments)
+        command += " " + shellQuoted(word);
+    const std::string output = captureOutput(command + " </dev/null 2>&1; echo \" $?\"");
+    const size_t status = output.rfind(' ');
+    return {std::atoi(output.c_str() + status + 1), output.substr(0, status)};
 }
 
 pid_t RootSafeDevice::startAttacker(const std::function<void()>& body) const {

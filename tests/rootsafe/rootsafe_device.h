@@ -29,9 +29,8 @@ public:
     };
     // Runs mobrix --root DEVICE with the arguments and waits.
     Result run(const std::vector<std::string>& arguments) const;
-    // Starts it in a process group of its own, output to the descriptor or
-    // dropped; the caller waits.
-    pid_t start(const std::vector<std::string>& arguments, int output = -1) const;
+    // Starts it in a process group of its own, output dropped; the caller waits.
+    pid_t start(const std::vector<std::string>& arguments) const;
     static int wait(pid_t pid);
 
     // Runs body as the data owner in the device root, over and over, until
