@@ -4,9 +4,9 @@
 #include "file_ops_at.h"
 #include "package_selections.h"
 #include "source_lines.h"
+#include "temp_device_root.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -74,66 +74,57 @@ TEST(PackageSelections, OnlyNamesAndStatesReachThePackageTools) {
 class DescriptorFiles : public ::testing::Test {
 protected:
     DescriptorFiles() {
-        std::string pattern = (fs::temp_directory_path() / "mobrix-fd-XXXXXX").string();
-        root = ::mkdtemp(pattern.data());
-        fs::create_directories(root + "/a/b");
-        write("/a/b/list", "deb http://a.example/ ./\n");
-        write("/other", "someone else's");
+        device.write("/a/b/list", "deb http://a.example/ ./\n");
+        device.write("/other", "someone else's");
     }
-    ~DescriptorFiles() override { fs::remove_all(root); }
-    void write(const std::string& path, const std::string& content) {
-        std::ofstream(root + path) << content;
+    // The file below the device root, "" when it is missing, or "refused: <why>".
+    std::string read(const char* path, size_t limit = 100) {
+        auto read = descriptor_files::readOwnedFileAt(root, path, limit);
+        return read ? read->value_or("") : "refused: " + read.error().message;
     }
-    std::string root;
+    TempDeviceRoot device;
+    const std::string root = device.root();
 };
 
-// The file's bytes, "" when it is missing, or "refused: <why>".
-std::string readAt(const std::string& root, const char* path, size_t most = 100) {
-    auto read = descriptor_files::readOwnedFileAt(root, path, most);
-    return read ? read->value_or("") : "refused: " + read.error().message;
-}
-
 TEST_F(DescriptorFiles, ReadsOnlyARegularFileReachedWithoutLinks) {
-    EXPECT_EQ(readAt(root, "/a/b/list"), "deb http://a.example/ ./\n");
-    EXPECT_EQ(readAt(root, "/a/b/list", 10), "refused: /a/b/list is larger than 10 bytes");
-    EXPECT_EQ(readAt(root, "/a/b/none"), "");
+    EXPECT_EQ(read("/a/b/list"), "deb http://a.example/ ./\n");
+    EXPECT_EQ(read("/a/b/list", 10), "refused: /a/b/list is larger than 10 bytes");
+    EXPECT_EQ(read("/a/b/none"), "");
 
     fs::create_symlink(root + "/other", root + "/a/b/link");
-    EXPECT_EQ(readAt(root, "/a/b/link"), "refused: /a/b/link is a link, not a file");
+    EXPECT_EQ(read("/a/b/link"), "refused: /a/b/link is a link, not a file");
     // A link another user made (one only root could have made is followed).
     fs::create_directory_symlink(root + "/a/b", root + "/a/c");
     (void)::lchown((root + "/a/c").c_str(), 65534, 65534);
-    EXPECT_EQ(readAt(root, "/a/c/list"), "refused: /a/c is a link, not a folder");
+    EXPECT_EQ(read("/a/c/list"), "refused: /a/c is a link, not a folder");
     // Someone else's file that not everyone may read, under a second name.
     fs::permissions(root + "/other", fs::perms(0600));
     fs::create_hard_link(root + "/other", root + "/a/b/hard");
-    EXPECT_EQ(readAt(root, "/a/b/hard"), "refused: /a/b/hard has more than one name (a hard link)");
+    EXPECT_EQ(read("/a/b/hard"), "refused: /a/b/hard has more than one name (a hard link)");
     if (::geteuid() == 0) {
-        write("/a/b/foreign", "another user's");
+        device.write("/a/b/foreign", "another user's");
         ASSERT_EQ(::chown((root + "/a/b/foreign").c_str(), 65534, 65534), 0);
         fs::permissions(root + "/a/b/foreign", fs::perms(0640));
-        EXPECT_EQ(readAt(root, "/a/b/foreign"),
-                  "refused: /a/b/foreign is not owned by its folder's owner");
+        EXPECT_EQ(read("/a/b/foreign"), "refused: /a/b/foreign is not owned by its folder's owner");
         fs::permissions(root + "/a/b/foreign", fs::perms(0644));
-        EXPECT_EQ(readAt(root, "/a/b/foreign"), "another user's");
+        EXPECT_EQ(read("/a/b/foreign"), "another user's");
     }
     ASSERT_EQ(::mkfifo((root + "/a/b/pipe").c_str(), 0600), 0);
-    EXPECT_EQ(readAt(root, "/a/b/pipe"), "refused: /a/b/pipe is not a regular file");
+    EXPECT_EQ(read("/a/b/pipe"), "refused: /a/b/pipe is not a regular file");
 }
 
 TEST_F(DescriptorFiles, WritesAPrivateWholeFileAndRemovesLeftovers) {
     auto folder = file_ops::openFolderBeneath(root, "/a/b");
     ASSERT_TRUE(folder.ok()) << folder.error;
-    write("/a/b/.record.partial", "interrupted");
-    write("/a/b/.record.x1", "interrupted");
+    device.write("/a/b/.record.partial", "interrupted");
+    device.write("/a/b/.record.x1", "interrupted");
     fs::create_symlink(root + "/other", root + "/a/b/.record.link");
     EXPECT_TRUE(
         descriptor_files::writeFileAtomicallyAt(folder.fd.get(), "record", "new", "record"));
     descriptor_files::removeLeftoversAt(folder.fd.get(), ".record.");
-    EXPECT_EQ(readAt(root, "/a/b/record"), "new");
+    EXPECT_EQ(device.read("/a/b/record"), "new");
     EXPECT_EQ(fs::status(root + "/a/b/record").permissions(), fs::perms(0600));
-    EXPECT_FALSE(fs::exists(root + "/a/b/.record.partial"));
-    EXPECT_FALSE(fs::exists(root + "/a/b/.record.x1"));
+    EXPECT_EQ(device.tree("/a/b"), (std::vector<std::string>{".record.link", "list", "record"}));
     EXPECT_TRUE(fs::is_symlink(root + "/a/b/.record.link"));
-    EXPECT_TRUE(fs::exists(root + "/other"));
+    EXPECT_EQ(device.read("/other"), "someone else's");
 }

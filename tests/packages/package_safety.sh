@@ -34,6 +34,7 @@ check() {
     failed=$((failed + 1))
   fi
 }
+shown() { grep -q"${2:-F}" -- "$1" <<<"$out"; } # the last output holds a text (or pattern)
 as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; }
 
 dev=$work/device
@@ -47,6 +48,7 @@ store=$dev/var/mobile/Library/Preferences/Mobrix
 cache_dir=$dev/var/mobile/Library/Caches/com.saurik.Cydia
 cache=$cache_dir/sources.list
 good=$(cat "$cache")
+set_cache() { printf '%s\n' "$@" >"$cache" && chown nobody:nogroup "$cache"; }
 secret=$work/root-only
 echo "TOP SECRET deb http://secret.example/ ./" >"$secret"
 chmod 600 "$secret"
@@ -72,32 +74,29 @@ check "the race met the link (and refused it) at least once" [ "$met" -gt 0 ]
 check "the sources record is root's alone" [ "$(stat -c %a "$store/CydiaSources/sources.list")" = 600 ]
 
 # --- Unsafe source lines are refused, named, and the rest kept --------------
-printf '%s\n' "deb [trusted=yes] http://evil.example/ ./" "deb file:/var/mobile/repo ./" \
-  "deb http://kept.example/ ./" >"$cache"
-chown nobody:nogroup "$cache"
+set_cache "deb [trusted=yes] http://evil.example/ ./" "deb file:/var/mobile/repo ./" \
+  "deb http://kept.example/ ./"
 out=$(run save sources 2>/dev/null)
 check "refused lines fail the safeguard" [ $? -eq 1 ]
-check "the options line is named" grep -qF 'refused "deb [trusted=yes] http://evil.example/ ./"' <<<"$out"
-check "the file: line is named" grep -qF 'refused "deb file:/var/mobile/repo ./"' <<<"$out"
+check "the options line is named" shown 'refused "deb [trusted=yes] http://evil.example/ ./"'
+check "the file: line is named" shown 'refused "deb file:/var/mobile/repo ./"'
 check "the good line is kept" [ "$(cat "$store/CydiaSources/sources.list")" = "deb http://kept.example/ ./" ]
-printf '%s\n' "$good" >"$cache"
-chown nobody:nogroup "$cache"
 
 # --- Records that did not come from a local save are shown and confirmed ----
+set_cache "$good"
 run save sources >/dev/null 2>&1
-rm "$dev/var/mobile/Library/Caches/com.saurik.Cydia/sources.list"
+rm "$cache"
 printf '%s\n' "deb http://cloud.example/ ./" "deb cdrom:[x]/ ./" >"$store/CydiaSources/cydia.list"
-default_before=$(cat "$dev/etc/apt/sources.list.d/cydia.list")
+default=$dev/etc/apt/sources.list.d/cydia.list
+default_before=$(cat "$default")
 out=$(run restore sources 2>/dev/null)
 check "an unconfirmed cloud list exits 3" [ $? -eq 3 ]
-check "the list is shown" grep -qF "deb http://cloud.example/ ./" <<<"$out"
-check "nothing reached the package manager" [ "$(cat "$dev/etc/apt/sources.list.d/cydia.list")" = "$default_before" ]
+check "the list is shown" shown "deb http://cloud.example/ ./"
+check "nothing reached the package manager" [ "$(cat "$default")" = "$default_before" ]
 out=$(run --yes restore sources 2>/dev/null)
-check "a confirmed list is restored, its bad line named" grep -qF 'refused "deb cdrom:[x]/ ./"' <<<"$out"
-check "only its good line reached the package manager" \
-  [ "$(cat "$dev/etc/apt/sources.list.d/cydia.list")" = "deb http://cloud.example/ ./" ]
-printf '%s\n' "$good" >"$cache"
-chown nobody:nogroup "$cache"
+check "a confirmed list is restored, its bad line named" shown 'refused "deb cdrom:[x]/ ./"'
+check "only its good line reached the package manager" [ "$(cat "$default")" = "deb http://cloud.example/ ./" ]
+set_cache "$good"
 
 run save packages >/dev/null 2>&1
 # The re-install script as a witness of what it is handed.
@@ -108,8 +107,8 @@ printf 'evil-tweak\tinstall\nbash\tpurge\n--force-all install\n' \
   >"$store/CydiaPackages/installed-packages.txt"
 out=$(run restore packages 2>/dev/null)
 check "an unconfirmed package record exits 3" [ $? -eq 3 ]
-check "what would be installed is shown" grep -q "^evil-tweak$" <<<"$out"
-check "what would be removed is shown" grep -q "^bash (purge)$" <<<"$out"
+check "what would be installed is shown" shown "^evil-tweak$" G
+check "what would be removed is shown" shown "^bash (purge)$" G
 check "no respring without the restoration" [ ! -s "$work/restarts.log" ]
 run --yes restore packages >/dev/null 2>&1
 check "a confirmed record reaches the script checked" \
@@ -128,9 +127,9 @@ key=$(printf %s "$(realpath "$dev")" | sha256sum | cut -c1-32)
 run save packages >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 50); do [ -e "/run/mobrix/lock-$key" ] && break; sleep 0.05; done
-err=$(run save sources 2>&1 >/dev/null)
+out=$(run save sources 2>&1 >/dev/null)
 check "another mobrix holding the lock gives exit 4" [ $? -eq 4 ]
-check "the busy message is unchanged" grep -q "another command is running on" <<<"$err"
+check "the busy message is unchanged" shown "another command is running on"
 wait
 check "the lock file is root's 0700 folder's" [ "$(stat -c %a:%u /run/mobrix)" = 700:0 ]
 cp "$src/packaging/DpkgGetSelections.sh" "$dev/Applications/Mobrix.app/.DpkgGetSelections.sh"
@@ -139,35 +138,28 @@ cp "$src/packaging/DpkgGetSelections.sh" "$dev/Applications/Mobrix.app/.DpkgGetS
 bin=$work/bin
 mkdir -m 755 "$bin"
 cp "$mobrix" "$bin/mobrix"
-chmod 4755 "$bin/mobrix"
-err=$(as_nobody "$bin/mobrix" --root "$dev" save sources 2>&1 </dev/null)
-check "a setuid copy refuses to run" [ $? -ne 0 ]
-check "and says why" grep -q "refusing to run with a set-user-ID" <<<"$err"
-chmod 2755 "$bin/mobrix"
-as_nobody "$bin/mobrix" --root "$dev" save sources >/dev/null 2>&1 </dev/null
-check "a setgid copy refuses to run" [ $? -ne 0 ]
-if [ -n "$window" ]; then
-  cp "$window" "$bin/RootMobrix"
-  chmod 4755 "$bin/RootMobrix"
-  err=$(as_nobody env QT_QPA_PLATFORM=offscreen "$bin/RootMobrix" --root "$dev" 2>&1 </dev/null)
-  check "a setuid copy of the window refuses to run" [ $? -ne 0 ]
-  check "and says why" grep -q "refusing to run with a set-user-ID" <<<"$err"
-fi
+[ -n "$window" ] && cp "$window" "$bin/RootMobrix"
+for copy in "4755 mobrix save sources" "2755 mobrix save sources" "4755 RootMobrix"; do
+  set -- $copy
+  [ -e "$bin/$2" ] || continue
+  chmod "$1" "$bin/$2"
+  out=$(as_nobody env QT_QPA_PLATFORM=offscreen "$bin/$2" --root "$dev" "${@:3}" 2>&1 </dev/null)
+  check "a $1 copy of $2 refuses to run" [ $? -ne 0 ]
+  check "and says why" shown "refusing to run with a set-"
+done
 
 # --- Kill trials -----------------------------------------------------------
-# Each command killed at random moments (the main process, or its whole
-# group); every record stays old or new, and the next run of the same
-# command leaves no temporary behind.
+# Each command killed six times at random moments (the main process, or its
+# whole group); its record must then hold one of the given contents, and the
+# next run of the command leaves no temporary behind.
 run save sources >/dev/null 2>&1
 run save packages >/dev/null 2>&1
 sources_record=$(cat "$store/CydiaSources/sources.list")
 packages_record=$(cat "$store/CydiaPackages/installed-packages.txt")
 other="deb http://other.example/ ./"
-leftovers() {
-  find "$store" "$dev/etc/apt" /run/mobrix -name "*.partial" -o -name ".installed-packages.txt.*" \
-    -o -name "$key.*"
-}
-kill_trial() {
+kill_trial() { # RECORD OLD NEW COMMAND...
+  local record=$1 old=$2 new=$3 i
+  shift 3
   for i in 1 2 3 4 5 6; do
     setsid "$mobrix" --root "$dev" --yes "$@" </dev/null >/dev/null 2>&1 &
     local pid=$!
@@ -176,31 +168,26 @@ kill_trial() {
     wait "$pid" 2>/dev/null
     sleep 0.05
   done
+  check "$* killed: ${record##*/} old or new" [ "$(cat "$record")" = "$old" -o "$(cat "$record")" = "$new" ]
 }
 for i in 1 2 3; do
-  printf '%s\n' "$other" >"$cache"
-  kill_trial save sources
-  record=$(cat "$store/CydiaSources/sources.list")
-  check "save sources killed: record old or new" [ "$record" = "$sources_record" -o "$record" = "$other" ]
-  printf '%s\n' "$good" >"$cache"
+  set_cache "$other"
+  kill_trial "$store/CydiaSources/sources.list" "$sources_record" "$other" save sources
+  set_cache "$good"
   run save sources >/dev/null 2>&1
 done
-kill_trial save packages
-check "save packages killed: record whole" [ "$(cat "$store/CydiaPackages/installed-packages.txt")" = "$packages_record" ]
+kill_trial "$store/CydiaPackages/installed-packages.txt" "$packages_record" "$packages_record" save packages
 run save packages >/dev/null 2>&1
-head -1 <<<"$good" >"$cache"
+set_cache "$(head -1 <<<"$good")"
 run restore sources >/dev/null 2>&1
 added=$dev/etc/apt/sources.list.d/MOXSources.list
-added_whole=$(cat "$added")
-check "the added list holds what the cache list lacks" [ "$added_whole" = "$(sed -n 2,3p <<<"$good")" ]
-kill_trial restore sources
-check "restore sources killed: added list whole" [ "$(cat "$added")" = "$added_whole" ]
+check "the added list holds what the cache list lacks" [ "$(cat "$added")" = "$(sed -n 2,3p <<<"$good")" ]
+kill_trial "$added" "$(cat "$added")" "$(cat "$added")" restore sources
 run restore sources >/dev/null 2>&1
-kill_trial restore packages
+kill_trial "$store/CydiaPackages/installed-packages.txt" "$packages_record" "$packages_record" restore packages
 run --yes restore packages >/dev/null 2>&1
-check "restore packages killed: record untouched" \
-  [ "$(cat "$store/CydiaPackages/installed-packages.txt")" = "$packages_record" ]
-check "no leftovers after the next command of each kind" [ -z "$(leftovers)" ]
+check "no leftovers after the next command of each kind" [ -z "$(find "$store" "$dev/etc/apt" \
+  /run/mobrix -name "*.partial" -o -name ".installed-packages.txt.*" -o -name "$key.*")" ]
 check "nobody's secret never reached the store" [ -z "$(grep -rl 'TOP SECRET' "$store" "$dev/etc")" ]
 
 echo "$passed passed, $failed failed"

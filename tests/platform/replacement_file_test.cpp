@@ -23,9 +23,8 @@ protected:
 
     std::string path(const std::string& name) const { return (folder / name).string(); }
     std::string read(const std::string& name) const {
-        std::ifstream in(path(name));
         std::stringstream text;
-        text << in.rdbuf();
+        text << std::ifstream(path(name)).rdbuf();
         return text.str();
     }
     void write(const std::string& name, const std::string& text) const {
@@ -88,11 +87,9 @@ TEST_F(ReplacementFileTest, RelativeToAFolderDescriptor) {
 
 TEST_F(ReplacementFileTest, LeftoverNamesAreRecognisedExactly) {
     EXPECT_TRUE(ReplacementFile::isLeftoverOf(".Notes.zip.a1B2c3", "Notes.zip"));
-    EXPECT_FALSE(ReplacementFile::isLeftoverOf("Notes.zip", "Notes.zip"));
-    EXPECT_FALSE(ReplacementFile::isLeftoverOf(".Notes.zip.a1B2c", "Notes.zip"));
-    EXPECT_FALSE(ReplacementFile::isLeftoverOf(".Notes.zip.a1/2c3", "Notes.zip"));
-    EXPECT_FALSE(ReplacementFile::isLeftoverOf(".Notes.zipXa1B2c3", "Notes.zip"));
-    EXPECT_FALSE(ReplacementFile::isLeftoverOf(".Other.zip.a1B2c3", "Notes.zip"));
+    for (auto name : {"Notes.zip", ".Notes.zip.a1B2c", ".Notes.zip.a1/2c3", ".Notes.zipXa1B2c3",
+                      ".Other.zip.a1B2c3"})
+        EXPECT_FALSE(ReplacementFile::isLeftoverOf(name, "Notes.zip")) << name;
 }
 
 TEST_F(ReplacementFileTest, FailuresAreValuesWithTheCause) {

@@ -1,33 +1,27 @@
 #pragma once
 
-#include <functional>
-#include <map>
-#include <string>
-#include <string_view>
-#include <sys/types.h>
-#include <vector>
+#include "temp_device_root.h"
 
-// A temporary device whose /var/mobile and /var/wireless belong to "nobody",
-// with root-only files around it that nothing may read, write or delete, and
-// the real mobrix binary to drive. Paths given to the helpers are device paths.
-class RootSafeDevice {
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <sys/types.h>
+
+// A temporary device whose live folders belong to "nobody", with root-only
+// files around them that nothing may read, write or delete, and the real
+// mobrix binary to drive.
+class RootSafeDevice : public TempDeviceRoot {
 public:
     RootSafeDevice();
-    ~RootSafeDevice();
-    RootSafeDevice(const RootSafeDevice&) = delete;
-    RootSafeDevice& operator=(const RootSafeDevice&) = delete;
-
     // Why these tests cannot run here (not root, no "nobody"), or empty.
     static std::string cannotRun();
+    static std::string archive(const std::string& name) {
+        return "/var/mobile/Library/Preferences/Mobrix/MobrixLibrary/" + name;
+    }
 
-    std::string path(std::string_view devicePath) const { return root_ + std::string(devicePath); }
-    const std::string& root() const { return root_; }
     uid_t owner() const { return owner_; }
-    gid_t ownerGroup() const { return ownerGroup_; }
-
     // Writes a file as the data owner would have it.
     void write(std::string_view devicePath, std::string_view content) const;
-    std::string read(std::string_view devicePath) const;
 
     struct Result {
         int status = -1; // exit status, or 128 + signal
@@ -35,34 +29,42 @@ public:
     };
     // Runs mobrix --root DEVICE with the arguments and waits.
     Result run(const std::vector<std::string>& arguments) const;
-    // Starts it in a process group of its own; the caller waits or kills.
+    // Starts it in a process group of its own, output dropped; the caller waits.
     pid_t start(const std::vector<std::string>& arguments) const;
-    Result wait(pid_t pid) const;
+    static int wait(pid_t pid);
 
-    // Runs body in a child process as the data owner, over and over, until
-    // stopAttacker(). The child works in the device root.
+    // Runs body as the data owner in the device root, over and over, until
+    // stopAttacker().
     pid_t startAttacker(const std::function<void()>& body) const;
     static void stopAttacker(pid_t pid);
 
-    // The secret only root can read, and a digest of everything outside the
-    // owner's folders (content, owner, mode of each path).
+    // The secret only root can read; everything outside the owner's folders
+    // (owner, mode, link and content of each path); every file's bytes in an
+    // archive.
     const std::string& secret() const { return secret_; }
-    std::map<std::string, std::string> outsideSnapshot() const;
-    // Every file's bytes in every archive of the library (unzip -p), and the
-    // names.
-    std::string archiveContents(const std::string& archiveName) const;
-    std::vector<std::string> archiveNames(const std::string& archiveName) const;
-
-    static const char* library() { return "/var/mobile/Library/Preferences/Mobrix/MobrixLibrary"; }
+    std::string outsideSnapshot() const;
+    std::string archiveContents(const std::string& name) const {
+        return captureOutput("unzip -p " + shellQuoted(path(archive(name))));
+    }
+    // Archives in the library that are not root's alone (owner root, mode 0600).
+    std::string notRootsAlone() const {
+        return captureOutput("find " + shellQuoted(path(archive(""))) +
+                             " -name '*.zip' ! \\( -uid 0 -perm 600 \\)");
+    }
 
 private:
-    void fill();
-    std::string root_;
     std::string secret_;
     uid_t owner_ = 65534;
-    gid_t ownerGroup_ = 65534;
+    gid_t group_ = 65534;
 };
 
-// Output of a shell command (stderr dropped).
-std::string captureOutput(const std::string& command);
-std::string shellQuoted(const std::string& text);
+// A test on a fresh device, skipped where it cannot run.
+class RootSafeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (auto reason = RootSafeDevice::cannotRun(); !reason.empty())
+            GTEST_SKIP() << reason;
+        device = std::make_unique<RootSafeDevice>();
+    }
+    std::unique_ptr<RootSafeDevice> device;
+};

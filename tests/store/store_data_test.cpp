@@ -1,47 +1,43 @@
 #include "archive_listing.h"
-#include "category_table.h"
-#include "command_context.h"
-#include "command_lock.h"
 #include "device_root.h"
-#include "temp_device_root.h"
+#include "line_list.h"
+#include "package_restore.h"
 
 #include <gtest/gtest.h>
 
-TEST(CategoryTable, ElevenCategoriesInCommandOrder) {
-    std::vector<std::string> keys;
-    for (const auto& category : store::categoryTable())
-        keys.emplace_back(category.key);
-    EXPECT_EQ(keys, (std::vector<std::string>{"TweaksPref", "Accounts", "AddressBook", "Calendar",
-                                              "Notes", "Safari", "SMS", "Voicemail", "CallHistory",
-                                              "SpringBoard", "DCIM"}));
+using Lines = std::vector<std::string>;
+
+TEST(LineList, EveryBreakEndsOneElement) {
+    EXPECT_EQ(line_list::split("A\nB\n"), (Lines{"A", "B", ""}));
+    EXPECT_EQ(line_list::split("A\r\nB"), (Lines{"A", "", "B"}));
+    EXPECT_EQ(line_list::split(""), (Lines{""}));
+    // Vertical tab, form feed, NEL, line and paragraph separators break too.
+    EXPECT_EQ(line_list::split("a\vb\fc\xC2\x85"
+                               "d\xE2\x80\xA8"
+                               "e\xE2\x80\xA9"
+                               "f"),
+              (Lines{"a", "b", "c", "d", "e", "f"}));
+    // A lone lead byte of those sequences is no break.
+    EXPECT_EQ(line_list::split("x\xE2\x80"), (Lines{"x\xE2\x80"}));
 }
 
-TEST(CategoryTable, PathsPrefixesAndStagedFolders) {
-    const auto& accounts = *store::findCategory("Accounts");
-    const auto& part = accounts.parts.front();
-    EXPECT_EQ(part.archivePath(),
-              "/var/mobile/Library/Preferences/Mobrix/MobrixLibrary/Accounts.zip");
-    EXPECT_EQ(part.zipInput, "/var/mobile/Library/Preferences/Mobrix/MobrixLibrary/Accounts/");
-    EXPECT_EQ(part.entryPrefix, "var/mobile/Library/Preferences/Mobrix/MobrixLibrary/Accounts/");
-    EXPECT_EQ(part.stagedFolder(accounts.form),
-              "/var/mobile/Library/Preferences/Mobrix/tmp/var/mobile/Library/Preferences/Mobrix/"
-              "MobrixLibrary/Accounts");
+TEST(LineList, JoinPutsNothingAfterTheLastLine) {
+    EXPECT_EQ(line_list::join({"A", "B", "", "C", ""}), "A\nB\n\nC\n");
+    EXPECT_EQ(line_list::join({}), "");
+    EXPECT_EQ(line_list::join({""}), "");
+}
 
-    const auto& calls = *store::findCategory("CallHistory");
-    EXPECT_EQ(calls.parts.front().stagedFolder(calls.form),
-              "/var/mobile/Library/Preferences/Mobrix/tmp/var/wireless/Library/CallHistory");
-    EXPECT_EQ(calls.restoreTarget, "/var/wireless/Library/");
-
-    const auto& tweaks = *store::findCategory("TweaksPref");
-    EXPECT_EQ(tweaks.parts.front().stagedFolder(tweaks.form),
-              "/var/mobile/Library/Preferences/Mobrix/tmp/var/tmp/Preferences/");
-
-    const auto& photos = *store::findCategory("DCIM");
-    ASSERT_EQ(photos.parts.size(), 2u);
-    EXPECT_EQ(photos.parts[0].archiveName, "DCIM.zip");
-    EXPECT_EQ(photos.parts[1].archiveName, "PhotoData.zip");
-    EXPECT_EQ(store::findCategory("SpringBoard")->restorationTitle, "SprinBoard Restoration");
-    EXPECT_EQ(store::findCategory("Voicemail")->safeguardTitle, "Voicemails Safeguard");
+TEST(LinesToAdd, KeepsRecordedOrderAndDuplicatesThatAreNotLive) {
+    Lines recorded = {"deb a", "deb b", "deb c", "deb b", "deb d"};
+    Lines live = {"deb c", "deb a"};
+    EXPECT_EQ(restore::linesToAdd(recorded, live), (Lines{"deb b", "deb b", "deb d"}));
+    // Exact comparison: no trimming, no case folding.
+    EXPECT_EQ(restore::linesToAdd({"deb a ", "DEB A"}, {"deb a"}), (Lines{"deb a ", "DEB A"}));
+    // A recorded text that ends with a break against a live text that does
+    // not: the written list ends with a line feed.
+    EXPECT_EQ(
+        line_list::join(restore::linesToAdd(line_list::split("x\ny\n"), line_list::split("x"))),
+        "y\n");
 }
 
 TEST(DeviceRoot, SystemRootKeepsPathsAndOtherRootsPrefixThem) {
@@ -61,23 +57,4 @@ TEST(ArchiveListing, RefusesAbsoluteAndParentEntries) {
     EXPECT_EQ(archive_listing::unsafeEntry("var/../../etc/x\n"), "var/../../etc/x");
     EXPECT_EQ(archive_listing::unsafeEntry("var/a\r\n..\r\n"), "..");
     EXPECT_EQ(archive_listing::unsafeEntry("a\\..\\b"), "a\\..\\b");
-}
-
-TEST(ClosingMessage, FailureWordingFollowsTheSuccessText) {
-    EXPECT_EQ(failedText("Safeguard done !"), "Safeguard failed !");
-    EXPECT_EQ(failedText("Restoration done ! Do you want to reboot now ? "),
-              "Restoration failed ! Do you want to reboot now ? ");
-    EXPECT_EQ(failedText("Successful !"), "Failed !");
-}
-
-TEST(CommandLock, OneHolderPerDeviceRoot) {
-    TempDeviceRoot device;
-    CommandLock first;
-    CommandLock second;
-    ASSERT_TRUE(first.tryAcquire(device.root()));
-    auto refused = second.tryAcquire(device.root());
-    ASSERT_FALSE(refused);
-    EXPECT_NE(refused.error().message.find("another command is running"), std::string::npos);
-    first.release();
-    EXPECT_TRUE(second.tryAcquire(device.root()));
 }

@@ -11,12 +11,24 @@
 
 namespace {
 
-ToolRun shell(const std::string& script) {
+ToolRun tool(const std::string& path, std::vector<std::string> arguments = {}) {
     ToolRun run;
-    run.launchPath = "/bin/sh";
-    run.arguments = {"-c", script};
+    run.launchPath = path;
+    run.arguments = std::move(arguments);
     return run;
 }
+ToolRun shell(const std::string& script) {
+    return tool("/bin/sh", {"-c", script});
+}
+
+class CommandContextTest : public ::testing::Test {
+protected:
+    TempDeviceRoot device;
+    ProcessToolRunner runner;
+    CommandEnvironment environment{DeviceRoot(device.root()), runner};
+    FakeScreen screen;
+    CommandContext context{environment, screen};
+};
 
 } // namespace
 
@@ -31,20 +43,13 @@ TEST(ProcessToolRunner, ReportsExitStatusSignalAndFailureToStart) {
     ToolOutcome killed = runner.run(shell("kill -9 $$"));
     EXPECT_EQ(killed.kind, ToolOutcome::Kind::Crashed);
 
-    ToolRun missing;
-    missing.launchPath = "/nonexistent/tool";
-    ToolOutcome notStarted = runner.run(missing);
+    ToolOutcome notStarted = runner.run(tool("/nonexistent/tool"));
     EXPECT_EQ(notStarted.kind, ToolOutcome::Kind::FailedToStart);
     EXPECT_FALSE(notStarted.succeeded());
     EXPECT_EQ(notStarted.describe().rfind("could not start", 0), 0u);
 }
 
-TEST(CommandContext, ToolsRunWithAFixedEnvironmentFolderAndNoInput) {
-    TempDeviceRoot device;
-    ProcessToolRunner runner;
-    CommandEnvironment environment(DeviceRoot(device.root()), runner);
-    FakeScreen screen;
-    CommandContext context(environment, screen);
+TEST_F(CommandContextTest, ToolsRunWithAFixedEnvironmentFolderAndNoInput) {
     setenv("MOBRIX_TEST_LEAK", "leaked", 1);
     auto output = context.runForOutput("env", "/bin/sh", {"-c", "env; pwd; cat; echo end"});
     ASSERT_TRUE(output);
@@ -55,12 +60,7 @@ TEST(CommandContext, ToolsRunWithAFixedEnvironmentFolderAndNoInput) {
     EXPECT_NE(output->find("\n/\nend\n"), std::string::npos); // working folder "/", empty input
 }
 
-TEST(CommandContext, WrappedStepsIgnoreInputOnlyWhileTheToolRuns) {
-    TempDeviceRoot device;
-    ProcessToolRunner runner;
-    CommandEnvironment environment(DeviceRoot(device.root()), runner);
-    FakeScreen screen;
-    CommandContext context(environment, screen);
+TEST_F(CommandContextTest, WrappedStepsIgnoreInputOnlyWhileTheToolRuns) {
     EXPECT_TRUE(context.run("x", "/bin/true", {}, Wait::InputBlocked));
     EXPECT_FALSE(context.run("Notes", "/bin/false", {}, Wait::Plain));
     EXPECT_EQ(screen.events, (std::vector<std::string>{"ignore", "resume"}));
@@ -74,13 +74,8 @@ TEST(RestartGuardRunner, RestartToolsNeverReachTheHostOutsideTheSystemRoot) {
     std::vector<std::string> recorded;
     RestartGuardRunner guard(processes, false,
                              [&](const ToolRun& run) { recorded.push_back(run.commandLine()); });
-    ToolRun reboot;
-    reboot.launchPath = "/sbin/reboot";
-    EXPECT_TRUE(guard.run(reboot).succeeded());
-    ToolRun respring;
-    respring.launchPath = "/usr/bin/killall";
-    respring.arguments = {"backboardd"};
-    EXPECT_TRUE(guard.run(respring).succeeded());
+    EXPECT_TRUE(guard.run(tool("/sbin/reboot")).succeeded());
+    EXPECT_TRUE(guard.run(tool("/usr/bin/killall", {"backboardd"})).succeeded());
     EXPECT_EQ(recorded, (std::vector<std::string>{"/sbin/reboot", "/usr/bin/killall backboardd"}));
     EXPECT_FALSE(guard.run(shell("exit 4")).succeeded()); // other tools really run
 }

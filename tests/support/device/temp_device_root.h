@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,20 +15,31 @@ public:
     TempDeviceRoot& operator=(const TempDeviceRoot&) = delete;
 
     const std::string& root() const { return root_; }
-    std::string path(std::string_view devicePath) const;
+    std::string path(std::string_view devicePath) const { return root_ + std::string(devicePath); }
 
     void write(std::string_view devicePath, std::string_view content) const;
     std::string read(std::string_view devicePath) const;
-    bool exists(std::string_view devicePath) const;
-    void makeFolder(std::string_view devicePath) const;
-    void remove(std::string_view devicePath) const;
+    bool exists(std::string_view devicePath) const {
+        std::error_code error;
+        return std::filesystem::symlink_status(path(devicePath), error).type() !=
+                   std::filesystem::file_type::not_found &&
+               !error;
+    }
+    void makeFolder(std::string_view devicePath) const {
+        std::filesystem::create_directories(path(devicePath));
+    }
+    void remove(std::string_view devicePath) const {
+        std::error_code error;
+        std::filesystem::remove_all(path(devicePath), error);
+    }
     void chown(std::string_view devicePath, unsigned owner, unsigned group) const;
 
     // The store's four folders, as the Options screen makes them.
     void makeStoreFolders() const;
     // Every live folder of the category table with a file or two, owned by
-    // 501:501 like on a phone, plus the bundle with its two scripts.
-    void fillLiveFolders() const;
+    // the phone's user (501:501 unless told), plus the bundle with its two
+    // scripts.
+    void fillLiveFolders(unsigned owner = 501, unsigned group = 501) const;
 
     // Entry names of an archive (unzip -Z1), sorted.
     std::vector<std::string> archiveEntries(std::string_view devicePath) const;
@@ -38,5 +50,6 @@ private:
     std::string root_;
 };
 
-// Where the project's sources are (for the bundle scripts).
-std::string sourceFolder();
+// Output of a shell command (stderr dropped), and a word quoted for one.
+std::string captureOutput(const std::string& command);
+std::string shellQuoted(const std::string& text);
