@@ -4,7 +4,6 @@
 #include "cs_secret_fingerprint.h"
 #include "link_page.h"
 #include "service_harness.h"
-#include "test_json.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,6 @@
 // request can fail to prove itself gives 401 with an error body.
 #include "oauth_url_request.h"
 #include "service_harness.h"
-#include "test_json.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,6 @@
 // quotas and bad paths, over HTTPS on the loopback.
 #include "cs_delta_entry.h"
 #include "service_harness.h"
-#include "test_json.h"
 
 #include <gtest/gtest.h>
 
