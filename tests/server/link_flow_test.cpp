@@ -52,21 +52,6 @@ TEST_F(LinkFlow, ThePageIsASignInFormCarryingTheLinkRequest) {
     EXPECT_EQ(service.client()->Get(wrongPrint.c_str())->status, 400);
 }
 
-TEST_F(LinkFlow, SigningInSendsTheBrowserBackToTheProgramWithAWorkingToken) {
-    auto answer = signIn("ann", "right+password");
-    ASSERT_TRUE(answer);
-    ASSERT_EQ(answer->status, 302) << answer->body;
-    const std::string location = answer->get_header_value("Location");
-    const std::string prefix = "cs-" + std::string(kAppKey) + "://1/connect?";
-    ASSERT_EQ(location.rfind(prefix, 0), 0u) << location;
-    auto values = dictionaryWithQueryString(location.substr(prefix.size()));
-    EXPECT_EQ(values["state"], "6F1C-STATE");
-    EXPECT_EQ(values["uid"], std::to_string(uid));
-    Token token{values["oauth_token"], values["oauth_token_secret"], uid};
-    auto info = service.call(token, "GET", "/1/account/info");
-    EXPECT_EQ(info->status, 200) << info->body;
-}
-
 TEST_F(LinkFlow, AWrongPasswordShowsTheFormAgainAndCancelAnswersCancel) {
     for (const auto& [name, password] : std::vector<std::pair<std::string, std::string>>{
              {"ann", "wrong"}, {"nobody", "right+password"}, {"ann", ""}}) {

@@ -49,7 +49,7 @@ std::unique_ptr<httplib::Client> ServiceHarness::client() const {
     return c;
 }
 
-OAuthCredentialConcreteStore ServiceHarness::credentials(const Token* token,
+OAuthCredentialConcreteStore ServiceHarness::credentials(const servertest::Token* token,
                                                          const std::string& signatureMethod) {
     OAuthCredentialConcreteStore store({{kOAuthCredentialConsumerKey, kAppKey},
                                         {kOAuthCredentialConsumerSecret, kAppSecret},
@@ -70,7 +70,7 @@ std::string pathAndQuery(const std::string& url) {
 
 } // namespace
 
-httplib::Result ServiceHarness::call(const Token& token, const std::string& method,
+httplib::Result ServiceHarness::call(const servertest::Token& token, const std::string& method,
                                      const std::string& path, const Params& params,
                                      const std::string& signatureMethod) {
     auto store = credentials(token.token.empty() ? nullptr : &token, signatureMethod);
@@ -89,7 +89,7 @@ httplib::Result ServiceHarness::call(const Token& token, const std::string& meth
                    "application/x-www-form-urlencoded");
 }
 
-httplib::Result ServiceHarness::upload(const Token& token, const std::string& path,
+httplib::Result ServiceHarness::upload(const servertest::Token& token, const std::string& path,
                                        const std::string& body, const Params& params) {
     auto store = credentials(&token, "PLAINTEXT");
     URLRequestParameters list = store.oauthParameters();

@@ -45,18 +45,18 @@ public:
     const testsupport::TestCertificate& root() const { return root_; }
 
     // An access token of the account, as a link would give it.
-    Token accessToken(std::int64_t uid);
+    servertest::Token accessToken(std::int64_t uid);
     std::unique_ptr<httplib::Client> client() const;
 
     // Signed as the client signs: GET parameters in the query, POST in a form body.
-    httplib::Result call(const Token& token, const std::string& method, const std::string& path,
-                         const Params& params = {},
+    httplib::Result call(const servertest::Token& token, const std::string& method,
+                         const std::string& path, const Params& params = {},
                          const std::string& signatureMethod = "PLAINTEXT");
     // An upload: every parameter in the query, the bytes as the body.
-    httplib::Result upload(const Token& token, const std::string& path, const std::string& body,
-                           const Params& params = {});
+    httplib::Result upload(const servertest::Token& token, const std::string& path,
+                           const std::string& body, const Params& params = {});
     // The signing store of a token (nothing for consumer-only requests).
-    static OAuthCredentialConcreteStore credentials(const Token* token,
+    static OAuthCredentialConcreteStore credentials(const servertest::Token* token,
                                                     const std::string& signatureMethod);
 
 private:

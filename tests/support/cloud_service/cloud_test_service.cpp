@@ -581,9 +581,13 @@ fs::path CloudTestService::localPath(const std::string& remotePath) const {
                                    : impl_->options.storage;
 }
 
+bool CloudTestService::putFile(const std::string& remotePath, std::istream& body) {
+    return impl_->put(remotePath, body) > 0;
+}
+
 bool CloudTestService::putFile(const std::string& remotePath, const std::string& body) {
-    return impl_->put(remotePath,
-                      [&](server::BlobWriter& w) { return w.write(body.data(), body.size()); }) > 0;
+    std::istringstream in(body);
+    return putFile(remotePath, in);
 }
 
 std::optional<std::string> CloudTestService::readFile(const std::string& remotePath) const {
