@@ -159,7 +159,7 @@ TEST_F(RequestTest, ErrorShapes) {
         ASSERT_TRUE(r->error());
         EXPECT_EQ(r->error()->domain, CSErrorDomain);
         EXPECT_EQ(r->error()->code, 404);
-        EXPECT_EQ(r->error()->infoString("error"), "File not found");
+        EXPECT_EQ(r->error()->infoString("error"), "File '/missing.bin' not found");
         EXPECT_EQ(r->error()->infoString("path"), "/the/path");
         EXPECT_FALSE(fs::exists(local / "missing.bin"));
     }

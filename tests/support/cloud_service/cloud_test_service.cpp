@@ -8,6 +8,7 @@
 #include <openssl/ssl.h>
 #include <sqlite3.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
@@ -225,9 +226,16 @@ struct CloudTestService::Impl {
                    req.path == "/1/connect_login") {
             signIn(req, res, serve);
         } else {
+            // A limit the test set on file sizes is meant for its client,
+            // not for the service that runs in its process.
+            struct rlimit limit {};
+            ::getrlimit(RLIMIT_FSIZE, &limit);
+            const struct rlimit set = limit, open{limit.rlim_max, limit.rlim_max};
+            ::setrlimit(RLIMIT_FSIZE, &open);
             pull();
             serve(req, res, counted ? &*counted : nullptr);
             push();
+            ::setrlimit(RLIMIT_FSIZE, &set);
             if (isDownload(req))
                 bendDownload(fault, res);
         }
