@@ -53,14 +53,20 @@ bool sendCutUpload(int port, const std::string& target, std::size_t announced,
     return ok;
 }
 
-std::string signedUploadTarget(ServiceHarness& service, const Token& token,
-                               const std::string& path) {
+std::string baseOf(int port) {
+    return "https://127.0.0.1:" + std::to_string(port);
+}
+
+// A path and signed query on `base`, with a fresh nonce; an upload carries
+// every parameter in the query.
+std::string signedTarget(const std::string& base, const Token& token, const std::string& path,
+                         bool upload = false) {
     auto store = ServiceHarness::credentials(&token, "PLAINTEXT");
-    OAuthURLRequest builder(service.baseUrl() + "/1/files_put/cloud" + path,
-                            store.oauthParameters());
-    builder.setHTTPMethod("POST");
-    auto request = builder.uploadRequestSignedWithSecret(store.signingKey(), "PLAINTEXT");
-    return request.url.substr(request.url.find("/1/"));
+    OAuthURLRequest builder(base + path, store.oauthParameters());
+    builder.setHTTPMethod(upload ? "POST" : "GET");
+    auto request = upload ? builder.uploadRequestSignedWithSecret(store.signingKey(), "PLAINTEXT")
+                          : builder.urlRequestSignedWithSecret(store.signingKey(), "PLAINTEXT");
+    return request.url.substr(base.size());
 }
 
 bool waitUntil(const std::function<bool()>& done) {
@@ -79,10 +85,12 @@ TEST(ServiceFaults, ACutUploadLeavesNothingVisibleOrStored) {
     ASSERT_TRUE(service.started());
     Token token = service.accessToken(service.addAccount("ann", "pw"));
     ASSERT_EQ(service.upload(token, "/1/files_put/cloud/keep.bin", "kept")->status, 200);
-    ASSERT_TRUE(sendCutUpload(service.port(), signedUploadTarget(service, token, "/keep.bin"),
-                              1 << 20, std::string(300000, 'x')));
-    ASSERT_TRUE(sendCutUpload(service.port(), signedUploadTarget(service, token, "/new.bin"),
-                              1 << 20, std::string(1000, 'y')));
+    ASSERT_TRUE(sendCutUpload(
+        service.port(), signedTarget(service.baseUrl(), token, "/1/files_put/cloud/keep.bin", true),
+        1 << 20, std::string(300000, 'x')));
+    ASSERT_TRUE(sendCutUpload(
+        service.port(), signedTarget(service.baseUrl(), token, "/1/files_put/cloud/new.bin", true),
+        1 << 20, std::string(1000, 'y')));
     // The service notices the hang-up and throws its scratch copy away.
     EXPECT_TRUE(waitUntil([&] { return noScratchBodies(service.folder() / "blobs"); }));
     EXPECT_EQ(service.call(token, "GET", "/1/files/cloud/keep.bin")->body, "kept");
@@ -198,28 +206,8 @@ Token link(int port, const fs::path& ca, const std::string& password) {
     return {values["oauth_token"], values["oauth_token_secret"], std::atoll(values["uid"].c_str())};
 }
 
-httplib::Result uploadTo(int port, const fs::path& ca, const Token& token, const std::string& path,
-                         const std::string& body) {
-    auto store = ServiceHarness::credentials(&token, "PLAINTEXT");
-    const std::string base = "https://127.0.0.1:" + std::to_string(port);
-    OAuthURLRequest builder(base + path, store.oauthParameters());
-    builder.setHTTPMethod("POST");
-    auto request = builder.uploadRequestSignedWithSecret(store.signingKey(), "PLAINTEXT");
-    return clientFor(port, ca)->Post(request.url.substr(base.size()).c_str(), body,
-                                     "application/octet-stream");
-}
-
-// A GET's path and signed query, with a fresh nonce.
-std::string signedGet(int port, const Token& token, const std::string& path) {
-    auto store = ServiceHarness::credentials(&token, "PLAINTEXT");
-    const std::string base = "https://127.0.0.1:" + std::to_string(port);
-    OAuthURLRequest builder(base + path, store.oauthParameters());
-    auto request = builder.urlRequestSignedWithSecret(store.signingKey(), "PLAINTEXT");
-    return request.url.substr(base.size());
-}
-
 httplib::Result getFrom(int port, const fs::path& ca, const Token& token, const std::string& path) {
-    return clientFor(port, ca)->Get(signedGet(port, token, path).c_str());
+    return clientFor(port, ca)->Get(signedTarget(baseOf(port), token, path).c_str());
 }
 
 // A data folder made by `mobrix-cloud init` with the account "ann"; gives its
@@ -255,7 +243,7 @@ TEST(ServiceFaults, AKilledServiceLosesNoAcknowledgedFileAndShowsNoPartialOne) {
         ASSERT_GT(server.port(), 0);
         token = link(server.port(), ca, password);
         ASSERT_FALSE(token.token.empty());
-        captured = signedGet(server.port(), token, "/1/account/info");
+        captured = signedTarget(baseOf(server.port()), token, "/1/account/info");
         ASSERT_EQ(clientFor(server.port(), ca)->Get(captured.c_str())->status, 200);
         std::atomic<bool> stop{false};
         std::vector<std::thread> senders;
@@ -263,8 +251,11 @@ TEST(ServiceFaults, AKilledServiceLosesNoAcknowledgedFileAndShowsNoPartialOne) {
             senders.emplace_back([&, t] {
                 for (int i = 0; i < 200 && !stop; ++i) {
                     const std::string name = "/f" + std::to_string(t) + "-" + std::to_string(i);
-                    auto r = uploadTo(server.port(), ca, token, "/1/files_put/cloud" + name,
-                                      bodyOf(name, 200000 + 7919 * i));
+                    auto r =
+                        clientFor(server.port(), ca)
+                            ->Post(signedTarget(baseOf(server.port()), token,
+                                                "/1/files_put/cloud" + name, true),
+                                   bodyOf(name, 200000 + 7919 * i), "application/octet-stream");
                     if (r && r->status == 200) {
                         std::lock_guard lock(mutex);
                         acknowledged.insert(name);
