@@ -27,12 +27,12 @@
 #include "cs_service_endpoints.h"
 #include "cs_trust.h"
 #include "https_sink.h"
-#include <httplib.h>
 #include "oauth_credential_concrete_store.h"
 #include "oauth_url_request.h"
 #include "private_home.h"
 #include "qt_wait.h"
 #include "test_pki.h"
+#include <httplib.h>
 
 using namespace testsupport;
 namespace fs = std::filesystem;
