@@ -1,7 +1,7 @@
 // Download and upload of a large file (1 GiB; MOBRIX_BENCH_TRANSFER_MB to
 // change) by the request engine against the curl command line, interleaved,
-// median of MOBRIX_BENCH_RUNS runs (3). Two servers: the local test service,
-// which reads request bodies in 4 KiB pieces and so caps uploads, and a
+// median of MOBRIX_BENCH_RUNS runs (3). Two servers: the test service
+// (mobrix-cloud), which reads request bodies in 4 KiB pieces and so caps uploads, and a
 // minimal HTTPS sink. Both run in child processes, so that the client's CPU
 // time and peak memory are its own. Downloads land on a memory file system
 // when there is one: the client syncs its file before the rename, curl does
@@ -32,6 +32,7 @@
 #include "private_home.h"
 #include "qt_wait.h"
 #include "test_pki.h"
+#include <httplib.h>
 
 using namespace testsupport;
 namespace fs = std::filesystem;
@@ -206,9 +207,9 @@ void report(const char* server, const char* direction, const Series& s, double g
 
 struct Target {
     const char* name;
-    CSSignedRequest get;
-    CSSignedRequest put;
-    std::function<bool()> checkUpload; // after each upload, and clears it
+    std::function<CSSignedRequest()> get; // signed afresh: a nonce is taken once
+    std::function<CSSignedRequest()> put;
+    std::function<bool()> checkUpload; // after each upload
 };
 
 bool runTarget(const Target& t, const CSServiceEndpoints& endpoints, int runs,
@@ -221,12 +222,12 @@ bool runTarget(const Target& t, const CSServiceEndpoints& endpoints, int runs,
         for (int turn = 0; turn < 2; ++turn) {
             if ((turn == 0) == (run % 2 == 0)) {
                 Sample s =
-                    runClient(t.get, endpoints, [&](CSRequest& r) { r.setResultFilename(ours); });
+                    runClient(t.get(), endpoints, [&](CSRequest& r) { r.setResultFilename(ours); });
                 s.ok = s.ok && fs::file_size(ours) == bytes;
                 fs::remove(ours);
                 down.client.push_back(s);
                 Sample u =
-                    runClient(t.put, endpoints, [&](CSRequest& r) { r.setSourcePath(source); });
+                    runClient(t.put(), endpoints, [&](CSRequest& r) { r.setSourcePath(source); });
                 u.ok = u.ok && t.checkUpload();
                 up.client.push_back(u);
                 CSCloseIdleConnections();
@@ -234,12 +235,12 @@ bool runTarget(const Target& t, const CSServiceEndpoints& endpoints, int runs,
                     return false;
             } else {
                 Sample s = runCurl({"-sS", "-f", "--cacert", ca, "-H", "Accept-Encoding: identity",
-                                    "-o", theirs.string(), t.get.url});
+                                    "-o", theirs.string(), t.get().url});
                 s.ok = s.ok && fs::file_size(theirs) == bytes;
                 fs::remove(theirs);
                 down.curl.push_back(s);
                 Sample u = runCurl({"-sS", "-f", "--cacert", ca, "-o", "/dev/null", "-X", "POST",
-                                    "-H", "Expect:", "-T", source.string(), t.put.url});
+                                    "-H", "Expect:", "-T", source.string(), t.put().url});
                 u.ok = u.ok && t.checkUpload();
                 up.curl.push_back(u);
                 if (!s.ok || !u.ok)
@@ -284,10 +285,10 @@ int main(int argc, char** argv) {
     // The servers start before the client's application object exists.
     Child service = spawn([&] {
         CloudTestService::Options options;
-        options.storage = storage;
         options.serverCertificate = server;
         static CloudTestService s(options);
-        if (!s.start())
+        std::ifstream big(storage / "big.bin", std::ios::binary);
+        if (!s.start() || !s.putFile("/big.bin", big))
             return std::string("0");
         const auto token = s.issueAccessToken("1001");
         return std::to_string(s.port()) + " " + token.token + " " + token.secret;
@@ -316,18 +317,23 @@ int main(int argc, char** argv) {
     store.setAccessTokenSecret(secret);
     const std::string serviceBase = "https://127.0.0.1:" + std::to_string(servicePort) + "/1";
     const std::string sinkBase = "https://127.0.0.1:" + std::to_string(sinkPort) + "/1";
-    const fs::path landed = storage / "uploads/up.bin";
+    // What the service holds after an upload, asked through its API.
+    const auto landed = [&] {
+        httplib::SSLClient client("127.0.0.1", servicePort);
+        client.set_ca_cert_path(caFile.c_str());
+        client.enable_server_certificate_verification(true);
+        const auto request = sign(store, serviceBase + "/metadata/cloud/uploads/up.bin", false);
+        auto answer = client.Get(request.url.substr(request.url.find("/1/")).c_str());
+        return answer && answer->status == 200 &&
+               answer->body.find("\"bytes\":" + std::to_string(bytes)) != std::string::npos;
+    };
     const std::vector<Target> targets = {
-        {"test service", sign(store, serviceBase + "/files/cloud/big.bin", false),
-         sign(store, serviceBase + "/files_put/cloud/uploads/up.bin", true),
-         [&] {
-             std::error_code ec;
-             const bool ok = fs::file_size(landed, ec) == bytes;
-             fs::remove(landed, ec);
-             return ok;
-         }},
-        {"https sink", sign(store, sinkBase + "/files/cloud/big.bin", false),
-         sign(store, sinkBase + "/files_put/cloud/up.bin", true), [] { return true; }},
+        {"test service", [&] { return sign(store, serviceBase + "/files/cloud/big.bin", false); },
+         [&] { return sign(store, serviceBase + "/files_put/cloud/uploads/up.bin", true); },
+         landed},
+        {"https sink", [&] { return sign(store, sinkBase + "/files/cloud/big.bin", false); },
+         [&] { return sign(store, sinkBase + "/files_put/cloud/up.bin", true); },
+         [] { return true; }},
     };
 
     std::printf("transfer of %llu MiB, client (request engine) against the curl command line, "

@@ -20,6 +20,8 @@ struct CloudService::Impl {
     std::mutex collectorMutex;
     std::condition_variable collectorWake;
     bool stopping = false;
+    Around around;
+    std::function<void(httplib::Server&)> made;
 
     std::size_t collect(std::int64_t minimumAge);
     void collectUntilStopped();
@@ -126,15 +128,28 @@ bool CloudService::Impl::makeServer(std::string* error) {
     http->set_read_timeout(60);
     http->set_write_timeout(60);
     http->set_tcp_nodelay(true);
-    auto handler = [this](const httplib::Request& request, httplib::Response& response,
-                          const httplib::ContentReader& reader) {
-        handle(request, response, &reader);
+    const Serve own = [this](const httplib::Request& request, httplib::Response& response,
+                             const httplib::ContentReader* reader) {
+        handle(request, response, reader);
     };
-    http->Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
-        handle(request, response, nullptr);
+    const Serve serve = !around
+                            ? own
+                            : Serve([own, around = around](const httplib::Request& request,
+                                                           httplib::Response& response,
+                                                           const httplib::ContentReader* reader) {
+                                  around(request, response, reader, own);
+                              });
+    auto handler = [serve](const httplib::Request& request, httplib::Response& response,
+                           const httplib::ContentReader& reader) {
+        serve(request, response, &reader);
+    };
+    http->Get(".*", [serve](const httplib::Request& request, httplib::Response& response) {
+        serve(request, response, nullptr);
     });
     http->Post(".*", handler);
     http->Put(".*", handler);
+    if (made)
+        made(*http);
     return true;
 }
 
@@ -212,6 +227,11 @@ void CloudService::stop() {
         impl_->http->stop();
     if (impl_->collector.joinable() && impl_->collector.get_id() != std::this_thread::get_id())
         impl_->collector.join();
+}
+
+void CloudService::setTestHooks(Around around, std::function<void(httplib::Server&)> made) {
+    impl_->around = std::move(around);
+    impl_->made = std::move(made);
 }
 
 std::size_t CloudService::collectGarbage(std::int64_t minimumAgeSeconds) {

@@ -10,6 +10,13 @@
 #include <memory>
 #include <string>
 
+namespace httplib {
+class Server;
+class ContentReader;
+struct Request;
+struct Response;
+} // namespace httplib
+
 namespace server {
 
 class CloudService {
@@ -32,6 +39,15 @@ public:
     // chunked uploads now (the service also does it every collect_interval).
     // Gives the number of bodies removed.
     std::size_t collectGarbage(std::int64_t minimumAgeSeconds);
+
+    // For tests, before start: `around` takes the place of the handling of
+    // every request and calls `serve` for the service's own; `made` sees the
+    // server once it is made.
+    using Serve = std::function<void(const httplib::Request&, httplib::Response&,
+                                     const httplib::ContentReader*)>;
+    using Around = std::function<void(const httplib::Request&, httplib::Response&,
+                                      const httplib::ContentReader*, const Serve& serve)>;
+    void setTestHooks(Around around, std::function<void(httplib::Server&)> made);
 
     struct Impl;
 

@@ -5,8 +5,6 @@
 #include "transfer_set.h"
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -42,32 +40,17 @@ void CloudFixture::fillStore(const std::vector<std::string>& missing, const std:
 void CloudFixture::fillRemote(const std::vector<std::string>& missing, const std::string& version) {
     for (const auto& file : cloud::transferSet()) {
         const std::string name(file.fileName);
-        if (std::find(missing.begin(), missing.end(), name) != missing.end())
-            continue;
-        fs::path path = service().localPath(std::string(file.remotePath));
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << name << " v" << version;
+        if (std::find(missing.begin(), missing.end(), name) == missing.end())
+            service().putFile(std::string(file.remotePath), name + " v" + version);
     }
 }
 
 std::vector<std::string> CloudFixture::remoteTree() const {
-    std::vector<std::string> tree;
-    for (auto it = fs::recursive_directory_iterator(account);
-         it != fs::recursive_directory_iterator(); ++it) {
-        std::string relative = fs::relative(it->path(), account).string();
-        if (relative.starts_with(".uploads"))
-            continue;
-        tree.push_back(relative + (it->is_directory() ? "/" : ""));
-    }
-    std::sort(tree.begin(), tree.end());
-    return tree;
+    return localCloud.service().tree();
 }
 
 std::string CloudFixture::remoteFile(const std::string& remotePath) const {
-    std::ifstream in(account / remotePath.substr(1), std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
+    return localCloud.service().readFile(remotePath).value_or("");
 }
 
 std::vector<std::string> CloudFixture::requestLines() {

@@ -88,39 +88,31 @@ TEST_F(Admin, AccountsGetAPasswordAQuotaAndCanBeUnlinked) {
     Ran listed = cloud("user list --config " + config);
     EXPECT_NE(listed.out.find("1 ann: 0 bytes used of 512.0 MB"), std::string::npos) << listed.out;
 
+    // Unlinking, and a new password, end every device link of the account.
     std::string error;
     auto store = server::openMetadataStore("sqlite:" + (data / "metadata.db").string(), &error);
     ASSERT_TRUE(store) << error;
-    auto tokenCount = [&] {
+    auto tokens = [&](bool add) {
         std::size_t n = 0;
         store->transact(
             [&](server::MetadataTxn& txn) {
-                n = txn.token("t1").has_value() + txn.token("t2").has_value();
+                for (const std::string t : {"t1", "t2"}) {
+                    if (add)
+                        txn.putToken({t, "s", 1, server::TokenKind::Access, 0});
+                    n += txn.token(t).has_value();
+                }
                 return true;
             },
             nullptr);
         return n;
     };
-    store->transact(
-        [&](server::MetadataTxn& txn) {
-            txn.putToken({"t1", "s1", 1, server::TokenKind::Access, 0});
-            txn.putToken({"t2", "s2", 1, server::TokenKind::Access, 0});
-            return true;
-        },
-        nullptr);
-    ASSERT_EQ(tokenCount(), 2u);
-    Ran unlinked = cloud("user unlink ann --config " + config);
-    EXPECT_NE(unlinked.out.find("Unlinked 2"), std::string::npos) << unlinked.out;
-    EXPECT_EQ(tokenCount(), 0u);
-    store->transact(
-        [&](server::MetadataTxn& txn) {
-            txn.putToken({"t1", "s1", 1, server::TokenKind::Access, 0});
-            return true;
-        },
-        nullptr);
-    Ran reset = cloud("user password ann --config " + config);
-    EXPECT_EQ(reset.status, 0);
-    EXPECT_EQ(tokenCount(), 0u);
+    ASSERT_EQ(tokens(true), 2u);
+    EXPECT_NE(cloud("user unlink ann --config " + config).out.find("Unlinked 2"),
+              std::string::npos);
+    EXPECT_EQ(tokens(false), 0u);
+    ASSERT_EQ(tokens(true), 2u);
+    EXPECT_EQ(cloud("user password ann --config " + config).status, 0);
+    EXPECT_EQ(tokens(false), 0u);
     EXPECT_EQ(cloud("user password nobody --config " + config).status, 1);
 }
 #endif

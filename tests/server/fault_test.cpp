@@ -1,12 +1,11 @@
-// Faults: cut uploads, two uploads of one path at once, and the service
-// killed outright in the middle of uploads.
+// Faults: cut uploads, two uploads of one path at once, the service killed
+// outright in the middle of uploads, two processes on one body store.
 #include "cs_query_string.h"
 #include "cs_secret_fingerprint.h"
 #include "file_blob_store.h"
 #include "link_page.h"
 #include "oauth_url_request.h"
 #include "service_harness.h"
-#include "test_json.h"
 
 #include <gtest/gtest.h>
 #include <openssl/ssl.h>
@@ -54,14 +53,20 @@ bool sendCutUpload(int port, const std::string& target, std::size_t announced,
     return ok;
 }
 
-std::string signedUploadTarget(ServiceHarness& service, const Token& token,
-                               const std::string& path) {
+std::string baseOf(int port) {
+    return "https://127.0.0.1:" + std::to_string(port);
+}
+
+// A path and signed query on `base`, with a fresh nonce; an upload carries
+// every parameter in the query.
+std::string signedTarget(const std::string& base, const Token& token, const std::string& path,
+                         bool upload = false) {
     auto store = ServiceHarness::credentials(&token, "PLAINTEXT");
-    OAuthURLRequest builder(service.baseUrl() + "/1/files_put/cloud" + path,
-                            store.oauthParameters());
-    builder.setHTTPMethod("POST");
-    auto request = builder.uploadRequestSignedWithSecret(store.signingKey(), "PLAINTEXT");
-    return request.url.substr(request.url.find("/1/"));
+    OAuthURLRequest builder(base + path, store.oauthParameters());
+    builder.setHTTPMethod(upload ? "POST" : "GET");
+    auto request = upload ? builder.uploadRequestSignedWithSecret(store.signingKey(), "PLAINTEXT")
+                          : builder.urlRequestSignedWithSecret(store.signingKey(), "PLAINTEXT");
+    return request.url.substr(base.size());
 }
 
 bool waitUntil(const std::function<bool()>& done) {
@@ -80,10 +85,12 @@ TEST(ServiceFaults, ACutUploadLeavesNothingVisibleOrStored) {
     ASSERT_TRUE(service.started());
     Token token = service.accessToken(service.addAccount("ann", "pw"));
     ASSERT_EQ(service.upload(token, "/1/files_put/cloud/keep.bin", "kept")->status, 200);
-    ASSERT_TRUE(sendCutUpload(service.port(), signedUploadTarget(service, token, "/keep.bin"),
-                              1 << 20, std::string(300000, 'x')));
-    ASSERT_TRUE(sendCutUpload(service.port(), signedUploadTarget(service, token, "/new.bin"),
-                              1 << 20, std::string(1000, 'y')));
+    ASSERT_TRUE(sendCutUpload(
+        service.port(), signedTarget(service.baseUrl(), token, "/1/files_put/cloud/keep.bin", true),
+        1 << 20, std::string(300000, 'x')));
+    ASSERT_TRUE(sendCutUpload(
+        service.port(), signedTarget(service.baseUrl(), token, "/1/files_put/cloud/new.bin", true),
+        1 << 20, std::string(1000, 'y')));
     // The service notices the hang-up and throws its scratch copy away.
     EXPECT_TRUE(waitUntil([&] { return noScratchBodies(service.folder() / "blobs"); }));
     EXPECT_EQ(service.call(token, "GET", "/1/files/cloud/keep.bin")->body, "kept");
@@ -199,28 +206,8 @@ Token link(int port, const fs::path& ca, const std::string& password) {
     return {values["oauth_token"], values["oauth_token_secret"], std::atoll(values["uid"].c_str())};
 }
 
-httplib::Result uploadTo(int port, const fs::path& ca, const Token& token, const std::string& path,
-                         const std::string& body) {
-    auto store = ServiceHarness::credentials(&token, "PLAINTEXT");
-    const std::string base = "https://127.0.0.1:" + std::to_string(port);
-    OAuthURLRequest builder(base + path, store.oauthParameters());
-    builder.setHTTPMethod("POST");
-    auto request = builder.uploadRequestSignedWithSecret(store.signingKey(), "PLAINTEXT");
-    return clientFor(port, ca)->Post(request.url.substr(base.size()).c_str(), body,
-                                     "application/octet-stream");
-}
-
-// A GET's path and signed query, with a fresh nonce.
-std::string signedGet(int port, const Token& token, const std::string& path) {
-    auto store = ServiceHarness::credentials(&token, "PLAINTEXT");
-    const std::string base = "https://127.0.0.1:" + std::to_string(port);
-    OAuthURLRequest builder(base + path, store.oauthParameters());
-    auto request = builder.urlRequestSignedWithSecret(store.signingKey(), "PLAINTEXT");
-    return request.url.substr(base.size());
-}
-
 httplib::Result getFrom(int port, const fs::path& ca, const Token& token, const std::string& path) {
-    return clientFor(port, ca)->Get(signedGet(port, token, path).c_str());
+    return clientFor(port, ca)->Get(signedTarget(baseOf(port), token, path).c_str());
 }
 
 // A data folder made by `mobrix-cloud init` with the account "ann"; gives its
@@ -236,6 +223,8 @@ std::string initDataFolder(const fs::path& data) {
 
 } // namespace
 
+// Killed with uploads in flight, restarted: no acknowledged file lost, no
+// partial one shown, and a request seen before the kill is not taken again.
 TEST(ServiceFaults, AKilledServiceLosesNoAcknowledgedFileAndShowsNoPartialOne) {
     // Uploads in flight meet a dead peer: a failed request, not a signal.
     std::signal(SIGPIPE, SIG_IGN);
@@ -248,19 +237,25 @@ TEST(ServiceFaults, AKilledServiceLosesNoAcknowledgedFileAndShowsNoPartialOne) {
     std::set<std::string> acknowledged;
     std::mutex mutex;
     Token token;
+    std::string captured; // a request signed once, replayed after the restart
     {
         ServerProcess server(config);
         ASSERT_GT(server.port(), 0);
         token = link(server.port(), ca, password);
         ASSERT_FALSE(token.token.empty());
+        captured = signedTarget(baseOf(server.port()), token, "/1/account/info");
+        ASSERT_EQ(clientFor(server.port(), ca)->Get(captured.c_str())->status, 200);
         std::atomic<bool> stop{false};
         std::vector<std::thread> senders;
         for (int t = 0; t < 4; ++t) {
             senders.emplace_back([&, t] {
                 for (int i = 0; i < 200 && !stop; ++i) {
                     const std::string name = "/f" + std::to_string(t) + "-" + std::to_string(i);
-                    auto r = uploadTo(server.port(), ca, token, "/1/files_put/cloud" + name,
-                                      bodyOf(name, 200000 + 7919 * i));
+                    auto r =
+                        clientFor(server.port(), ca)
+                            ->Post(signedTarget(baseOf(server.port()), token,
+                                                "/1/files_put/cloud" + name, true),
+                                   bodyOf(name, 200000 + 7919 * i), "application/octet-stream");
                     if (r && r->status == 200) {
                         std::lock_guard lock(mutex);
                         acknowledged.insert(name);
@@ -279,6 +274,10 @@ TEST(ServiceFaults, AKilledServiceLosesNoAcknowledgedFileAndShowsNoPartialOne) {
     }
     ServerProcess again(config);
     ASSERT_GT(again.port(), 0);
+    auto replay = clientFor(again.port(), ca)->Get(captured.c_str());
+    ASSERT_TRUE(replay);
+    EXPECT_EQ(replay->status, 401);
+    EXPECT_NE(errorOf(replay).find("nonce"), std::string::npos) << replay->body;
     for (const auto& name : acknowledged) {
         auto down = getFrom(again.port(), ca, token, "/1/files/cloud" + name);
         ASSERT_TRUE(down) << name;
@@ -299,41 +298,6 @@ TEST(ServiceFaults, AKilledServiceLosesNoAcknowledgedFileAndShowsNoPartialOne) {
     // SIGTERM is a clean stop.
     const int status = again.kill(SIGTERM);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    std::error_code ec;
-    fs::remove_all(folder, ec);
-}
-TEST(ServiceFaults, AReplayToAnotherProcessOrAfterARestartIsRefused) {
-    char pattern[] = "/tmp/mobrix-cloud-replay-XXXXXX";
-    const fs::path folder = ::mkdtemp(pattern);
-    const fs::path data = folder / "data";
-    const std::string password = initDataFolder(data);
-    const fs::path config = data / "mobrix-cloud.conf", ca = data / "tls" / "ca.pem";
-    ServerProcess first(config), second(config);
-    ASSERT_GT(first.port(), 0);
-    ASSERT_GT(second.port(), 0);
-    Token token = link(first.port(), ca, password);
-    ASSERT_FALSE(token.token.empty());
-    // PLAINTEXT over TLS: the signature does not name the port, so a captured
-    // request is as good at either process.
-    const std::string captured = signedGet(first.port(), token, "/1/account/info");
-    auto original = clientFor(first.port(), ca)->Get(captured.c_str());
-    ASSERT_TRUE(original);
-    EXPECT_EQ(original->status, 200) << original->body;
-    auto replay = clientFor(second.port(), ca)->Get(captured.c_str());
-    ASSERT_TRUE(replay);
-    EXPECT_EQ(replay->status, 401);
-    EXPECT_NE(errorOf(replay).find("nonce"), std::string::npos) << replay->body;
-
-    first.kill(SIGKILL);
-    ServerProcess restarted(config);
-    ASSERT_GT(restarted.port(), 0);
-    auto afterRestart = clientFor(restarted.port(), ca)->Get(captured.c_str());
-    ASSERT_TRUE(afterRestart);
-    EXPECT_EQ(afterRestart->status, 401);
-    // A request signed afresh still passes.
-    EXPECT_EQ(getFrom(restarted.port(), ca, token, "/1/account/info")->status, 200);
-    restarted.kill(SIGTERM);
-    second.kill(SIGTERM);
     std::error_code ec;
     fs::remove_all(folder, ec);
 }

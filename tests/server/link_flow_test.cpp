@@ -4,7 +4,6 @@
 #include "cs_secret_fingerprint.h"
 #include "link_page.h"
 #include "service_harness.h"
-#include "test_json.h"
 
 #include <gtest/gtest.h>
 
@@ -51,21 +50,6 @@ TEST_F(LinkFlow, ThePageIsASignInFormCarryingTheLinkRequest) {
     EXPECT_EQ(other->status, 400);
     std::string wrongPrint = "/1/connect_login?k=" + std::string(kAppKey) + "&s=1234&state=x";
     EXPECT_EQ(service.client()->Get(wrongPrint.c_str())->status, 400);
-}
-
-TEST_F(LinkFlow, SigningInSendsTheBrowserBackToTheProgramWithAWorkingToken) {
-    auto answer = signIn("ann", "right+password");
-    ASSERT_TRUE(answer);
-    ASSERT_EQ(answer->status, 302) << answer->body;
-    const std::string location = answer->get_header_value("Location");
-    const std::string prefix = "cs-" + std::string(kAppKey) + "://1/connect?";
-    ASSERT_EQ(location.rfind(prefix, 0), 0u) << location;
-    auto values = dictionaryWithQueryString(location.substr(prefix.size()));
-    EXPECT_EQ(values["state"], "6F1C-STATE");
-    EXPECT_EQ(values["uid"], std::to_string(uid));
-    Token token{values["oauth_token"], values["oauth_token_secret"], uid};
-    auto info = service.call(token, "GET", "/1/account/info");
-    EXPECT_EQ(info->status, 200) << info->body;
 }
 
 TEST_F(LinkFlow, AWrongPasswordShowsTheFormAgainAndCancelAnswersCancel) {

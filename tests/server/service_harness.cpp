@@ -2,9 +2,6 @@
 
 #include "oauth_keychain.h"
 #include "oauth_url_request.h"
-#include "secrets.h"
-
-#include <cstdlib>
 
 namespace servertest {
 namespace fs = std::filesystem;
@@ -12,98 +9,47 @@ namespace fs = std::filesystem;
 ServiceHarness::ServiceHarness(bool tls, const std::string& metadataUrl,
                                const std::string& publicUrl,
                                const std::function<void(server::ServerConfig&)>& configure)
-    : tls_(tls) {
-    char pattern[] = "/tmp/mobrix-cloud-test-XXXXXX";
-    folder_ = ::mkdtemp(pattern);
-    root_ = testsupport::makeRootCA("mobrix-cloud test authority");
-    auto server = testsupport::issueServerCertificate(root_);
-    root_.writePem(caFile());
-    server.writePem((folder_ / "server.pem").string());
-    {
-        std::FILE* key = std::fopen((folder_ / "server-key.pem").c_str(), "w");
-        std::fputs(server.keyPem().c_str(), key);
-        std::fclose(key);
-    }
-    server::ServerConfig config;
-    config.listen = "127.0.0.1:0";
-    if (tls) {
-        config.tlsCertificate = (folder_ / "server.pem").string();
-        config.tlsKey = (folder_ / "server-key.pem").string();
-    }
-    config.metadata =
-        metadataUrl.empty() ? "sqlite:" + (folder_ / "metadata.db").string() : metadataUrl;
-    config.blobs = "file:" + (folder_ / "blobs").string();
-    config.uploads = (folder_ / "uploads").string();
-    config.publicUrl = publicUrl;
-    config.appKey = kAppKey;
-    config.appSecret = kAppSecret;
-    config.requestLog = (folder_ / "requests.log").string();
-    config.threads = 8;
-    if (configure)
-        configure(config);
-    service_ = std::make_unique<server::CloudService>(config);
-    std::string error;
-    started_ = service_->start(&error);
-    if (!started_)
-        return;
-    store_ = server::openMetadataStore(config.metadata, &error);
-    thread_ = std::thread([this] { service_->run(); });
-}
+    : ServiceHarness(testsupport::makeRootCA("mobrix-cloud test root"), tls, metadataUrl, publicUrl,
+                     configure) {}
 
-ServiceHarness::~ServiceHarness() {
-    service_->stop();
-    if (thread_.joinable())
-        thread_.join();
-    std::error_code ec;
-    fs::remove_all(folder_, ec);
-}
-
-std::string ServiceHarness::baseUrl() const {
-    return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port());
-}
-
-std::int64_t ServiceHarness::addAccount(const std::string& name, const std::string& password,
-                                        std::int64_t quota) {
-    server::Account account;
-    account.name = name;
-    account.displayName = "User " + name;
-    account.email = name + "@home.test";
-    account.passwordHash = server::hashPassword(password);
-    account.quotaBytes = quota;
-    store_->transact(
-        [&](server::MetadataTxn& txn) {
-            account.uid = txn.addAccount(account);
-            return true;
-        },
-        nullptr);
-    return account.uid;
+ServiceHarness::ServiceHarness(testsupport::TestCertificate root, bool tls,
+                               const std::string& metadataUrl, const std::string& publicUrl,
+                               const std::function<void(server::ServerConfig&)>& configure)
+    : CloudTestService([&] {
+          Options options;
+          if (tls)
+              options.serverCertificate = testsupport::issueServerCertificate(root);
+          options.linkUserId.clear();
+          options.signInAtOnce = false;
+          options.configure = [=](server::ServerConfig& config) {
+              if (!metadataUrl.empty())
+                  config.metadata = metadataUrl;
+              config.publicUrl = publicUrl;
+              if (configure)
+                  configure(config);
+          };
+          return options;
+      }()),
+      root_(std::move(root)) {
+    started_ = start() && root_.writePem(caFile());
 }
 
 Token ServiceHarness::accessToken(std::int64_t uid) {
-    server::TokenRecord record{server::randomHex(16), server::randomHex(8) + "&+", uid,
-                               server::TokenKind::Access, 0};
-    store_->transact(
-        [&](server::MetadataTxn& txn) {
-            txn.putToken(record);
-            return true;
-        },
-        nullptr);
-    return {record.token, record.secret, uid};
+    auto token = issueAccessToken(std::to_string(uid));
+    return {token.token, token.secret, uid};
 }
 
 std::unique_ptr<httplib::Client> ServiceHarness::client() const {
     auto c = std::make_unique<httplib::Client>(baseUrl());
-    if (tls_) {
-        c->set_ca_cert_path(caFile().c_str());
-        c->enable_server_certificate_verification(true);
-    }
+    c->set_ca_cert_path(caFile().c_str());
+    c->enable_server_certificate_verification(baseUrl().rfind("https", 0) == 0);
     c->set_connection_timeout(10);
     c->set_read_timeout(30);
     c->set_write_timeout(30);
     return c;
 }
 
-OAuthCredentialConcreteStore ServiceHarness::credentials(const Token* token,
+OAuthCredentialConcreteStore ServiceHarness::credentials(const servertest::Token* token,
                                                          const std::string& signatureMethod) {
     OAuthCredentialConcreteStore store({{kOAuthCredentialConsumerKey, kAppKey},
                                         {kOAuthCredentialConsumerSecret, kAppSecret},
@@ -124,7 +70,7 @@ std::string pathAndQuery(const std::string& url) {
 
 } // namespace
 
-httplib::Result ServiceHarness::call(const Token& token, const std::string& method,
+httplib::Result ServiceHarness::call(const servertest::Token& token, const std::string& method,
                                      const std::string& path, const Params& params,
                                      const std::string& signatureMethod) {
     auto store = credentials(token.token.empty() ? nullptr : &token, signatureMethod);
@@ -143,7 +89,7 @@ httplib::Result ServiceHarness::call(const Token& token, const std::string& meth
                    "application/x-www-form-urlencoded");
 }
 
-httplib::Result ServiceHarness::upload(const Token& token, const std::string& path,
+httplib::Result ServiceHarness::upload(const servertest::Token& token, const std::string& path,
                                        const std::string& body, const Params& params) {
     auto store = credentials(&token, "PLAINTEXT");
     URLRequestParameters list = store.oauthParameters();

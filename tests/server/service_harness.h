@@ -1,20 +1,20 @@
 #pragma once
-// mobrix-cloud in this process on 127.0.0.1 at a free port, with a test
-// certificate made on the spot and its data in a temporary folder; and a
-// client that signs its requests with the client's own OAuth code.
+// The test service (mobrix-cloud in this process) without a linked account,
+// with a test certificate made on the spot, and a client that signs its
+// requests with the client's own OAuth code.
 
-#include "cloud_service.h"
-#include "metadata_store.h"
+#include "cloud_test_service.h"
+#include "cs_account_info.h"
+#include "cs_json.h"
+#include "cs_metadata.h"
 #include "oauth_credential_concrete_store.h"
-#include "test_pki.h"
 
 #include <httplib.h>
 
-#include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -31,7 +31,7 @@ struct Token {
     std::int64_t uid = 0;
 };
 
-class ServiceHarness {
+class ServiceHarness : public testsupport::CloudTestService {
 public:
     // `tls` false serves plain HTTP; `metadataUrl` replaces the SQLite file;
     // `publicUrl` is the address clients are told the service has; `configure`
@@ -39,43 +39,32 @@ public:
     explicit ServiceHarness(bool tls = true, const std::string& metadataUrl = {},
                             const std::string& publicUrl = {},
                             const std::function<void(server::ServerConfig&)>& configure = {});
-    ~ServiceHarness();
 
     bool started() const { return started_; }
-    int port() const { return service_->port(); }
-    const std::filesystem::path& folder() const { return folder_; }
-    std::string caFile() const { return (folder_ / "ca.pem").string(); }
+    std::string caFile() const { return (folder() / "ca.pem").string(); }
     const testsupport::TestCertificate& root() const { return root_; }
-    std::string baseUrl() const;
-    server::MetadataStore& store() { return *store_; }
-    server::CloudService& cloud() { return *service_; }
 
-    std::int64_t addAccount(const std::string& name, const std::string& password,
-                            std::int64_t quota = 1 << 30);
     // An access token of the account, as a link would give it.
-    Token accessToken(std::int64_t uid);
-
+    servertest::Token accessToken(std::int64_t uid);
     std::unique_ptr<httplib::Client> client() const;
 
     // Signed as the client signs: GET parameters in the query, POST in a form body.
-    httplib::Result call(const Token& token, const std::string& method, const std::string& path,
-                         const Params& params = {},
+    httplib::Result call(const servertest::Token& token, const std::string& method,
+                         const std::string& path, const Params& params = {},
                          const std::string& signatureMethod = "PLAINTEXT");
     // An upload: every parameter in the query, the bytes as the body.
-    httplib::Result upload(const Token& token, const std::string& path, const std::string& body,
-                           const Params& params = {});
+    httplib::Result upload(const servertest::Token& token, const std::string& path,
+                           const std::string& body, const Params& params = {});
     // The signing store of a token (nothing for consumer-only requests).
-    static OAuthCredentialConcreteStore credentials(const Token* token,
+    static OAuthCredentialConcreteStore credentials(const servertest::Token* token,
                                                     const std::string& signatureMethod);
 
 private:
-    std::filesystem::path folder_;
+    ServiceHarness(testsupport::TestCertificate root, bool tls, const std::string& metadataUrl,
+                   const std::string& publicUrl,
+                   const std::function<void(server::ServerConfig&)>& configure);
     testsupport::TestCertificate root_;
-    std::unique_ptr<server::CloudService> service_;
-    std::unique_ptr<server::MetadataStore> store_;
-    std::thread thread_;
     bool started_ = false;
-    bool tls_;
 };
 
 // Whether a body store's scratch folder holds no body being written (only
@@ -84,5 +73,27 @@ bool noScratchBodies(const std::filesystem::path& blobs);
 
 // "/1/files_put/cloud" and a path, escaped as the client escapes it.
 std::string escapedPath(const std::string& path);
+
+// Answers read with the client's own JSON reader and records.
+
+inline CSJsonValue json(const std::string& text) {
+    CSJsonParser parser;
+    return parser.fragmentWithString(std::string_view(text)).value_or(CSJsonValue());
+}
+
+inline std::optional<CSMetadata> metadataOf(const httplib::Result& result) {
+    if (!result || result->status != 200)
+        return std::nullopt;
+    return CSMetadata::initWithDictionary(json(result->body));
+}
+
+// The "error" text of a failure answer ("" when there is none).
+inline std::string errorOf(const httplib::Result& result) {
+    if (!result)
+        return "(no answer)";
+    auto body = json(result->body);
+    const CSJsonValue* error = body.find("error");
+    return error ? error->asString() : std::string();
+}
 
 } // namespace servertest

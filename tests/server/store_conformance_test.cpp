@@ -5,7 +5,6 @@
 #include "secrets.h"
 #include "service_harness.h"
 #include "temporary_postgres.h"
-#include "test_json.h"
 
 #include <gtest/gtest.h>
 

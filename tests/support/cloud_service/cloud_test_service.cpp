@@ -1,166 +1,49 @@
 #include "cloud_test_service.h"
 
+#include "blob_store.h"
+#include "cloud_namespace.h"
+#include "secrets.h"
+#include "service_parts.h"
+
 #include <openssl/ssl.h>
-#include <sys/stat.h>
+#include <sqlite3.h>
+#include <stdlib.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
-#include <cstdio>
-#include <cstring>
-#include <ctime>
 #include <fstream>
-#include <functional>
-#include <httplib.h>
+#include <map>
+#include <mutex>
+#include <regex>
+#include <set>
 #include <sstream>
+#include <thread>
 
 namespace testsupport {
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string escapeParam(const std::string& text) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : text) {
-        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
+using Pairs = std::vector<std::pair<std::string, std::string>>;
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-std::string unescape(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
-            hexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-std::vector<std::pair<std::string, std::string>> parsePairs(std::string_view text) {
-    std::vector<std::pair<std::string, std::string>> out;
+void appendPairs(std::string_view text, Pairs& out) {
     while (!text.empty()) {
-        auto amp = text.find('&');
-        std::string_view piece = text.substr(0, amp);
-        auto eq = piece.find('=');
-        if (eq == std::string_view::npos) {
-            out.emplace_back(unescape(piece), "");
-        } else {
-            out.emplace_back(unescape(piece.substr(0, eq)), unescape(piece.substr(eq + 1)));
-        }
-        if (amp == std::string_view::npos)
-            break;
-        text.remove_prefix(amp + 1);
+        const auto piece = text.substr(0, text.find('&'));
+        const auto eq = piece.find('=');
+        out.emplace_back(server::decodeFormValue(piece.substr(0, eq)),
+                         eq == piece.npos ? "" : server::decodeFormValue(piece.substr(eq + 1)));
+        text.remove_prefix(std::min(text.size(), piece.size() + 1));
     }
-    return out;
 }
 
-std::string jsonString(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += static_cast<char>(c);
-            }
-        }
-    }
-    return out + "\"";
+void sendJson(httplib::Response& res, int status, const std::string& body) {
+    res.status = status;
+    res.set_content(body, "text/javascript");
 }
 
-std::string errorBody(const std::string& text) {
-    return "{\"error\": " + jsonString(text) + "}";
-}
-
-std::string httpDate(std::time_t t) {
-    std::tm tm{};
-    gmtime_r(&t, &tm);
-    static const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-    static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%s, %02d %s %04d %02d:%02d:%02d +0000", days[tm.tm_wday],
-                  tm.tm_mday, months[tm.tm_mon], tm.tm_year + 1900, tm.tm_hour, tm.tm_min,
-                  tm.tm_sec);
-    return buf;
-}
-
-std::string humanSize(std::uint64_t bytes) {
-    char buf[32];
-    if (bytes < 1024) {
-        std::snprintf(buf, sizeof buf, "%llu bytes", static_cast<unsigned long long>(bytes));
-    } else if (bytes < 1024 * 1024) {
-        std::snprintf(buf, sizeof buf, "%.1f KB", static_cast<double>(bytes) / 1024);
-    } else {
-        std::snprintf(buf, sizeof buf, "%.1f MB", static_cast<double>(bytes) / (1024 * 1024));
-    }
-    return buf;
-}
-
-bool safeRemotePath(const std::string& path) {
-    if (path.empty() || path[0] != '/')
-        return false;
-    std::stringstream ss(path);
-    std::string part;
-    while (std::getline(ss, part, '/')) {
-        if (part == ".." || part == ".")
-            return false;
-    }
-    return true;
-}
-
-std::string normalizeRemote(std::string path) {
-    while (path.size() > 1 && path.back() == '/')
-        path.pop_back();
-    if (path.empty())
-        path = "/";
-    return path;
-}
-
-std::string lower(std::string s) {
-    for (auto& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
+bool isDownload(const httplib::Request& req) {
+    return req.path.rfind("/1/files/", 0) == 0;
 }
 
 struct FaultRule {
@@ -170,18 +53,20 @@ struct FaultRule {
     int after;
 };
 
-struct TokenInfo {
-    std::string secret;
-    std::string uid;
+// What the mirror last saw of an entry on both sides.
+struct Known {
+    bool dir = false;
+    std::uintmax_t size = 0;
+    fs::file_time_type time{};
+    std::int64_t revision = 0;
 };
 
 } // namespace
 
 std::string RecordedRequest::param(const std::string& name) const {
-    for (const auto& [k, v] : params) {
+    for (const auto& [k, v] : params)
         if (k == name)
             return v;
-    }
     return {};
 }
 
@@ -192,528 +77,361 @@ bool RecordedRequest::hasParam(const std::string& name) const {
 
 struct CloudTestService::Impl {
     Options options;
-    std::unique_ptr<httplib::SSLServer> server;
+    fs::path data;
+    server::ServerConfig config;
+    std::unique_ptr<server::CloudService> service;
+    httplib::Server* http = nullptr;
+    std::thread thread;
+    int port = 0;
+    std::unique_ptr<server::MetadataStore> metadata;
+    std::unique_ptr<server::BlobStore> blobs;
+    std::unique_ptr<server::CloudNamespace> files;
+    std::int64_t uid = 0;
+    std::string password = server::randomHex(8);
+
     mutable std::mutex mutex;
     std::vector<RecordedRequest> recorded;
     std::vector<std::string> received; // paths, as their bodies were read
     std::vector<FaultRule> faults;
-    std::map<std::string, TokenInfo> tokens;
-    std::map<std::string, int> revisions;
-    std::map<std::string, std::string> chunkedUploads;
-    int nextToken = 1;
     std::atomic<int> handshakes{0};
-    std::uint16_t port = 0;
+    std::mutex mirrorMutex;
+    std::map<std::string, Known> known; // by remote path
 
     explicit Impl(Options o) : options(std::move(o)) {}
-
-    fs::path local(const std::string& remote) const {
-        std::string rel = normalizeRemote(remote);
-        return rel == "/" ? options.storage : options.storage / rel.substr(1);
-    }
-
-    std::string makeToken(const std::string& prefix) {
-        std::lock_guard lock(mutex);
-        return prefix + std::to_string(nextToken++) + "x" + std::to_string(std::rand() % 100000);
-    }
 
     ServiceFault takeFault(const std::string& path) {
         std::lock_guard lock(mutex);
         for (auto it = faults.begin(); it != faults.end(); ++it) {
-            if (path.find(it->pathPart) != std::string::npos && it->after > 0) {
+            if (path.find(it->pathPart) == std::string::npos)
+                continue;
+            if (it->after > 0) {
                 --it->after;
                 continue;
             }
-            if (path.find(it->pathPart) != std::string::npos) {
-                ServiceFault f = it->fault;
-                if (--it->times <= 0)
-                    faults.erase(it);
-                return f;
-            }
+            const ServiceFault f = it->fault;
+            if (--it->times <= 0)
+                faults.erase(it);
+            return f;
         }
         return ServiceFault::None;
     }
 
-    int revisionOf(const std::string& remote) {
-        std::lock_guard lock(mutex);
-        auto& r = revisions[lower(normalizeRemote(remote))];
-        if (r == 0)
-            r = 1;
-        return r;
-    }
-
-    void bumpRevision(const std::string& remote) {
-        std::lock_guard lock(mutex);
-        revisions[lower(normalizeRemote(remote))] += 1;
-    }
-
-    std::string metadataJson(const std::string& remote, bool withContents, bool deleted = false) {
-        const std::string path = normalizeRemote(remote);
-        fs::path p = local(path);
-        std::error_code ec;
-        bool isDir = fs::is_directory(p, ec);
-        std::uint64_t bytes = (!deleted && !isDir) ? fs::file_size(p, ec) : 0;
-        if (ec)
-            bytes = 0;
-        int revision = revisionOf(path);
-        char rev[32];
-        std::snprintf(rev, sizeof rev, "%x0a1b2c3d", revision);
-        std::time_t now = std::time(nullptr);
-        std::string out = "{";
-        out += "\"size\": " + jsonString(humanSize(bytes));
-        out += ", \"rev\": " + jsonString(rev);
-        out += ", \"revision\": " + std::to_string(revision);
-        out += ", \"thumb_exists\": false";
-        out += ", \"bytes\": " + std::to_string(bytes);
-        out += ", \"modified\": " + jsonString(httpDate(now));
-        if (!isDir)
-            out += ", \"client_mtime\": " + jsonString(httpDate(now));
-        out += ", \"path\": " + jsonString(path);
-        out += std::string(", \"is_dir\": ") + (isDir ? "true" : "false");
-        out += ", \"icon\": " + jsonString(isDir ? "folder" : "page_white");
-        out += ", \"root\": \"cloud\"";
-        if (deleted)
-            out += ", \"is_deleted\": true";
-        if (isDir && !deleted) {
-            out += ", \"hash\": " + jsonString(listingHash(path));
-            if (withContents) {
-                out += ", \"contents\": [";
-                bool first = true;
-                for (const auto& name : sortedChildren(p)) {
-                    if (!first)
-                        out += ", ";
-                    first = false;
-                    out += metadataJson((path == "/" ? "" : path) + "/" + name, false);
-                }
-                out += "]";
+    // Faults answered instead of the service; false for the others.
+    bool answerInstead(ServiceFault f, const httplib::Request& req, httplib::Response& res) {
+        static const std::map<ServiceFault, std::pair<int, std::string>> answers = {
+            {ServiceFault::Status401, {401, R"({"error": "Unauthorized"})"}},
+            {ServiceFault::Status404, {404, R"({"error": "Path not found"})"}},
+            {ServiceFault::Status500, {500, R"({"error": "Internal server error"})"}},
+            {ServiceFault::Status507, {507, R"({"error": "Over quota"})"}},
+            {ServiceFault::WrongShape, {200, "[1, 2, 3]"}},
+            {ServiceFault::NotJson, {200, "<html>not json</html>"}}};
+        if (auto it = answers.find(f); it != answers.end()) {
+            sendJson(res, it->second.first, it->second.second);
+        } else if (f == ServiceFault::RedirectOnce || f == ServiceFault::RedirectElsewhere) {
+            std::string authority = "127.0.0.1:" + std::to_string(port);
+            if (f == ServiceFault::RedirectElsewhere) {
+                std::lock_guard lock(mutex);
+                authority = options.redirectAuthority.empty() ? "localhost:" + std::to_string(port)
+                                                              : options.redirectAuthority;
             }
-        }
-        return out + "}";
-    }
-
-    // The remote path itself when nothing is there, else "name (N).ext" with
-    // the first N free: what the service does when it may not overwrite.
-    std::string freeName(const std::string& remote) const {
-        std::error_code ec;
-        if (!fs::exists(local(remote), ec))
-            return remote;
-        std::string stem = fs::path(remote).stem().string(),
-                    ext = fs::path(remote).extension().string();
-        std::string parent = fs::path(remote).parent_path().string();
-        for (int i = 1;; ++i) {
-            std::string candidate =
-                (parent == "/" ? "" : parent) + "/" + stem + " (" + std::to_string(i) + ")" + ext;
-            if (!fs::exists(local(candidate), ec))
-                return candidate;
-        }
-    }
-
-    static std::vector<std::string> sortedChildren(const fs::path& dir) {
-        std::vector<std::string> names;
-        std::error_code ec;
-        for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator();
-             it.increment(ec)) {
-            names.push_back(it->path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-    std::string listingHash(const std::string& path) {
-        std::string text;
-        fs::path p = local(path);
-        for (const auto& name : sortedChildren(p)) {
-            std::error_code ec;
-            text +=
-                name + ":" +
-                std::to_string(fs::is_directory(p / name, ec) ? 0 : fs::file_size(p / name, ec)) +
-                ":" + std::to_string(revisionOf((path == "/" ? "" : path) + "/" + name)) + ";";
-        }
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%016zx", std::hash<std::string>{}(text));
-        return buf;
-    }
-
-    // Checks the OAuth PLAINTEXT signature of a request with an access token.
-    bool authorized(const RecordedRequest& r, std::string* uid) {
-        if (r.param("oauth_consumer_key") != options.appKey)
-            return false;
-        if (r.param("oauth_signature_method") != "PLAINTEXT")
-            return false;
-        if (!r.hasParam("oauth_timestamp") || !r.hasParam("oauth_nonce") ||
-            r.param("oauth_version") != "1.0")
-            return false;
-        std::string tokenSecret;
-        if (r.hasParam("oauth_token")) {
-            std::lock_guard lock(mutex);
-            auto it = tokens.find(r.param("oauth_token"));
-            if (it == tokens.end())
-                return false;
-            tokenSecret = it->second.secret;
-            if (uid)
-                *uid = it->second.uid;
+            res.status = 307;
+            res.set_header("Location", "https://" + authority + req.target);
+        } else if (f == ServiceFault::CutConnection && !isDownload(req)) {
+            res.status = 200;
+            res.set_content_provider(
+                1000, "text/javascript",
+                [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
         } else {
             return false;
         }
-        return r.param("oauth_signature") ==
-               escapeParam(options.appSecret) + "&" + escapeParam(tokenSecret);
+        return true;
     }
 
-    RecordedRequest record(const httplib::Request& req) {
+    // Bends the framing of a download the service answered.
+    static void bendDownload(ServiceFault f, httplib::Response& res) {
+        if (res.status != 200 || !res.content_provider_)
+            return;
+        const auto provider = res.content_provider_;
+        const std::size_t size = res.content_length_;
+        if (f == ServiceFault::ShortBody || f == ServiceFault::CutConnection) {
+            const std::size_t limit = f == ServiceFault::ShortBody ? size : size / 2;
+            if (f == ServiceFault::ShortBody)
+                res.content_length_ = size + 10;
+            res.content_provider_ = [provider, limit](std::size_t offset, std::size_t length,
+                                                      httplib::DataSink& sink) {
+                return offset < limit && provider(offset, std::min(length, limit - offset), sink);
+            };
+            return;
+        }
+        if (f != ServiceFault::WrongSizeMetadata && f != ServiceFault::NoContentLength &&
+            f != ServiceFault::NoSize)
+            return;
+        const std::string meta = res.get_header_value("X-Cloud-Metadata");
+        res.headers.erase("X-Cloud-Metadata");
+        if (f != ServiceFault::NoSize) {
+            const std::size_t announced = size + (f == ServiceFault::WrongSizeMetadata ? 10 : 0);
+            res.set_header("X-Cloud-Metadata",
+                           std::regex_replace(meta, std::regex(R"("bytes": *[0-9]+)"),
+                                              "\"bytes\": " + std::to_string(announced)));
+        }
+        auto offset = std::make_shared<std::size_t>(0);
+        res.headers.erase("Content-Type");
+        res.set_chunked_content_provider(
+            "application/octet-stream",
+            [provider, size, offset](std::size_t, httplib::DataSink& sink) {
+                if (*offset >= size) {
+                    sink.done();
+                    return true;
+                }
+                httplib::DataSink counted;
+                counted.write = [&](const char* data, std::size_t n) {
+                    *offset += n;
+                    return sink.write(data, n);
+                };
+                counted.is_writable = sink.is_writable;
+                return provider(*offset, size - *offset, counted);
+            });
+    }
+
+    void around(const httplib::Request& req, httplib::Response& res,
+                const httplib::ContentReader* reader, const server::CloudService::Serve& serve) {
         RecordedRequest r;
         r.method = req.method;
         r.path = req.path;
         r.target = req.target;
         if (auto q = req.target.find('?'); q != std::string::npos)
             r.query = req.target.substr(q + 1);
-        r.params = parsePairs(r.query);
+        appendPairs(r.query, r.params);
         r.userAgent = req.get_header_value("User-Agent");
         r.contentType = req.get_header_value("Content-Type");
-        return r;
-    }
-
-    void store(RecordedRequest r, int status) {
-        r.status = status;
+        const bool form = r.contentType.rfind("application/x-www-form-urlencoded", 0) == 0;
+        std::optional<httplib::ContentReader> counted;
+        if (reader) {
+            counted.emplace(
+                [&r, reader, form](httplib::ContentReceiver receive) {
+                    return (*reader)([&](const char* data, std::size_t n) {
+                        r.bodySize += n;
+                        if (form)
+                            r.body.append(data, n);
+                        return receive(data, n);
+                    });
+                },
+                reader->multipart_reader_);
+        }
+        const ServiceFault fault = takeFault(req.path);
+        if (answerInstead(fault, req, res)) {
+            if (counted)
+                (*counted)([](const char*, std::size_t) { return true; });
+        } else if (options.signInAtOnce && uid && req.method == "GET" &&
+                   req.path == "/1/connect_login") {
+            signIn(req, res, serve);
+        } else {
+            // A limit the test set on file sizes is meant for its client,
+            // not for the service that runs in its process.
+            struct rlimit limit {};
+            ::getrlimit(RLIMIT_FSIZE, &limit);
+            const struct rlimit set = limit, open{limit.rlim_max, limit.rlim_max};
+            ::setrlimit(RLIMIT_FSIZE, &open);
+            pull();
+            serve(req, res, counted ? &*counted : nullptr);
+            push();
+            ::setrlimit(RLIMIT_FSIZE, &set);
+            if (isDownload(req))
+                bendDownload(fault, res);
+        }
+        if (form)
+            appendPairs(r.body, r.params);
+        {
+            std::lock_guard lock(mutex);
+            received.push_back(req.path);
+        }
+        if (fault == ServiceFault::Slow)
+            std::this_thread::sleep_for(options.slowDelay);
+        r.status = res.status;
         std::lock_guard lock(mutex);
         recorded.push_back(std::move(r));
     }
 
-    static void sendJson(httplib::Response& res, int status, const std::string& body) {
-        res.status = status;
-        res.set_content(body, "text/javascript");
+    // The page's form, sent as the account's owner would send it.
+    void signIn(const httplib::Request& req, httplib::Response& res,
+                const server::CloudService::Serve& serve) {
+        httplib::Request post = req;
+        post.method = "POST";
+        post.set_header("Content-Type", "application/x-www-form-urlencoded");
+        const std::string form = "name=user&action=allow&password=" + password;
+        httplib::ContentReader reader(
+            [&](httplib::ContentReceiver receive) { return receive(form.data(), form.size()); },
+            {});
+        serve(post, res, &reader);
     }
 
-    bool applyStatusFault(ServiceFault f, httplib::Response& res) {
-        switch (f) {
-        case ServiceFault::Status401:
-            sendJson(res, 401, errorBody("Unauthorized"));
-            return true;
-        case ServiceFault::Status404:
-            sendJson(res, 404, errorBody("Path not found"));
-            return true;
-        case ServiceFault::Status500:
-            sendJson(res, 500, errorBody("Internal server error"));
-            return true;
-        case ServiceFault::Status507:
-            sendJson(res, 507, errorBody("Over quota"));
-            return true;
-        case ServiceFault::WrongShape:
-            sendJson(res, 200, "[1, 2, 3]");
-            return true;
-        case ServiceFault::NotJson:
-            sendJson(res, 200, "<html>not json</html>");
-            return true;
-        default:
-            return false;
-        }
-    }
-
-    void handle(const httplib::Request& req, httplib::Response& res,
-                const httplib::ContentReader* reader);
-    void route(RecordedRequest& r, const httplib::Request& req, httplib::Response& res,
-               const std::string& uid, const std::string& uploadTemp, ServiceFault fault);
-    void serveFile(const std::string& remote, httplib::Response& res, ServiceFault fault);
-};
-
-void CloudTestService::Impl::serveFile(const std::string& remote, httplib::Response& res,
-                                       ServiceFault fault) {
-    fs::path p = local(remote);
-    std::error_code ec;
-    if (!fs::is_regular_file(p, ec)) {
-        sendJson(res, 404, errorBody("File not found"));
-        return;
-    }
-    const std::uint64_t size = fs::file_size(p, ec);
-    std::string meta = metadataJson(remote, false);
-    int revision = revisionOf(remote);
-    res.status = 200;
-    res.set_header("Etag", std::to_string(revision) + "etag");
-    auto file = std::make_shared<std::ifstream>(p, std::ios::binary);
-    auto provider = [file, size, fault](std::size_t offset, std::size_t length,
-                                        httplib::DataSink& sink) {
-        std::uint64_t limit = size;
-        if (fault == ServiceFault::CutConnection)
-            limit = size / 2;
-        if (offset >= limit)
-            return false; // closes the connection short of the announced length
-        std::size_t n =
-            static_cast<std::size_t>(std::min<std::uint64_t>({length, limit - offset, 256 * 1024}));
-        std::vector<char> buf(n);
-        file->seekg(static_cast<std::streamoff>(offset));
-        file->read(buf.data(), static_cast<std::streamsize>(n));
-        std::size_t got = static_cast<std::size_t>(file->gcount());
-        if (got == 0)
-            return false;
-        return sink.write(buf.data(), got);
-    };
-    if (fault == ServiceFault::WrongSizeMetadata || fault == ServiceFault::NoContentLength ||
-        fault == ServiceFault::NoSize) {
-        std::uint64_t announced = size + (fault == ServiceFault::WrongSizeMetadata ? 10 : 0);
-        std::string m = meta;
-        auto pos = m.find("\"bytes\": ");
-        auto end = m.find(',', pos);
-        m.replace(pos, end - pos, "\"bytes\": " + std::to_string(announced));
-        if (fault != ServiceFault::NoSize)
-            res.set_header("X-Cloud-Metadata", m);
-        auto offset = std::make_shared<std::uint64_t>(0);
-        res.set_chunked_content_provider(
-            "application/octet-stream", [file, size, offset](std::size_t, httplib::DataSink& sink) {
-                if (*offset >= size) {
-                    sink.done();
+    std::optional<server::Entry> entry(const std::string& remote) {
+        auto path = server::parseRemotePath(remote, nullptr);
+        std::optional<server::Entry> found;
+        if (path) {
+            metadata->transact(
+                [&](server::MetadataTxn& txn) {
+                    found = txn.entry(uid, path->key);
                     return true;
-                }
-                std::size_t n =
-                    static_cast<std::size_t>(std::min<std::uint64_t>(size - *offset, 256 * 1024));
-                std::vector<char> buf(n);
-                file->seekg(static_cast<std::streamoff>(*offset));
-                file->read(buf.data(), static_cast<std::streamsize>(n));
-                *offset += n;
-                return sink.write(buf.data(), n);
-            });
-        return;
-    }
-    res.set_header("X-Cloud-Metadata", meta);
-    const std::uint64_t announced = size + (fault == ServiceFault::ShortBody ? 10 : 0);
-    if (announced == 0) {
-        res.set_content("", "application/octet-stream");
-        return;
-    }
-    res.set_content_provider(static_cast<std::size_t>(announced), "application/octet-stream",
-                             provider);
-}
-
-void CloudTestService::Impl::handle(const httplib::Request& req, httplib::Response& res,
-                                    const httplib::ContentReader* reader) {
-    RecordedRequest r = record(req);
-    const ServiceFault fault = takeFault(req.path);
-    std::string uploadTemp;
-    const bool isUpload =
-        req.path.rfind("/1/files_put/", 0) == 0 || req.path == "/1/chunked_upload";
-    if (reader) {
-        if (isUpload) {
-            std::error_code ec;
-            fs::create_directories(options.storage / ".uploads", ec);
-            uploadTemp = (options.storage / ".uploads" / ("u" + makeToken(""))).string();
-            std::ofstream out(uploadTemp, std::ios::binary);
-            (*reader)([&](const char* data, std::size_t n) {
-                out.write(data, static_cast<std::streamsize>(n));
-                r.bodySize += n;
-                return true;
-            });
-        } else {
-            (*reader)([&](const char* data, std::size_t n) {
-                r.body.append(data, n);
-                r.bodySize += n;
-                return true;
-            });
-            if (r.contentType.rfind("application/x-www-form-urlencoded", 0) == 0) {
-                for (auto& p : parsePairs(r.body))
-                    r.params.push_back(std::move(p));
-            }
+                },
+                nullptr);
         }
+        return found && !found->deleted ? found : std::nullopt;
     }
-    {
-        std::lock_guard lock(mutex);
-        received.push_back(req.path);
-    }
-    auto cleanup = [&] {
-        if (!uploadTemp.empty()) {
-            std::error_code ec;
-            fs::remove(uploadTemp, ec);
-        }
-    };
-    if (fault == ServiceFault::Slow)
-        std::this_thread::sleep_for(options.slowDelay);
-    if (fault == ServiceFault::RedirectOnce || fault == ServiceFault::RedirectElsewhere) {
-        std::string authority = "127.0.0.1:" + std::to_string(port);
-        if (fault == ServiceFault::RedirectElsewhere) {
-            std::lock_guard lock(mutex);
-            authority = options.redirectAuthority.empty() ? "localhost:" + std::to_string(port)
-                                                          : options.redirectAuthority;
-        }
-        res.status = 307;
-        res.set_header("Location", "https://" + authority + req.target);
-        cleanup();
-        store(std::move(r), res.status);
-        return;
-    }
-    if (applyStatusFault(fault, res)) {
-        cleanup();
-        store(std::move(r), res.status);
-        return;
-    }
-    if (fault == ServiceFault::CutConnection && req.path.rfind("/1/files/", 0) != 0) {
-        res.status = 200;
-        res.set_content_provider(
-            1000, "text/javascript",
-            [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
-        cleanup();
-        store(std::move(r), 200);
-        return;
-    }
-    route(r, req, res, std::string(), uploadTemp, fault);
-    cleanup();
-    store(std::move(r), res.status);
-}
 
-void CloudTestService::Impl::route(RecordedRequest& r, const httplib::Request& req,
-                                   httplib::Response& res, const std::string&,
-                                   const std::string& uploadTemp, ServiceFault fault) {
-    const std::string& path = req.path;
-    auto startsWith = [&](const char* prefix) { return path.rfind(prefix, 0) == 0; };
-    auto rootedPath = [&](const char* prefix) -> std::string {
-        std::string rest = path.substr(std::strlen(prefix));
-        if (rest.rfind("cloud", 0) != 0)
-            return {};
-        rest = rest.substr(5);
-        return rest.empty() ? "/" : rest;
-    };
+    // Stores a body and makes it visible at `remote`; gives its revision (0 on failure).
+    std::int64_t put(const std::string& remote, std::istream& in) {
+        auto path = server::parseRemotePath(remote, nullptr);
+        auto writer = path ? blobs->create(nullptr) : nullptr;
+        std::vector<char> buffer(1 << 20);
+        while (writer && (in.read(buffer.data(), buffer.size()) || in.gcount() > 0))
+            if (!writer->write(buffer.data(), static_cast<std::size_t>(in.gcount())))
+                return 0;
+        auto address = writer ? writer->commit(nullptr) : std::nullopt;
+        const auto bytes = static_cast<std::int64_t>(address ? writer->size() : 0);
+        return address && files->putFile(uid, *path, *address, bytes, {}).ok()
+                   ? entry(remote)->revision
+                   : 0;
+    }
 
-    // Link page: the browser's side of an account link, unsigned.
-    if (path == "/1/connect_login") {
-        if (r.param("k") != options.appKey || !r.hasParam("state")) {
-            sendJson(res, 400, errorBody("Bad link request"));
+    std::optional<std::string> read(const server::Entry& file) {
+        auto body = file.isDir ? nullptr : blobs->open(file.blob);
+        if (!body)
+            return std::nullopt;
+        std::string out(body->size(), '\0');
+        for (std::size_t at = 0; at < out.size();) {
+            long n = body->read(at, out.data() + at, out.size() - at);
+            if (n <= 0)
+                return std::nullopt;
+            at += static_cast<std::size_t>(n);
+        }
+        return out;
+    }
+
+    // What the test changed in the mirror goes to the account.
+    void pull() {
+        if (options.storage.empty() || !uid)
             return;
-        }
-        Token t{makeToken("at"), makeToken("as"), options.linkUserId};
-        {
-            std::lock_guard lock(mutex);
-            tokens[t.token] = {t.secret, t.uid};
-        }
-        res.status = 302;
-        res.set_header("Location",
-                       "cs-" + options.appKey + "://1/connect?oauth_token=" + escapeParam(t.token) +
-                           "&oauth_token_secret=" + escapeParam(t.secret) + "&uid=" +
-                           escapeParam(t.uid) + "&state=" + escapeParam(r.param("state")));
-        return;
-    }
-
-    std::string uid;
-    if (!authorized(r, &uid))
-        return sendJson(res, 401, errorBody("Unauthorized"));
-
-    std::error_code ec;
-    const std::time_t expires = std::time(nullptr) + 3600;
-
-    if (startsWith("/1/metadata/")) {
-        std::string remote = rootedPath("/1/metadata/");
-        if (remote.empty() || !safeRemotePath(remote))
-            return sendJson(res, 400, errorBody("Bad path"));
-        if (!fs::exists(local(remote), ec))
-            return sendJson(res, 404, errorBody("Path '" + remote + "' not found"));
-        if (fs::is_directory(local(remote), ec) && r.hasParam("hash") &&
-            r.param("hash") == listingHash(remote)) {
-            res.status = 304;
-            return;
-        }
-        return sendJson(res, 200, metadataJson(remote, r.param("list") != "false"));
-    }
-    if (startsWith("/1/files/") || startsWith("/1/thumbnails/")) {
-        std::string remote = rootedPath(startsWith("/1/files/") ? "/1/files/" : "/1/thumbnails/");
-        if (remote.empty() || !safeRemotePath(remote))
-            return sendJson(res, 400, errorBody("Bad path"));
-        if (startsWith("/1/thumbnails/") && !r.hasParam("format"))
-            return sendJson(res, 400, errorBody("No format"));
-        return serveFile(remote, res, fault);
-    }
-    if (startsWith("/1/files_put/")) {
-        std::string remote = rootedPath("/1/files_put/");
-        if (remote.empty() || !safeRemotePath(remote) || remote == "/")
-            return sendJson(res, 400, errorBody("Bad path"));
-        fs::path target = local(remote);
-        if (fs::is_directory(target, ec))
-            return sendJson(res, 403, errorBody("A folder is in the way"));
-        if (r.param("overwrite") == "false") {
-            remote = freeName(remote);
-            target = local(remote);
-        }
-        fs::create_directories(target.parent_path(), ec);
-        fs::rename(uploadTemp, target, ec);
-        if (ec)
-            return sendJson(res, 500, errorBody("Cannot store the file"));
-        bumpRevision(remote);
-        return sendJson(res, 200, metadataJson(remote, false));
-    }
-    if (path == "/1/chunked_upload") {
-        std::string id = r.param("upload_id");
-        std::string data;
-        {
-            std::ifstream in(uploadTemp, std::ios::binary);
-            std::ostringstream ss;
-            ss << in.rdbuf();
-            data = ss.str();
-        }
-        std::lock_guard lock(mutex);
-        if (id.empty()) {
-            id = "up" + std::to_string(nextToken++);
-            chunkedUploads[id];
-        }
-        auto it = chunkedUploads.find(id);
-        if (it == chunkedUploads.end())
-            return sendJson(res, 404, errorBody("Unknown upload id"));
-        if (std::to_string(it->second.size()) != r.param("offset")) {
-            return sendJson(res, 400,
-                            "{\"error\": \"Bad offset\", \"offset\": " +
-                                std::to_string(it->second.size()) + "}");
-        }
-        it->second += data;
-        return sendJson(res, 200,
-                        "{\"upload_id\": " + jsonString(id) +
-                            ", \"offset\": " + std::to_string(it->second.size()) +
-                            ", \"expires\": " + jsonString(httpDate(expires)) + "}");
-    }
-    if (startsWith("/1/commit_chunked_upload/")) {
-        std::string remote = rootedPath("/1/commit_chunked_upload/");
-        if (remote.empty() || !safeRemotePath(remote))
-            return sendJson(res, 400, errorBody("Bad path"));
-        std::string data;
-        {
-            std::lock_guard lock(mutex);
-            auto it = chunkedUploads.find(r.param("upload_id"));
-            if (it == chunkedUploads.end())
-                return sendJson(res, 404, errorBody("Unknown upload id"));
-            data = std::move(it->second);
-            chunkedUploads.erase(it);
-        }
-        if (r.param("overwrite") == "false")
-            remote = freeName(remote);
-        fs::create_directories(local(remote).parent_path(), ec);
-        std::ofstream(local(remote), std::ios::binary) << data;
-        bumpRevision(remote);
-        return sendJson(res, 200, metadataJson(remote, false));
-    }
-    if (path == "/1/fileops/create_folder" || path == "/1/fileops/delete") {
-        std::string remote = r.param("path");
-        if (r.param("root") != "cloud" || !safeRemotePath(remote))
-            return sendJson(res, 400, errorBody("Bad path"));
-        if (path == "/1/fileops/create_folder") {
-            if (fs::exists(local(remote), ec)) {
-                return sendJson(
-                    res, 403,
-                    errorBody("at path '" + remote + "': a file or folder already exists"));
+        std::lock_guard lock(mirrorMutex);
+        std::set<std::string> seen;
+        std::error_code ec;
+        for (auto it = fs::recursive_directory_iterator(options.storage, ec);
+             !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+            const std::string remote = "/" + fs::relative(it->path(), options.storage).string();
+            seen.insert(remote);
+            auto k = known.find(remote);
+            if (it->is_directory()) {
+                if (k == known.end())
+                    files->createFolder(uid, *server::parseRemotePath(remote, nullptr));
+                known[remote] = {true};
+                continue;
             }
-            fs::create_directories(local(remote), ec);
-            return sendJson(res, 200, metadataJson(remote, false));
+            const Known now{false, it->file_size(ec), it->last_write_time(ec), 0};
+            if (k != known.end() && !k->second.dir && k->second.size == now.size &&
+                k->second.time == now.time)
+                continue;
+            std::ifstream in(it->path(), std::ios::binary);
+            known[remote] = now;
+            known[remote].revision = put(remote, in);
         }
-        if (!fs::exists(local(remote), ec))
-            return sendJson(res, 404, errorBody("Path '" + remote + "' not found"));
-        bool wasDir = fs::is_directory(local(remote), ec);
-        fs::remove_all(local(remote), ec);
-        std::string meta = metadataJson(remote, false, true);
-        if (wasDir)
-            meta.replace(meta.find("\"is_dir\": false"), 15, "\"is_dir\": true");
-        return sendJson(res, 200, meta);
+        for (auto k = known.begin(); k != known.end();) {
+            if (seen.count(k->first)) {
+                ++k;
+                continue;
+            }
+            files->remove(uid, *server::parseRemotePath(k->first, nullptr));
+            k = known.erase(k);
+        }
     }
-    if (path == "/1/account/info") {
-        return sendJson(
-            res, 200,
-            "{\"uid\": " + (uid.empty() ? std::string("0") : uid) +
-                ", \"display_name\": \"Test User\", \"email\": \"user@cloud.example\", "
-                "\"country\": \"US\","
-                " \"referral_link\": \"https://www.cloud.example/referrals/r1\","
-                " \"quota_info\": {\"normal\": 1000, \"shared\": 24, \"quota\": 2000000}}");
+
+    // What a request changed on the account goes to the mirror.
+    void push() {
+        if (options.storage.empty() || !uid)
+            return;
+        std::lock_guard lock(mirrorMutex);
+        std::vector<server::Entry> live;
+        metadata->transact(
+            [&](server::MetadataTxn& txn) {
+                live = txn.subtree(uid, "/");
+                return true;
+            },
+            nullptr);
+        std::set<std::string> present;
+        std::error_code ec;
+        for (const auto& e : live) {
+            if (e.path == "/")
+                continue;
+            present.insert(e.path);
+            const fs::path target = options.storage / e.path.substr(1);
+            auto k = known.find(e.path);
+            if (e.isDir) {
+                fs::create_directories(target, ec);
+                known[e.path] = {true};
+                continue;
+            }
+            if (k != known.end() && !k->second.dir && k->second.revision == e.revision)
+                continue;
+            const auto body = read(e);
+            fs::create_directories(target.parent_path(), ec);
+            const fs::path temporary = target.string() + ".mirror";
+            std::ofstream(temporary, std::ios::binary) << body.value_or("");
+            fs::rename(temporary, target, ec);
+            known[e.path] = {false, fs::file_size(target, ec), fs::last_write_time(target, ec),
+                             e.revision};
+        }
+        for (auto k = known.begin(); k != known.end();) {
+            if (present.count(k->first)) {
+                ++k;
+                continue;
+            }
+            fs::remove_all(options.storage / k->first.substr(1), ec);
+            k = known.erase(k);
+        }
     }
-    sendJson(res, 404, errorBody("Unknown operation"));
-}
+
+    void writeCertificate() {
+        std::string pem = options.serverCertificate.pem();
+        for (const auto& c : options.chain)
+            pem += c.pem();
+        std::ofstream(data / "server.pem") << pem;
+        std::ofstream(data / "server-key.pem") << options.serverCertificate.keyPem();
+        config.tlsCertificate = (data / "server.pem").string();
+        config.tlsKey = (data / "server-key.pem").string();
+    }
+
+    // The account the link page and the issued tokens give, with the uid asked for.
+    bool makeAccount() {
+        uid = addAccount("user", password, std::int64_t{1} << 40);
+        const std::int64_t wanted = std::stoll(options.linkUserId);
+        if (uid != wanted && config.metadata.rfind("sqlite:", 0) == 0) {
+            sqlite3* db = nullptr;
+            const std::string sql = "UPDATE accounts SET uid = " + std::to_string(wanted) +
+                                    " WHERE uid = " + std::to_string(uid);
+            const bool ok = sqlite3_open(config.metadata.substr(7).c_str(), &db) == SQLITE_OK &&
+                            sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+            sqlite3_close(db);
+            if (ok)
+                uid = wanted;
+        }
+        return uid == wanted;
+    }
+
+    std::int64_t addAccount(const std::string& name, const std::string& pw, std::int64_t quota) {
+        server::Account account{
+            0, name, "Test User", "user@cloud.example", server::hashPassword(pw), quota, 0};
+        if (name != "user") {
+            account.displayName = "User " + name;
+            account.email = name + "@home.test";
+        }
+        metadata->transact(
+            [&](server::MetadataTxn& txn) {
+                account.uid = txn.addAccount(account);
+                return true;
+            },
+            nullptr);
+        return account.uid;
+    }
+};
 
 CloudTestService::CloudTestService(Options options)
     : impl_(std::make_unique<Impl>(std::move(options))) {}
@@ -723,72 +441,113 @@ CloudTestService::~CloudTestService() {
 }
 
 bool CloudTestService::start() {
-    Impl* impl = impl_.get();
-    std::error_code ec;
-    fs::create_directories(impl->options.storage, ec);
-    impl->server = std::make_unique<httplib::SSLServer>([impl](SSL_CTX& ctx) {
-        SSL_CTX_set_app_data(&ctx, impl);
-        SSL_CTX_set_info_callback(&ctx, [](const SSL* ssl, int where, int) {
-            if (where & SSL_CB_HANDSHAKE_DONE) {
-                auto* self = static_cast<Impl*>(SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
-                self->handshakes++;
+    Impl& d = *impl_;
+    std::string pattern = (fs::temp_directory_path() / "mobrix-cloud-test-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+        return false;
+    d.data = pattern;
+    auto& c = d.config;
+    c.listen = "127.0.0.1:0";
+    if (d.options.serverCertificate.cert)
+        d.writeCertificate();
+    c.metadata = "sqlite:" + (d.data / "metadata.db").string();
+    c.blobs = "file:" + (d.data / "blobs").string();
+    c.uploads = (d.data / "uploads").string();
+    c.appKey = d.options.appKey;
+    c.appSecret = d.options.appSecret;
+    c.requestLog = (d.data / "requests.log").string();
+    c.threads = 8;
+    c.collectInterval = 0;
+    if (d.options.configure)
+        d.options.configure(c);
+    d.service = std::make_unique<server::CloudService>(c);
+    d.service->setTestHooks(
+        [&d](const httplib::Request& req, httplib::Response& res,
+             const httplib::ContentReader* reader,
+             const server::CloudService::Serve& serve) { d.around(req, res, reader, serve); },
+        [&d](httplib::Server& server) {
+            d.http = &server;
+            server.set_keep_alive_timeout(2);
+            server.set_read_timeout(10);
+            server.set_write_timeout(10);
+            if (auto* tls = dynamic_cast<httplib::SSLServer*>(&server)) {
+                SSL_CTX_set_app_data(tls->ssl_context(), &d.handshakes);
+                SSL_CTX_set_info_callback(tls->ssl_context(), [](const SSL* ssl, int where, int) {
+                    if (where & SSL_CB_HANDSHAKE_DONE)
+                        ++*static_cast<std::atomic<int>*>(
+                            SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
+                });
             }
         });
-        if (SSL_CTX_use_certificate(&ctx, impl->options.serverCertificate.cert.get()) != 1)
-            return false;
-        if (SSL_CTX_use_PrivateKey(&ctx, impl->options.serverCertificate.key.get()) != 1)
-            return false;
-        for (const auto& c : impl->options.chain) {
-            X509_up_ref(c.cert.get());
-            if (SSL_CTX_add_extra_chain_cert(&ctx, c.cert.get()) != 1)
-                return false;
-        }
-        return true;
-    });
-    if (!impl->server->is_valid())
+    std::string error;
+    if (!d.service->start(&error))
         return false;
-    auto& server = *impl->server;
-    server.set_keep_alive_timeout(2);
-    server.set_read_timeout(10);
-    server.set_write_timeout(10);
-    server.Get(".*", [impl](const httplib::Request& req, httplib::Response& res) {
-        impl->handle(req, res, nullptr);
-    });
-    server.Post(".*",
-                [impl](const httplib::Request& req, httplib::Response& res,
-                       const httplib::ContentReader& reader) { impl->handle(req, res, &reader); });
-    int port = server.bind_to_any_port("127.0.0.1");
-    if (port <= 0)
+    d.port = d.service->port();
+    d.metadata = server::openMetadataStore(c.metadata, &error);
+    d.blobs = server::openBlobStore(c.blobs, {c.s3AccessKey, c.s3SecretKey, c.s3CaFile, c.uploads},
+                                    &error);
+    if (!d.metadata || !d.blobs)
         return false;
-    port_ = static_cast<std::uint16_t>(port);
-    impl->port = port_;
-    thread_ = std::thread([impl] { impl->server->listen_after_bind(); });
-    for (int i = 0; i < 200 && !server.is_running(); ++i)
+    d.files = std::make_unique<server::CloudNamespace>(
+        *d.metadata, [] { return static_cast<std::int64_t>(std::time(nullptr)); });
+    if (!d.options.linkUserId.empty() && !d.makeAccount())
+        return false;
+    d.thread = std::thread([&d] { d.service->run(); });
+    for (int i = 0; i < 400 && !d.http->is_running(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    return server.is_running();
+    return d.http->is_running();
 }
 
 void CloudTestService::stop() {
-    if (impl_ && impl_->server)
-        impl_->server->stop();
-    if (thread_.joinable())
-        thread_.join();
+    Impl& d = *impl_;
+    if (d.service)
+        d.service->stop();
+    if (d.thread.joinable())
+        d.thread.join();
+    d.files.reset();
+    d.blobs.reset();
+    d.metadata.reset();
+    d.service.reset();
+    std::error_code ec;
+    if (!d.data.empty())
+        fs::remove_all(d.data, ec);
+    d.data.clear();
+}
+
+std::uint16_t CloudTestService::port() const {
+    return static_cast<std::uint16_t>(impl_->port);
 }
 
 std::string CloudTestService::baseUrl() const {
-    return "https://127.0.0.1:" + std::to_string(port_);
+    return std::string(impl_->config.tlsCertificate.empty() ? "http" : "https") +
+           "://127.0.0.1:" + std::to_string(impl_->port);
 }
 
 CloudTestService::Token CloudTestService::issueAccessToken(const std::string& uid) {
-    Token t{impl_->makeToken("at"), impl_->makeToken("as&"), uid};
-    std::lock_guard lock(impl_->mutex);
-    impl_->tokens[t.token] = {t.secret, uid};
-    return t;
+    server::TokenRecord record{"at" + server::randomHex(12), "as&" + server::randomHex(8) + "+",
+                               std::stoll(uid), server::TokenKind::Access, 0};
+    impl_->metadata->transact(
+        [&](server::MetadataTxn& txn) {
+            txn.putToken(record);
+            return true;
+        },
+        nullptr);
+    return {record.token, record.secret, uid};
 }
 
 void CloudTestService::revokeTokens() {
-    std::lock_guard lock(impl_->mutex);
-    impl_->tokens.clear();
+    impl_->metadata->transact(
+        [](server::MetadataTxn& txn) {
+            for (const auto& account : txn.accounts())
+                txn.deleteTokensOf(account.uid);
+            return true;
+        },
+        nullptr);
+}
+
+std::int64_t CloudTestService::addAccount(const std::string& name, const std::string& password,
+                                          std::int64_t quota) {
+    return impl_->addAccount(name, password, quota);
 }
 
 void CloudTestService::injectFault(ServiceFault fault, std::string pathPart, int times, int after) {
@@ -825,7 +584,51 @@ int CloudTestService::handshakes() const {
 }
 
 fs::path CloudTestService::localPath(const std::string& remotePath) const {
-    return impl_->local(remotePath);
+    auto path = server::parseRemotePath(remotePath, nullptr);
+    return path && !path->isRoot() ? impl_->options.storage / path->display.substr(1)
+                                   : impl_->options.storage;
+}
+
+bool CloudTestService::putFile(const std::string& remotePath, std::istream& body) {
+    return impl_->put(remotePath, body) > 0;
+}
+
+bool CloudTestService::putFile(const std::string& remotePath, const std::string& body) {
+    std::istringstream in(body);
+    return putFile(remotePath, in);
+}
+
+std::optional<std::string> CloudTestService::readFile(const std::string& remotePath) const {
+    auto file = impl_->entry(remotePath);
+    return file ? impl_->read(*file) : std::nullopt;
+}
+
+std::vector<std::string> CloudTestService::tree() const {
+    std::vector<server::Entry> live;
+    impl_->metadata->transact(
+        [&](server::MetadataTxn& txn) {
+            live = txn.subtree(impl_->uid, "/");
+            return true;
+        },
+        nullptr);
+    std::vector<std::string> out;
+    for (const auto& e : live)
+        if (e.path != "/")
+            out.push_back(e.path.substr(1) + (e.isDir ? "/" : ""));
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+server::CloudService& CloudTestService::cloud() {
+    return *impl_->service;
+}
+
+const fs::path& CloudTestService::folder() const {
+    return impl_->data;
+}
+
+server::MetadataStore& CloudTestService::store() {
+    return *impl_->metadata;
 }
 
 } // namespace testsupport

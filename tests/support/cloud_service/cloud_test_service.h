@@ -1,22 +1,25 @@
 #pragma once
-// A local HTTPS stand-in for the cloud storage service, on 127.0.0.1 with a
-// certificate made at test time. It keeps the account in a folder, checks the
-// OAuth PLAINTEXT signature of every request against the app key and secret
-// and the tokens it issued (401 otherwise), records what it was sent, and can
-// be told to misbehave.
+// mobrix-cloud itself in this process, on 127.0.0.1 at a free port, with the
+// certificate (and chain) the test made and its data in a temporary folder.
+// One account, whose uid is `linkUserId`, is what the link page and the
+// issued tokens give. Around the service's own handling this layer records
+// what it was sent and can be told to misbehave.
+
+#include "cloud_service.h"
+#include "metadata_store.h"
+#include "server_config.h"
+#include "test_pki.h"
 
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <map>
+#include <functional>
+#include <istream>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
-
-#include "test_pki.h"
 
 namespace testsupport {
 
@@ -60,14 +63,21 @@ public:
     struct Options {
         std::string appKey = "q7w2k9x4m1z8r5t";
         std::string appSecret = "h3n6p0v2c8j5y1f";
-        std::filesystem::path storage; // the account's top folder
-        TestCertificate serverCertificate;
+        // A mirror of the account's files: what the test puts there is on the
+        // account at the next request, what a request changed is there once
+        // it is answered. None when empty.
+        std::filesystem::path storage;
+        TestCertificate serverCertificate;  // none: plain HTTP
         std::vector<TestCertificate> chain; // sent after the server certificate
         std::chrono::milliseconds slowDelay{1500};
-        std::string linkUserId = "1001";
+        std::string linkUserId = "1001"; // empty: no account is made
         // Where RedirectElsewhere points ("host:port"); "localhost" at this service's port when
         // empty.
         std::string redirectAuthority;
+        // A GET of the link page signs the account in at once, as its owner would.
+        bool signInAtOnce = true;
+        // Changes the service's configuration before it starts.
+        std::function<void(server::ServerConfig&)> configure;
     };
 
     struct Token {
@@ -84,12 +94,15 @@ public:
     // Listens on 127.0.0.1 at a free port. False when it cannot.
     bool start();
     void stop();
-    std::uint16_t port() const { return port_; }
+    std::uint16_t port() const;
     std::string baseUrl() const;
 
     // An access token the service accepts, for the given user.
     Token issueAccessToken(const std::string& uid);
     void revokeTokens();
+    // An account of its own; gives its uid.
+    std::int64_t addAccount(const std::string& name, const std::string& password,
+                            std::int64_t quota = std::int64_t{1} << 30);
 
     // The next `times` requests whose path contains `pathPart` misbehave,
     // once `after` such requests have been served normally.
@@ -104,15 +117,24 @@ public:
     // TLS connections whose handshake finished.
     int handshakes() const;
 
-    // Where a remote path lives on disk.
+    // Where a remote path is mirrored.
     std::filesystem::path localPath(const std::string& remotePath) const;
+    // The account's files through the service's own stores.
+    bool putFile(const std::string& remotePath, std::istream& body);
+    bool putFile(const std::string& remotePath, const std::string& body);
+    std::optional<std::string> readFile(const std::string& remotePath) const;
+    // Paths of the account's entries without the leading "/", folders ending in "/", sorted.
+    std::vector<std::string> tree() const;
+
+    // The service itself, its data folder and its metadata store.
+    server::CloudService& cloud();
+    const std::filesystem::path& folder() const;
+    server::MetadataStore& store();
 
     struct Impl;
 
 private:
     std::unique_ptr<Impl> impl_;
-    std::thread thread_;
-    std::uint16_t port_ = 0;
 };
 
 } // namespace testsupport

@@ -23,6 +23,7 @@ public:
     ~LocalCloud();
 
     CloudTestService& service() { return *service_; }
+    const CloudTestService& service() const { return *service_; }
     const TestCertificate& root() const { return root_; }
     bool started() const { return started_; }
     // The context the test's client works in.
