@@ -103,8 +103,8 @@ TEST_F(CloudCliTest, LinkTakesTheAnswerTheBrowserWasSentTo) {
     EXPECT_EQ(mobrix({"open-url", QString::fromStdString(answer)}).status, 1);
     Result info = mobrix({"cloud", "info"});
     EXPECT_EQ(info.status, 0) << info.err;
-    EXPECT_EQ(info.out, "Display name: Test User\nE-mail: user@cloud.example\nCountry: US\n"
-                        "Quota: 1.0 KB used of 1.9 MB\n");
+    EXPECT_EQ(info.out, "Display name: Test User\nE-mail: user@cloud.example\nCountry: (unknown)\n"
+                        "Quota: 0 bytes used of 1.0 TB\n");
 
     QProcess relinking;
     const std::string second = linkAnswer(relinking);
