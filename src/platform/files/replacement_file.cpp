@@ -3,7 +3,6 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,11 +59,6 @@ Status syncFolder(int folderFd, std::string_view destination) {
 }
 
 } // namespace
-
-Error systemError(const std::string& what, int code) {
-    const char* text = code == ENOSPC ? "no space left on the device" : std::strerror(code);
-    return {what + ": " + text, code};
-}
 
 ReplacementFile::ReplacementFile(int folderFd, std::string destination, std::string temporary,
                                  int fd)
