@@ -111,6 +111,7 @@ TEST_F(CliTest, CategoriesAndAReportedFailure) {
     EXPECT_EQ(saved.out, "Contacts Safeguard\nSafeguard done !\n");
     EXPECT_NE(saved.err.find("Safeguard in progress..."), std::string::npos);
     EXPECT_EQ(mobrix({"save", "ADDRESSBOOK"}).out, "Contacts Safeguard\nSafeguard done !\n");
+    EXPECT_EQ(mobrix({"save", "call-history"}).out, "Call History Safeguard\nSafeguard done !\n");
     EXPECT_EQ(mobrix({"restore", "CallHistory"}).out,
               "Call History Restoration\nRestoration done !\n");
 
