@@ -146,7 +146,7 @@ TEST_F(CloudCliTest, ExitStatusesAndWhatEachCommandSends) {
     Result deleted = mobrix({"--answer", "Delete now", "cloud", "delete"});
     EXPECT_EQ(deleted.status, 0) << deleted.err;
     EXPECT_TRUE(deleted.out.ends_with("Delete Backup on Cloud\nDone !\n")) << deleted.out;
-    EXPECT_EQ(remoteTree(), std::vector<std::string>{});
+    EXPECT_EQ(service().tree(), std::vector<std::string>{});
     EXPECT_EQ(requestLines(), (std::vector<std::string>{"POST /1/fileops/delete /Mobrix"}));
 
     // A refused token fails the command and leaves the local files alone.

@@ -45,10 +45,6 @@ void CloudFixture::fillRemote(const std::vector<std::string>& missing, const std
     }
 }
 
-std::vector<std::string> CloudFixture::remoteTree() const {
-    return localCloud.service().tree();
-}
-
 std::string CloudFixture::remoteFile(const std::string& remotePath) const {
     return localCloud.service().readFile(remotePath).value_or("");
 }

@@ -32,8 +32,6 @@ protected:
     // The same files on the account, under "/Mobrix".
     void fillRemote(const std::vector<std::string>& missing = {}, const std::string& version = "2");
 
-    // Relative paths of the account folder ("Mobrix/", "Mobrix/CydiaSources/cydia.list").
-    std::vector<std::string> remoteTree() const;
     std::string remoteFile(const std::string& remotePath) const;
     // "METHOD path" of each request the service received, in order.
     std::vector<std::string> requestLines();

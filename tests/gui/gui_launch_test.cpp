@@ -57,20 +57,21 @@ TEST(RootMobrixLaunch, ForwarderAndSecondLaunchHandTheirUrlsOver) {
     EXPECT_TRUE(first.waitForFinished(10000));
 }
 
-// A missing device root, an unknown option or a service certificate file
-// that cannot be read: no window, exit status 2, as with mobrix.
+// A missing device root, an unknown option, a service without its
+// certificate file or one that cannot be read: no window, exit status 2.
 TEST(RootMobrixLaunch, RefusesWhatItCannotUse) {
     QTemporaryDir folder;
     for (const QStringList& arguments :
          {QStringList{"--root", folder.path() + "/missing"},
           {"--frobnicate"},
+          {"--service", "https://127.0.0.1:8443"},
           {"--test-home", folder.path(), "--service", "https://127.0.0.1:8443", "--service-ca",
            folder.path() + "/missing.pem"}}) {
         QProcess process;
         launch(process, ROOTMOBRIX_BINARY, folder.path(), arguments);
         ASSERT_TRUE(process.waitForFinished(20000));
         EXPECT_EQ(process.exitCode(), 2) << arguments.join(' ').toStdString();
-        EXPECT_TRUE(!arguments.contains("--service") ||
+        EXPECT_TRUE(!arguments.contains("--service-ca") ||
                     process.readAllStandardError().contains("cannot read"));
     }
 }

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Debian package from this build folder into a scratch folder and
-# checks that its file list holds the binaries, the desktop entry and the man
-# page. Usage: package_contents.sh BUILD_DIR SCRATCH_DIR
+# Builds the Debian package of BUILD_DIR into SCRATCH_DIR and checks that it
+# holds the binaries, the desktop entry and the man page.
 set -euo pipefail
 build=$1
 scratch=$2

@@ -1,19 +1,16 @@
 #pragma once
-// Settings, secrets, caches and sockets go to a private home, and the session
-// bus address leads nowhere, so no test reaches the desktop's own. The
-// program's own user folders take the home through their explicit hook (as
-// root they never follow the environment); programs a test starts take it
-// with --test-home home().
+// Settings, secrets, caches and sockets go to a private home, so no test
+// reaches the desktop's own; programs a test starts take it with
+// --test-home home().
 
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
 
-// HOME (root/home) and the XDG folders point under a fresh temporary folder
-// (the runtime folder 0700), the session bus nowhere, and Qt draws offscreen
-// unless told otherwise; the variables come back and the folder goes when the
-// object does.
+// HOME (root/home), the XDG folders (runtime 0700) and the program's own user
+// folders under a fresh temporary folder, the session bus nowhere, Qt
+// offscreen unless set otherwise; all undone with the object.
 class PrivateHome {
 public:
     PrivateHome();

@@ -1,8 +1,6 @@
 // The GoogleTest main of every Qt test: a widget application in a private
-// home, drawing offscreen (test discovery runs the binary outside CTest's
-// environment). For the web engine's tests, the engine runs without its
-// sandbox (the tests run as root) and GPU, and the app scheme is registered
-// before the application.
+// home. The web engine runs without its sandbox (tests run as root) and GPU,
+// its app scheme registered before the application.
 #include "private_home.h"
 
 #include <QApplication>
