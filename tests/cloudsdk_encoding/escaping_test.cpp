@@ -1,6 +1,5 @@
 #include "cs_escaping.h"
 #include "cs_query_string.h"
-#include "cs_text_encoding.h"
 
 #include <gtest/gtest.h>
 
@@ -48,13 +47,6 @@ TEST(QueryString, RepresentationEscapesBothSides) {
     EXPECT_EQ(urlRepresentation({}), "");
     auto round = dictionaryWithQueryString(urlRepresentation({{"k", "v=w&z"}}));
     EXPECT_EQ(round.at("k"), "v=w&z");
-}
-
-TEST(TextEncoding, ReadsCharsetFromNameOrContentType) {
-    EXPECT_EQ(encoding("text/plain; charset=ISO-8859-1"), CSTextEncoding::ISOLatin1);
-    EXPECT_EQ(encoding("text/html;charset=\"windows-1252\""), CSTextEncoding::WindowsCP1252);
-    EXPECT_EQ(encoding("application/json"), CSTextEncoding::UTF8);
-    EXPECT_EQ(encoding(""), CSTextEncoding::UTF8);
 }
 
 } // namespace

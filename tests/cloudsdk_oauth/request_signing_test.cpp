@@ -111,23 +111,17 @@ TEST(Signing, ParametersGoToTheQueryOrTheFormBody) {
     };
     const std::string api = "https://api.example.com/1/";
     const std::string put = "https://content.example.com/1/files_put/cloud/";
+    // clang-format off
     const Case cases[] = {
-        {"POST",
-         api + "fileops/delete",
-         {{"root", "cloud"}, {"path", "/Caf\xC3\xA9"}, {"oauth_nonce", "n"}},
-         "s&t",
-         api + "fileops/delete",
-         "oauth_nonce=n&path=%2FCaf%C3%A9&root=cloud&oauth_signature=s%26t"},
-        {"upload",
-         put + "Mobrix/A%20B.zip",
-         {{"overwrite", "false"}, {"oauth_consumer_key", "k"}},
-         "s&",
-         put + "Mobrix/A%20B.zip?oauth_consumer_key=k&overwrite=false&oauth_signature=s%26",
-         ""},
+        {"POST", api + "fileops/delete", {{"root", "cloud"}, {"path", "/Caf\xC3\xA9"}, {"oauth_nonce", "n"}}, "s&t",
+         api + "fileops/delete", "oauth_nonce=n&path=%2FCaf%C3%A9&root=cloud&oauth_signature=s%26t"},
+        {"upload", put + "Mobrix/A%20B.zip", {{"overwrite", "false"}, {"oauth_consumer_key", "k"}}, "s&",
+         put + "Mobrix/A%20B.zip?oauth_consumer_key=k&overwrite=false&oauth_signature=s%26", ""},
         {"GET", api + "x", {}, "c&t", api + "x?&oauth_signature=c%26t", ""},
         {"POST", api + "x", {}, "c&t", api + "x", "&oauth_signature=c%26t"},
         {"upload", put + "a", {}, "c&", put + "a?&oauth_signature=c%26", ""},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url);
         OAuthURLRequest builder(c.url, URLRequestParameter::parametersFromDictionary(c.params));
@@ -165,34 +159,6 @@ TEST(Signing, UnsupportedMethodsRaiseNamedExceptions) {
         }
         EXPECT_FALSE(builder.urlRequest());
     }
-}
-
-TEST(Parameters, EncodingAndComparison) {
-    EXPECT_EQ(URLRequestParameter("a b", "c&d").URLEncodedParameterString(), "a%20b=c%26d");
-    EXPECT_EQ(URLRequestParameter("flag", std::nullopt).URLEncodedParameterString(), "flag=");
-    EXPECT_GT(URLRequestParameter("a", "2").compare(URLRequestParameter("a", "10")), 0);
-    EXPECT_LT(URLRequestParameter("B", "z").compare(URLRequestParameter("a", "a")),
-              0); // case-sensitive
-    EXPECT_LT(URLRequestParameter("a", std::nullopt).compare(URLRequestParameter("a", "")), 0);
-    EXPECT_EQ(URLRequestParameter::parameterStringForParameters({}), "");
-    EXPECT_EQ(URLRequestParameter::parameterStringForDictionary({{"b", "1"}, {"a", "2"}}),
-              "b=1&a=2");
-}
-
-TEST(Parameters, ParsingSplitsAtFirstEqualsAndSkipsBarePieces) {
-    auto parameters = URLRequestParameter::parametersFromString("a=1&b=x=y&bare&&c=%E2%82%AC&a=3");
-    ASSERT_EQ(parameters.size(), 4u);
-    EXPECT_EQ(parameters[1], URLRequestParameter("b", "x=y"));
-    EXPECT_EQ(parameters[2], URLRequestParameter("c", "\xE2\x82\xAC"));
-    EXPECT_TRUE(URLRequestParameter::parametersFromString("").empty());
-}
-
-TEST(Signing, BuilderFromSignedRequestRecoversParameters) {
-    CSSignedRequest signedRequest{"GET", "https://h/p?b=2&a=x%20y", {}, {}};
-    OAuthURLRequest builder(signedRequest);
-    EXPECT_EQ(builder.url(), "https://h/p");
-    EXPECT_EQ(builder.HTTPMethod(), "GET");
-    EXPECT_EQ(builder.parameters(), (URLRequestParameters{{"b", "2"}, {"a", "x y"}}));
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "cs_account_info.h"
-#include "cs_delta_entry.h"
 #include "cs_json.h"
 #include "cs_metadata.h"
 
@@ -48,25 +47,6 @@ TEST(AccountInfo, ReadsTheAnswerAndRestoresBothArchiveLayouts) {
         CSQuota::initWithDictionary(json(R"({"normal": 9223372036854775807, "shared": 5})"));
     EXPECT_EQ(quota->totalConsumedBytes(), INT64_MAX) << "the sum saturates";
     EXPECT_EQ(CSQuota::restore(quota->archive()), quota);
-}
-
-TEST(DeltaEntry, ReadsPathAndMetadataOrDeletion) {
-    const auto added = CSDeltaEntry::initWithArray(
-        json(R"(["/photos/a.jpg", {"path": "/Photos/a.jpg", "rev": "5"}])"));
-    ASSERT_TRUE(added);
-    EXPECT_EQ(added->lowercasePath(), "/photos/a.jpg");
-    ASSERT_TRUE(added->metadata());
-    EXPECT_EQ(added->metadata()->filename(), "a.jpg");
-
-    const auto deleted = CSDeltaEntry::initWithArray(json(R"(["/photos/a.jpg", null])"));
-    ASSERT_TRUE(deleted);
-    EXPECT_FALSE(deleted->metadata());
-    EXPECT_FALSE(CSDeltaEntry::initWithArray(json(R"(["/x"])")));
-    EXPECT_FALSE(CSDeltaEntry::initWithArray(json(R"({"a": 1})")));
-    const auto odd = CSDeltaEntry::initWithArray(json(R"([5, "not metadata"])"));
-    ASSERT_TRUE(odd);
-    EXPECT_FALSE(odd->lowercasePath());
-    EXPECT_FALSE(odd->metadata());
 }
 
 TEST(Metadata, FieldsOfTheWrongKindReadAsMissing) {

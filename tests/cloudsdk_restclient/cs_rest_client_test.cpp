@@ -94,7 +94,6 @@ protected:
     d.name = [this](CSRestClient*, const CSError& e) { calls.push_back({#name, e}); }
         RECORD(loadedMetadata);
         RECORD(loadedFile);
-        RECORD(loadedThumbnailMetadata);
         RECORD(uploadedFileFromMetadata);
         RECORD(createdFolder);
         RECORD(loadedAccountInfo);
@@ -106,7 +105,6 @@ protected:
         RECORD_FAILURE(deletePathFailedWithError);
         RECORD_FAILURE(createFolderFailedWithError);
         RECORD_FAILURE(loadAccountInfoFailedWithError);
-        RECORD_FAILURE(searchFailedWithError);
 #undef RECORD
 #undef RECORD_FAILURE
         return d;
@@ -225,10 +223,9 @@ TEST_F(RestClientTest, CancelAllMakesNoCallsAndLeavesNothingBehind) {
     ASSERT_TRUE(cloud.service().putFile("/big.bin", std::string(4 << 20, 'b')));
     writeFile(local / "up.bin", std::string(1 << 20, 'u'));
     client->loadFile("/big.bin", (local / "big.bin").string());
-    client->loadThumbnail("/big.bin", std::string("m"), (local / "thumb.bin").string());
     client->uploadFile("up.bin", "/d", (local / "up.bin").string());
     client->loadAccountInfo();
-    EXPECT_EQ(client->requestCount(), 4u);
+    EXPECT_EQ(client->requestCount(), 3u);
     client->cancelAllRequests();
     EXPECT_EQ(client->requestCount(), 0u);
     runEventsFor(500);
@@ -246,13 +243,12 @@ TEST_F(RestClientTest, AnswersOfTheWrongShapeEndIn1004) {
         const char* failure;
     };
     writeFile(local / "f.txt", "x");
-    // One operation of each kind: a form body, a listing, an upload, a list answer.
+    // One operation of each kind: a form body, a listing, an upload.
     const std::vector<Case> cases = {
         {[&] { client->createFolder("/x"); }, "create_folder", "createFolderFailedWithError"},
         {[&] { client->loadMetadata("/folder"); }, "/metadata/", "loadMetadataFailedWithError"},
         {[&] { client->uploadFile("f.txt", "/", (local / "f.txt").string()); }, "/files_put/",
          "uploadFileFailedWithError"},
-        {[&] { client->searchPath("/", "x"); }, "/search/", "searchFailedWithError"},
     };
     // A list of numbers is the wrong shape for a listing too: its elements are not records.
     for (ServiceFault fault : {ServiceFault::WrongShape, ServiceFault::NotJson}) {
