@@ -1,5 +1,6 @@
 #include "cs_escaping.h"
 #include "cs_query_string.h"
+#include "cs_url.h"
 
 #include <gtest/gtest.h>
 
@@ -41,12 +42,17 @@ TEST(QueryString, SplitsAtFirstEqualsAndSkipsPiecesWithoutOne) {
     EXPECT_EQ(dictionaryWithQueryString("k%20=v").count("k%20"), 1u); // keys stay as given
 }
 
-TEST(QueryString, RepresentationEscapesBothSides) {
-    EXPECT_EQ(urlRepresentation({{"a b", "c&d"}, {"x", "\xE2\x82\xAC"}}),
-              "a%20b=c%26d&x=%E2%82%AC");
-    EXPECT_EQ(urlRepresentation({}), "");
-    auto round = dictionaryWithQueryString(urlRepresentation({{"k", "v=w&z"}}));
-    EXPECT_EQ(round.at("k"), "v=w&z");
+TEST(AbsoluteNormalizedString, AddsSlashOnlyWithoutPathAndQuery) {
+    EXPECT_EQ(absoluteNormalizedString("http://example.com"), "http://example.com/");
+    EXPECT_EQ(absoluteNormalizedString("http://example.com#top"), "http://example.com/#top");
+    EXPECT_EQ(absoluteNormalizedString("http://example.com/a/b"), "http://example.com/a/b");
+    EXPECT_EQ(absoluteNormalizedString("http://example.com?x=1"), "http://example.com?x=1");
+}
+
+TEST(HostOfURL, IgnoresUserPortAndPath) {
+    EXPECT_EQ(hostOfURL("https://user:pw@Api.Example.com:443/1/files?x=1"), "Api.Example.com");
+    EXPECT_EQ(hostOfURL("http://[::1]:8080/"), "::1");
+    EXPECT_EQ(hostOfURL("/relative/path"), "");
 }
 
 } // namespace
