@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 namespace {
 
 URLRequestParameters rfcExampleParameters() {
@@ -142,21 +140,12 @@ TEST(Signing, ParametersGoToTheQueryOrTheFormBody) {
     }
 }
 
-TEST(Signing, UnsupportedMethodsRaiseNamedExceptions) {
-    const std::tuple<std::string, std::string, std::string> cases[] = {
-        {"PUT", "PLAINTEXT", "The requested HTTP method, PUT, is not supported"},
-        {"GET", "RSA-SHA1",
-         "The signature method \"RSA-SHA1\" is not currently support by OAuthConnection"},
-    };
-    for (const auto& [method, signature, reason] : cases) {
+TEST(Signing, UnsupportedMethodsAreRefused) {
+    const std::pair<const char*, const char*> cases[] = {{"PUT", "PLAINTEXT"}, {"GET", "RSA-SHA1"}};
+    for (const auto& [method, signature] : cases) {
         OAuthURLRequest builder("https://api.example.com/1/x");
         builder.setHTTPMethod(method);
-        try {
-            builder.urlRequestSignedWithSecret("s&", signature);
-            ADD_FAILURE() << reason;
-        } catch (const OAuthException& e) {
-            EXPECT_EQ(e.reason(), reason);
-        }
+        EXPECT_THROW(builder.urlRequestSignedWithSecret("s&", signature), OAuthException) << method;
         EXPECT_FALSE(builder.urlRequest());
     }
 }

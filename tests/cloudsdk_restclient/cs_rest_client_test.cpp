@@ -259,24 +259,6 @@ TEST_F(RestClientTest, AnswersOfTheWrongShapeEndIn1004) {
     }
 }
 
-TEST_F(RestClientTest, AClientOnAnUnlinkedSessionSignsWithoutAToken) {
-    auto anonymousSession =
-        std::make_shared<CSSession>(cloud.client(), "q7w2k9x4m1z8r5t", "h3n6p0v2c8j5y1f", "cloud");
-    anonymousSession->unlinkAll();
-    auto anonymous = CSRestClient::initWithSession(anonymousSession);
-    ASSERT_TRUE(anonymous);
-    EXPECT_FALSE(anonymous->userId());
-    anonymous->setDelegate(recordingDelegate());
-    anonymous->loadAccountInfo();
-    ASSERT_TRUE(waitForCalls(1));
-    const auto recorded = cloud.service().requests();
-    ASSERT_EQ(recorded.size(), 1u);
-    EXPECT_FALSE(recorded[0].hasParam("oauth_token"));
-    EXPECT_TRUE(recorded[0].query.ends_with("&oauth_signature=h3n6p0v2c8j5y1f%26"))
-        << "no token secret after the \"&\"";
-    EXPECT_EQ(calls[0].error->code, 401);
-}
-
 TEST(RestClientPaths, EscapePathLeavesOnlyLettersDigitsDashDotUnderscoreAndSlash) {
     EXPECT_EQ(
         CSRestClient::escapePath("/a b/c#d&e:f?g=h,i!j$k'l(m)n*o+p;q[r]s@t~u%v/\xE2\x82\xAC"),
