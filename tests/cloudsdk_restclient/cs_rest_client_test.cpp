@@ -55,7 +55,7 @@ class RestClientTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(cloud.started());
-        token = cloud.service().issueAccessToken("1001");
+        const auto token = cloud.service().issueAccessToken("1001");
         session = std::make_shared<CSSession>(cloud.client(), "q7w2k9x4m1z8r5t", "h3n6p0v2c8j5y1f",
                                               "cloud");
         session->setAccessToken(token.token, token.secret, "1001");
@@ -105,7 +105,6 @@ protected:
     PrivateHome env;
     fs::path local = env.makeFolder("local");
     LocalCloud cloud{env.makeFolder("account")};
-    CloudTestService::Token token;
     AuthFailures authFailures;
     std::shared_ptr<CSSession> session;
     std::unique_ptr<CSRestClient> client;
