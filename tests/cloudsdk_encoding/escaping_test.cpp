@@ -1,6 +1,6 @@
 #include "cs_escaping.h"
 #include "cs_query_string.h"
-#include "cs_text_encoding.h"
+#include "cs_url.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,6 @@ namespace {
 TEST(PercentEscaping, KnownVectors) {
     EXPECT_EQ(stringByAddingURIPercentEscapesUsingEncoding("a b&c/d~e"), "a%20b%26c%2Fd~e");
     EXPECT_EQ(stringByAddingURIPercentEscapesUsingEncoding("\xE2\x82\xAC"), "%E2%82%AC");
-    EXPECT_EQ(stringByAddingURIPercentEscapesUsingEncoding("%20"), "%2520");
-    EXPECT_EQ(stringByAddingURIPercentEscapesUsingEncoding(":/?=,!$&'()*+;[]@#"),
-              "%3A%2F%3F%3D%2C%21%24%26%27%28%29%2A%2B%3B%5B%5D%40%23");
 }
 
 TEST(PercentEscaping, LeavesExactlyTheUnreservedSet) {
@@ -37,12 +34,6 @@ TEST(PercentUnescaping, DecodesUTF8AndKeepsMalformedEscapes) {
     EXPECT_EQ(stringByRemovingPercentEscapes("%C0%AF"), "\xEF\xBF\xBD\xEF\xBF\xBD"); // overlong "/"
 }
 
-TEST(PercentUnescaping, UndoesEscaping) {
-    std::string text = "/Photos/\xC3\xA9t\xC3\xA9 & co=1?#";
-    EXPECT_EQ(stringByRemovingPercentEscapes(stringByAddingURIPercentEscapesUsingEncoding(text)),
-              text);
-}
-
 TEST(QueryString, SplitsAtFirstEqualsAndSkipsPiecesWithoutOne) {
     auto dictionary = dictionaryWithQueryString("a=1&b=x=y&flag&&d=%E2%82%AC&a=2&e=");
     EXPECT_EQ(dictionary, (std::map<std::string, std::string>{
@@ -51,21 +42,17 @@ TEST(QueryString, SplitsAtFirstEqualsAndSkipsPiecesWithoutOne) {
     EXPECT_EQ(dictionaryWithQueryString("k%20=v").count("k%20"), 1u); // keys stay as given
 }
 
-TEST(QueryString, RepresentationEscapesBothSides) {
-    EXPECT_EQ(urlRepresentation({{"a b", "c&d"}, {"x", "\xE2\x82\xAC"}}),
-              "a%20b=c%26d&x=%E2%82%AC");
-    EXPECT_EQ(urlRepresentation({}), "");
-    auto round = dictionaryWithQueryString(urlRepresentation({{"k", "v=w&z"}}));
-    EXPECT_EQ(round.at("k"), "v=w&z");
+TEST(AbsoluteNormalizedString, AddsSlashOnlyWithoutPathAndQuery) {
+    EXPECT_EQ(absoluteNormalizedString("http://example.com"), "http://example.com/");
+    EXPECT_EQ(absoluteNormalizedString("http://example.com#top"), "http://example.com/#top");
+    EXPECT_EQ(absoluteNormalizedString("http://example.com/a/b"), "http://example.com/a/b");
+    EXPECT_EQ(absoluteNormalizedString("http://example.com?x=1"), "http://example.com?x=1");
 }
 
-TEST(TextEncoding, ReadsCharsetFromNameOrContentType) {
-    EXPECT_EQ(encoding("text/plain; charset=ISO-8859-1"), CSTextEncoding::ISOLatin1);
-    EXPECT_EQ(encoding("text/html;charset=\"windows-1252\""), CSTextEncoding::WindowsCP1252);
-    EXPECT_EQ(encoding("utf-16le"), CSTextEncoding::UTF16LittleEndian);
-    EXPECT_EQ(encoding("application/json"), CSTextEncoding::UTF8);
-    EXPECT_EQ(encoding("text/plain; charset=klingon"), CSTextEncoding::UTF8);
-    EXPECT_EQ(encoding(""), CSTextEncoding::UTF8);
+TEST(HostOfURL, IgnoresUserPortAndPath) {
+    EXPECT_EQ(hostOfURL("https://user:pw@Api.Example.com:443/1/files?x=1"), "Api.Example.com");
+    EXPECT_EQ(hostOfURL("http://[::1]:8080/"), "::1");
+    EXPECT_EQ(hostOfURL("/relative/path"), "");
 }
 
 } // namespace

@@ -36,21 +36,3 @@ TEST(JsonValue, ObjectsFindSetRemoveAndCompareWithoutOrder) {
     inner = std::move(inner.mutableElements()[0]); // a value moved out of its own tree
     EXPECT_EQ(inner, CSJsonValue::array({7}));
 }
-
-TEST(JsonValue, NumbersCompareByValueAndConvertSaturating) {
-    EXPECT_EQ(CSJsonValue(CSJsonDecimal{10, -1, false}), CSJsonValue(1));
-    EXPECT_NE(CSJsonValue(1), CSJsonValue(true));
-    EXPECT_EQ(CSJsonValue(CSJsonDecimal{1, 127, false}).asInt64(), INT64_MAX);
-    EXPECT_EQ(CSJsonValue(CSJsonDecimal{1, 127, true}).asInt64(), INT64_MIN);
-    EXPECT_EQ(CSJsonValue(UINT64_MAX).asInt64(), INT64_MAX);
-    EXPECT_EQ(CSJsonValue(" -42abc").asInt64(), -42);
-    EXPECT_EQ(CSJsonValue("99999999999999999999").asInt64(), INT64_MAX);
-    EXPECT_EQ(CSJsonValue(true).asInt64(), 1);
-    EXPECT_TRUE(CSJsonValue(CSJsonDecimal{1, -5, false}).asBool());
-    EXPECT_FALSE(CSJsonValue("1").asBool());
-    const CSJsonUInt128 huge = ~CSJsonUInt128{0};
-    CSJsonValue big(CSJsonDecimal{huge, 0, true});
-    CSJsonValue copy = big;
-    EXPECT_EQ(copy.asDecimal().mantissa, huge);
-    EXPECT_THROW(CSJsonValue(CSJsonDecimal{1, -200, false}), std::out_of_range);
-}

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>

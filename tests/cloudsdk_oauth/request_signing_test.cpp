@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
-
 namespace {
 
 URLRequestParameters rfcExampleParameters() {
@@ -111,23 +109,17 @@ TEST(Signing, ParametersGoToTheQueryOrTheFormBody) {
     };
     const std::string api = "https://api.example.com/1/";
     const std::string put = "https://content.example.com/1/files_put/cloud/";
+    // clang-format off
     const Case cases[] = {
-        {"POST",
-         api + "fileops/delete",
-         {{"root", "cloud"}, {"path", "/Caf\xC3\xA9"}, {"oauth_nonce", "n"}},
-         "s&t",
-         api + "fileops/delete",
-         "oauth_nonce=n&path=%2FCaf%C3%A9&root=cloud&oauth_signature=s%26t"},
-        {"upload",
-         put + "Mobrix/A%20B.zip",
-         {{"overwrite", "false"}, {"oauth_consumer_key", "k"}},
-         "s&",
-         put + "Mobrix/A%20B.zip?oauth_consumer_key=k&overwrite=false&oauth_signature=s%26",
-         ""},
+        {"POST", api + "fileops/delete", {{"root", "cloud"}, {"path", "/Caf\xC3\xA9"}, {"oauth_nonce", "n"}}, "s&t",
+         api + "fileops/delete", "oauth_nonce=n&path=%2FCaf%C3%A9&root=cloud&oauth_signature=s%26t"},
+        {"upload", put + "Mobrix/A%20B.zip", {{"overwrite", "false"}, {"oauth_consumer_key", "k"}}, "s&",
+         put + "Mobrix/A%20B.zip?oauth_consumer_key=k&overwrite=false&oauth_signature=s%26", ""},
         {"GET", api + "x", {}, "c&t", api + "x?&oauth_signature=c%26t", ""},
         {"POST", api + "x", {}, "c&t", api + "x", "&oauth_signature=c%26t"},
         {"upload", put + "a", {}, "c&", put + "a?&oauth_signature=c%26", ""},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url);
         OAuthURLRequest builder(c.url, URLRequestParameter::parametersFromDictionary(c.params));
@@ -148,51 +140,14 @@ TEST(Signing, ParametersGoToTheQueryOrTheFormBody) {
     }
 }
 
-TEST(Signing, UnsupportedMethodsRaiseNamedExceptions) {
-    const std::tuple<std::string, std::string, std::string> cases[] = {
-        {"PUT", "PLAINTEXT", "The requested HTTP method, PUT, is not supported"},
-        {"GET", "RSA-SHA1",
-         "The signature method \"RSA-SHA1\" is not currently support by OAuthConnection"},
-    };
-    for (const auto& [method, signature, reason] : cases) {
+TEST(Signing, UnsupportedMethodsAreRefused) {
+    const std::pair<const char*, const char*> cases[] = {{"PUT", "PLAINTEXT"}, {"GET", "RSA-SHA1"}};
+    for (const auto& [method, signature] : cases) {
         OAuthURLRequest builder("https://api.example.com/1/x");
         builder.setHTTPMethod(method);
-        try {
-            builder.urlRequestSignedWithSecret("s&", signature);
-            ADD_FAILURE() << reason;
-        } catch (const OAuthException& e) {
-            EXPECT_EQ(e.reason(), reason);
-        }
+        EXPECT_THROW(builder.urlRequestSignedWithSecret("s&", signature), OAuthException) << method;
         EXPECT_FALSE(builder.urlRequest());
     }
-}
-
-TEST(Parameters, EncodingAndComparison) {
-    EXPECT_EQ(URLRequestParameter("a b", "c&d").URLEncodedParameterString(), "a%20b=c%26d");
-    EXPECT_EQ(URLRequestParameter("flag", std::nullopt).URLEncodedParameterString(), "flag=");
-    EXPECT_GT(URLRequestParameter("a", "2").compare(URLRequestParameter("a", "10")), 0);
-    EXPECT_LT(URLRequestParameter("B", "z").compare(URLRequestParameter("a", "a")),
-              0); // case-sensitive
-    EXPECT_LT(URLRequestParameter("a", std::nullopt).compare(URLRequestParameter("a", "")), 0);
-    EXPECT_EQ(URLRequestParameter::parameterStringForParameters({}), "");
-    EXPECT_EQ(URLRequestParameter::parameterStringForDictionary({{"b", "1"}, {"a", "2"}}),
-              "b=1&a=2");
-}
-
-TEST(Parameters, ParsingSplitsAtFirstEqualsAndSkipsBarePieces) {
-    auto parameters = URLRequestParameter::parametersFromString("a=1&b=x=y&bare&&c=%E2%82%AC&a=3");
-    ASSERT_EQ(parameters.size(), 4u);
-    EXPECT_EQ(parameters[1], URLRequestParameter("b", "x=y"));
-    EXPECT_EQ(parameters[2], URLRequestParameter("c", "\xE2\x82\xAC"));
-    EXPECT_TRUE(URLRequestParameter::parametersFromString("").empty());
-}
-
-TEST(Signing, BuilderFromSignedRequestRecoversParameters) {
-    CSSignedRequest signedRequest{"GET", "https://h/p?b=2&a=x%20y", {}, {}};
-    OAuthURLRequest builder(signedRequest);
-    EXPECT_EQ(builder.url(), "https://h/p");
-    EXPECT_EQ(builder.HTTPMethod(), "GET");
-    EXPECT_EQ(builder.parameters(), (URLRequestParameters{{"b", "2"}, {"a", "x y"}}));
 }
 
 } // namespace

@@ -1,7 +1,5 @@
-// User defaults survive a restart only once flushed.
 #include <gtest/gtest.h>
 
-#include <QVariantMap>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,24 +9,6 @@
 #include "user_defaults.h"
 
 namespace {
-
-TEST(UserDefaults, ValuesSurviveARestartOnceFlushed) {
-    PrivateHome env;
-    {
-        platform::UserDefaults d;
-        EXPECT_EQ(d.path().toStdString(), (env.configHome() / "Mobrix" / "defaults.ini").string());
-        d.setObject(QVariantMap{{"k", "v"}, {"list", QVariantList{1, 2}}}, "nested");
-        d.setObject(QStringLiteral("gone"), "removed");
-        ASSERT_TRUE(d.sync());
-    }
-    platform::UserDefaults again;
-    const QVariantMap nested = again.objectForKey("nested").toMap();
-    EXPECT_EQ(nested.value("k").toString(), "v");
-    EXPECT_EQ(nested.value("list").toList().size(), 2);
-    again.removeObjectForKey("removed");
-    ASSERT_TRUE(again.sync());
-    EXPECT_FALSE(platform::UserDefaults().contains("removed"));
-}
 
 // The pending link's nonce lives here: a private file in a private folder,
 // and a file of another user is neither read nor replaced.

@@ -4,8 +4,6 @@
 #include "log_capture.h"
 #include <gtest/gtest.h>
 
-#include <curl/curl.h>
-
 #include <memory>
 
 #include "cs_log.h"
@@ -42,25 +40,6 @@ Outcome fetch(LocalCloud& cloud, bool closeIdle = true) {
     return out;
 }
 
-// An ordinary curl client that trusts `anchor` besides its defaults.
-long plainStatusTrusting(LocalCloud& cloud, const TestCertificate& anchor) {
-    CURL* easy = curl_easy_init();
-    const std::string url = cloud.service().baseUrl() + "/1/account/info";
-    std::string pem = anchor.pem();
-    curl_blob blob{pem.data(), pem.size(), CURL_BLOB_COPY};
-    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &blob);
-    curl_easy_setopt(
-        easy, CURLOPT_WRITEFUNCTION,
-        +[](char*, std::size_t size, std::size_t count, void*) { return size * count; });
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT, 10L);
-    long status = 0;
-    if (curl_easy_perform(easy) == CURLE_OK)
-        curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    curl_easy_cleanup(easy);
-    return status;
-}
-
 bool refusedHandshake(const Outcome& o) {
     return o.status == 0 && o.error &&
            o.error->is(CSNetworkErrorDomain, CSNetworkErrorSslHandshakeFailed);
@@ -92,8 +71,6 @@ TEST_F(TlsTest, TrustMatrix) {
     expired.validFromSeconds = -7200;
     expired.validToSeconds = -3600;
     const std::vector<std::uint8_t> revoked = {0x27, 0xAB, 0x71, 0xBA, 0x41, 0x86, 0x5C};
-    std::vector<std::uint8_t> neighbour = revoked;
-    neighbour.back() = 0x5D;
     const TestCertificate byRoot = issueServerCertificate(root);
     const char* cannotValidate = "Cannot validate a certificate for the host: 127.0.0.1";
     struct Case {
@@ -103,43 +80,25 @@ TEST_F(TlsTest, TrustMatrix) {
         Trust trust;
         const char* logged;
     };
+    // clang-format off
     const Case cases[] = {
         {"chain to the anchor", byRoot, {}, kTestRoot, nullptr},
-        {"through an intermediate",
-         issueServerCertificate(intermediate),
-         {intermediate},
-         kTestRoot,
-         nullptr},
-        {"neighbour of a revoked serial",
-         issueServerCertificate(root, neighbour),
-         {},
-         kTestRoot,
-         nullptr},
+        {"through an intermediate", issueServerCertificate(intermediate), {intermediate}, kTestRoot, nullptr},
         {"a root the anchors leave out", byRoot, {}, kOtherRoot, cannotValidate},
         {"the pinned roots alone", byRoot, {}, kPinnedOnly, ""},
-        {"wrong host name",
-         issueCertificate(&root, named("wrong.example")),
-         {},
-         kTestRoot,
-         cannotValidate},
+        {"wrong host name", issueCertificate(&root, named("wrong.example")), {}, kTestRoot, cannotValidate},
         {"expired", issueCertificate(&root, expired), {}, kTestRoot, ""},
         {"self-signed", issueCertificate(nullptr, named("localhost")), {}, kTestRoot, ""},
-        {"revoked serial",
-         issueServerCertificate(root, revoked),
-         {},
-         kTestRoot,
+        {"revoked serial", issueServerCertificate(root, revoked), {}, kTestRoot,
          "[ERROR] CloudSDK: SSL Error. Revoked certificate for the host: 127.0.0.1"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         LocalCloud cloud(storage, root, c.server, c.chain);
         ASSERT_TRUE(cloud.started());
-        if (c.trust == kOtherRoot) {
-            // An ordinary client told to trust this root accepts the server.
-            EXPECT_EQ(plainStatusTrusting(cloud, root), 401);
-            cloud.service().clearRequests();
+        if (c.trust == kOtherRoot)
             cloud.client().endpoints = cloud.endpointsTrusting({makeRootCA("Other").der()});
-        }
         cloud.client().endpoints.usePinnedRoots = c.trust == kPinnedOnly;
         LogCapture log;
         const Outcome outcome = fetch(cloud);
