@@ -1,7 +1,5 @@
-// save all and restore all killed with SIGKILL at random moments, the whole
-// process group or the main process alone: every archive and live file is
-// the old or the new one, and the next run of the same command leaves no
-// leftover and right owners.
+// save all and restore all killed at random moments: every archive and live file is old
+// or new, and the next run of the same command leaves no leftover and right owners.
 #include "rootsafe_device.h"
 
 #include <chrono>
@@ -14,12 +12,10 @@ namespace {
 
 const char* const kFiles[] = {"/var/mobile/Library/Accounts/Read me.txt",
                               "/var/mobile/Library/Notes/big-1.db",
-                              "/var/mobile/Library/Notes/big-2.db",
                               "/var/mobile/Library/SMS/big-1.db",
                               "/var/mobile/Library/SMS/Sub folder/nested.db",
                               "/var/mobile/Library/Preferences/Nested/deep.plist",
                               "/var/mobile/Media/DCIM/100APPLE/big-1.db",
-                              "/var/mobile/Media/DCIM/100APPLE/big-2.db",
                               "/var/mobile/Media/PhotoData/big-1.db",
                               "/var/wireless/Library/CallHistory/call_history.db"};
 
