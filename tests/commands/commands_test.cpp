@@ -66,8 +66,7 @@ TEST_F(CommandTest, EachCategoryArchivesUnderItsEntryPrefix) {
 
 TEST_F(CommandTest, TweakPreferencesLeaveTheStoreOutAndUseAPrivateScratchFolder) {
     device.write(kStore + "/CydiaSources/sources.list", "deb x");
-    // The old scratch path is not used: a link standing there is neither
-    // followed nor touched.
+    // A link at the old scratch path is neither followed nor touched.
     device.write("/elsewhere/keep.txt", "keep");
     std::filesystem::create_directory_symlink(device.path("/elsewhere"),
                                               device.path("/var/tmp/Preferences"));
@@ -218,15 +217,6 @@ TEST_F(CommandTest, ARecordThisDeviceDidNotSaveIsShownAndNeedsConfirmation) {
     screen.answer(1);
     EXPECT_EQ(device.read(kAdded), "deb http://new.example/ ./");
     EXPECT_NE(screen.lastAlert().message.find("was not confirmed as shown"), std::string::npos);
-}
-
-TEST_F(CommandTest, WithoutCacheListOrRecordTheDefaultListStaysAndTheAddedOneGoes) {
-    device.write("/etc/apt/sources.list.d/cydia.list", "live default");
-    device.write(kAdded, "added");
-    restoration.RestoreCydiaSources();
-    EXPECT_EQ(device.read("/etc/apt/sources.list.d/cydia.list"), "live default");
-    EXPECT_FALSE(device.exists(kAdded));
-    EXPECT_EQ(screen.lastAlert().outcome, AlertOutcome::Failed);
 }
 
 TEST_F(CommandTest, AnApplicationFolderLinkIsNotFollowed) {

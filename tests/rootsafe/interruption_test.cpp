@@ -36,10 +36,8 @@ protected:
             device->write(file, version(tag, file));
     }
 
-    // Times one whole run, then kills six runs after a random moment within
-    // that time, alternately the whole group and the main process alone. A
-    // run that ended first is started again with a shorter wait, a few times
-    // at most. check() runs after each kill.
+    // Kills six runs at a random moment within one whole run's time, alternately the group
+    // and the main process; a run that ended first starts again with a shorter wait.
     void killAtRandom(const std::vector<std::string>& command, const std::function<void()>& check) {
         const auto start = std::chrono::steady_clock::now();
         ASSERT_EQ(device->run(command).status, 0);

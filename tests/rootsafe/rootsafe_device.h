@@ -38,9 +38,8 @@ public:
     pid_t startAttacker(const std::function<void()>& body) const;
     static void stopAttacker(pid_t pid);
 
-    // The secret only root can read; everything outside the owner's folders
-    // (owner, mode, link and content of each path); every file's bytes in an
-    // archive.
+    // The secret only root can read; owner, mode, link and content of every path outside
+    // the owner's folders; every file's bytes in an archive.
     const std::string& secret() const { return secret_; }
     std::string outsideSnapshot() const;
     std::string archiveContents(const std::string& name) const {

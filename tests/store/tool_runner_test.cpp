@@ -10,8 +10,14 @@
 #include <unistd.h>
 
 namespace {
+ToolRun tool(const std::string& path, std::vector<std::string> arguments = {}) {
+    ToolRun run;
+    run.launchPath = path;
+    run.arguments = std::move(arguments);
+    return run;
+}
 ToolRun shell(const std::string& script) {
-    return {"/bin/sh", {"-c", script}};
+    return tool("/bin/sh", {"-c", script});
 }
 } // namespace
 
@@ -25,7 +31,7 @@ TEST(ProcessToolRunner, ReportsExitStatusSignalAndFailureToStart) {
     ToolOutcome killed = runner.run(shell("kill -9 $$"));
     EXPECT_EQ(killed.kind, ToolOutcome::Kind::Crashed);
 
-    ToolOutcome notStarted = runner.run({"/nonexistent/tool"});
+    ToolOutcome notStarted = runner.run(tool("/nonexistent/tool"));
     EXPECT_EQ(notStarted.kind, ToolOutcome::Kind::FailedToStart);
     EXPECT_EQ(notStarted.describe().rfind("could not start", 0), 0u);
 }
@@ -51,8 +57,8 @@ TEST(RestartGuardRunner, RestartToolsNeverReachTheHostOutsideTheSystemRoot) {
     std::vector<std::string> recorded;
     RestartGuardRunner guard(processes, false,
                              [&](const ToolRun& run) { recorded.push_back(run.commandLine()); });
-    EXPECT_TRUE(guard.run({"/sbin/reboot"}).succeeded());
-    EXPECT_TRUE(guard.run({"/usr/bin/killall", {"backboardd"}}).succeeded());
+    EXPECT_TRUE(guard.run(tool("/sbin/reboot")).succeeded());
+    EXPECT_TRUE(guard.run(tool("/usr/bin/killall", {"backboardd"})).succeeded());
     EXPECT_EQ(recorded, (std::vector<std::string>{"/sbin/reboot", "/usr/bin/killall backboardd"}));
     EXPECT_FALSE(guard.run(shell("exit 4")).succeeded()); // other tools really run
 }
@@ -76,11 +82,13 @@ TEST(ProcessToolRunner, RunsAsTheGivenUserInAFolderGivenByDescriptor) {
 }
 
 TEST(ToolOutcome, RunningOutOfSpaceIsToldApartFromOtherFailures) {
-    const ToolOutcome zip{ToolOutcome::Kind::Exited, 14};
+    ToolOutcome zip;
+    zip.exitCode = 14;
     EXPECT_TRUE(zip.ranOutOfSpace("/usr/bin/zip"));
     EXPECT_FALSE(zip.ranOutOfSpace("/bin/cp"));
-    ToolOutcome copy{ToolOutcome::Kind::Exited, 1, "",
-                     "cp: error writing 'x': No space left on device\n"};
+    ToolOutcome copy = zip;
+    copy.exitCode = 1;
+    copy.errorOutput = "cp: error writing 'x': No space left on device\n";
     EXPECT_TRUE(copy.ranOutOfSpace("/bin/cp"));
     copy.errorOutput = "cp: cannot stat 'x': No such file or directory\n";
     EXPECT_FALSE(copy.ranOutOfSpace("/bin/cp"));

@@ -6,15 +6,18 @@
 #include <functional>
 #include <vector>
 
-// Runs the file tools for real and records every run; the restart tools
-// (killall, reboot) are only recorded, never run. A test can make chosen runs
-// fail with exit status 9 without running them.
+// Runs the file tools for real and records every run; restart tools (killall, reboot) are
+// only recorded, never run. Runs for which failWhen holds fail with status 9, not run.
 class RecordingToolRunner : public ToolRunner {
 public:
     ToolOutcome run(const ToolRun& run) override {
         runs_.push_back(run);
-        if (failWhen && failWhen(run))
-            return {ToolOutcome::Kind::Exited, 9, "", "injected failure"};
+        if (failWhen && failWhen(run)) {
+            ToolOutcome failed;
+            failed.exitCode = 9;
+            failed.errorOutput = "injected failure";
+            return failed;
+        }
         return RestartGuardRunner::isRestartTool(run) ? ToolOutcome{} : processes_.run(run);
     }
     std::function<bool(const ToolRun&)> failWhen;

@@ -38,9 +38,8 @@ public:
 
     // The store's four folders, as the Options screen makes them.
     void makeStoreFolders() const;
-    // Every live folder of the category table with a file or two, owned by
-    // the phone's user (501:501 unless told), plus the bundle with its two
-    // scripts.
+    // Every live folder of the category table with a file or two, owned by the phone's
+    // user (501:501 unless told), plus the bundle with its two scripts.
     void fillLiveFolders(unsigned owner = 501, unsigned group = 501) const;
 
     // Entry names of an archive, and relative paths of a folder's tree
