@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # tests/packages/package_safety.sh SOURCE_DIR MOBRIX [ROOTMOBRIX]
-# Runs the package commands, the lock and the start-up through the real
-# binary on a temporary device root, with nobody as the local attacker who
-# owns the live tree. Restarts go to the recording runner; the bundle's
-# scripts only list under a device root other than "/".
+# The package commands, the lock and the start-up through the real binary on a
+# temporary device root whose live tree nobody, the attacker, owns. Restarts are
+# only recorded; the bundle's scripts only list under a root other than "/".
 set -uo pipefail
 
 if [ "$(id -u)" -ne 0 ]; then
@@ -17,16 +16,11 @@ window=${3:-}
 work=$(mktemp -d)
 chmod 755 "$work"
 pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap 'kill "${pids[@]}" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
 
 passed=0
 failed=0
-check() {
+check() { # WHAT TEST...
   local what=$1
   shift
   if "$@"; then passed=$((passed + 1)); else
@@ -34,17 +28,34 @@ check() {
     failed=$((failed + 1))
   fi
 }
-shown() { grep -q"${2:-F}" -- "$1" <<<"$out"; } # the last output holds a text (or pattern)
 as_nobody() { setpriv --reuid=nobody --regid=nogroup --clear-groups "$@"; }
+run() { "$mobrix" --root "$dev" "$@" </dev/null; }
+exits() { # STATUS ARGUMENTS...: mobrix exits with STATUS; its output is kept in $out
+  out=$(run "${@:2}" 2>&1)
+  [ $? -eq "$1" ]
+}
+shown() { # [-x] TEXT...: the last output holds each text (-x: as a whole line)
+  local flags=-qF text
+  [ "$1" = -x ] && flags=-qxF && shift
+  for text; do grep $flags -- "$text" <<<"$out" || return 1; done
+}
+holds() { # FILE CONTENT...: the file holds one of the contents
+  local now content
+  now=$(cat "$1")
+  for content in "${@:2}"; do [ "$now" = "$content" ] && return 0; done
+  return 1
+}
 
 dev=$work/device
 "$src/scripts/sample-device" "$dev" >/dev/null || { echo "sample device failed"; exit 1; }
 chmod 755 "$dev"
 chown -R nobody:nogroup "$dev/var/mobile"
 export MOBRIX_RECORD_TOOLS=$work/restarts.log
-run() { "$mobrix" --root "$dev" "$@" </dev/null; }
 run --yes create-folders >/dev/null 2>&1
+key=$(printf %s "$(realpath "$dev")" | sha256sum | cut -c1-32)
 store=$dev/var/mobile/Library/Preferences/Mobrix
+sources=$store/CydiaSources/sources.list
+packages=$store/CydiaPackages/installed-packages.txt
 cache_dir=$dev/var/mobile/Library/Caches/com.saurik.Cydia
 cache=$cache_dir/sources.list
 good=$(cat "$cache")
@@ -71,68 +82,38 @@ done
 wait "${pids[-1]}"
 check "a linked cache list was never read" [ "$disclosed" -eq 0 ]
 check "the race met the link (and refused it) at least once" [ "$met" -gt 0 ]
-check "the sources record is root's alone" [ "$(stat -c %a "$store/CydiaSources/sources.list")" = 600 ]
+check "the sources record is root's alone" [ "$(stat -c %a "$sources")" = 600 ]
 
 # --- Unsafe source lines are refused, named, and the rest kept --------------
 set_cache "deb [trusted=yes] http://evil.example/ ./" "deb file:/var/mobile/repo ./" \
   "deb http://kept.example/ ./"
-out=$(run save sources 2>/dev/null)
-check "refused lines fail the safeguard" [ $? -eq 1 ]
-check "the options line is named" shown 'refused "deb [trusted=yes] http://evil.example/ ./"'
-check "the file: line is named" shown 'refused "deb file:/var/mobile/repo ./"'
-check "the good line is kept" [ "$(cat "$store/CydiaSources/sources.list")" = "deb http://kept.example/ ./" ]
+check "refused lines fail the safeguard" exits 1 save sources
+check "the refused lines are named" shown 'refused "deb [trusted=yes] http://evil.example/ ./"' \
+  'refused "deb file:/var/mobile/repo ./"'
+check "the good line is kept" holds "$sources" "deb http://kept.example/ ./"
 
-# --- Records that did not come from a local save are shown and confirmed ----
+# --- A package record is shown, confirmed, and reaches the script checked ---
 set_cache "$good"
-run save sources >/dev/null 2>&1
-rm "$cache"
-printf '%s\n' "deb http://cloud.example/ ./" "deb cdrom:[x]/ ./" >"$store/CydiaSources/cydia.list"
-default=$dev/etc/apt/sources.list.d/cydia.list
-default_before=$(cat "$default")
-out=$(run restore sources 2>/dev/null)
-check "an unconfirmed cloud list exits 3" [ $? -eq 3 ]
-check "the list is shown" shown "deb http://cloud.example/ ./"
-check "nothing reached the package manager" [ "$(cat "$default")" = "$default_before" ]
-out=$(run --yes restore sources 2>/dev/null)
-check "a confirmed list is restored, its bad line named" shown 'refused "deb cdrom:[x]/ ./"'
-check "only its good line reached the package manager" [ "$(cat "$default")" = "deb http://cloud.example/ ./" ]
-set_cache "$good"
-
 run save packages >/dev/null 2>&1
-# The re-install script as a witness of what it is handed.
-seen=$work/seen-record
+seen=$work/seen-record # the re-install script as a witness of what it is handed
 printf '#!/bin/sh\ncp "$MOBRIX_PACKAGE_RECORD" %s\nsleep 0.1\n' "$seen" \
   >"$dev/Applications/Mobrix.app/.RestoreCydiaApps.sh"
-printf 'evil-tweak\tinstall\nbash\tpurge\n--force-all install\n' \
-  >"$store/CydiaPackages/installed-packages.txt"
-out=$(run restore packages 2>/dev/null)
-check "an unconfirmed package record exits 3" [ $? -eq 3 ]
-check "what would be installed is shown" shown "^evil-tweak$" G
-check "what would be removed is shown" shown "^bash (purge)$" G
+printf 'evil-tweak\tinstall\nbash\tpurge\n--force-all install\n' >"$packages"
+check "an unconfirmed package record exits 3" exits 3 restore packages
+check "what would be installed and removed is shown" shown -x "evil-tweak" "bash (purge)"
 check "no respring without the restoration" [ ! -s "$work/restarts.log" ]
 run --yes restore packages >/dev/null 2>&1
 check "a confirmed record reaches the script checked" \
-  [ "$(cat "$seen")" = "$(printf 'evil-tweak\tinstall\nbash\tpurge')" ]
+  holds "$seen" "$(printf 'evil-tweak\tinstall\nbash\tpurge')"
 
-# --- The lock: nobody cannot hold it; another mobrix can ------------------
-as_nobody flock -n "$dev" sleep 3 &
-pids+=($!)
-as_nobody flock -n "$store/.." sleep 3 &
-pids+=($!)
+# --- The lock is root's: locks nobody holds do not block a command ----------
+for folder in "$dev" "$store/.."; do
+  as_nobody flock -n "$folder" sleep 3 &
+  pids+=($!)
+done
 sleep 0.3
-run save sources >/dev/null 2>&1
-check "nobody's locks do not block a command" [ $? -eq 0 ]
-printf '#!/bin/sh\nsleep 2\n' >"$dev/Applications/Mobrix.app/.DpkgGetSelections.sh"
-key=$(printf %s "$(realpath "$dev")" | sha256sum | cut -c1-32)
-run save packages >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do [ -e "/run/mobrix/lock-$key" ] && break; sleep 0.05; done
-out=$(run save sources 2>&1 >/dev/null)
-check "another mobrix holding the lock gives exit 4" [ $? -eq 4 ]
-check "the busy message is unchanged" shown "another command is running on"
-wait
-check "the lock file is root's 0700 folder's" [ "$(stat -c %a:%u /run/mobrix)" = 700:0 ]
-cp "$src/packaging/DpkgGetSelections.sh" "$dev/Applications/Mobrix.app/.DpkgGetSelections.sh"
+check "nobody's locks do not block a command" exits 0 save sources
+check "the lock file is in root's 0700 folder" [ "$(stat -c %a:%u /run/mobrix)" = 700:0 ]
 
 # --- A set-user-ID or set-group-ID copy refuses to start --------------------
 bin=$work/bin
@@ -149,14 +130,8 @@ for copy in "4755 mobrix save sources" "2755 mobrix save sources" "4755 RootMobr
 done
 
 # --- Kill trials -----------------------------------------------------------
-# Each command killed six times at random moments (the main process, or its
-# whole group); its record must then hold one of the given contents, and the
-# next run of the command leaves no temporary behind.
-run save sources >/dev/null 2>&1
-run save packages >/dev/null 2>&1
-sources_record=$(cat "$store/CydiaSources/sources.list")
-packages_record=$(cat "$store/CydiaPackages/installed-packages.txt")
-other="deb http://other.example/ ./"
+# A command killed six times at random moments (the main process, or its
+# whole group) leaves its record old or new; the next run of it, no temporary.
 kill_trial() { # RECORD OLD NEW COMMAND...
   local record=$1 old=$2 new=$3 i
   shift 3
@@ -168,24 +143,26 @@ kill_trial() { # RECORD OLD NEW COMMAND...
     wait "$pid" 2>/dev/null
     sleep 0.05
   done
-  check "$* killed: ${record##*/} old or new" [ "$(cat "$record")" = "$old" -o "$(cat "$record")" = "$new" ]
+  check "$* killed: ${record##*/} old or new" holds "$record" "$old" "$new"
+  run --yes "$@" >/dev/null 2>&1
 }
-for i in 1 2 3; do
-  set_cache "$other"
-  kill_trial "$store/CydiaSources/sources.list" "$sources_record" "$other" save sources
-  set_cache "$good"
-  run save sources >/dev/null 2>&1
+run save sources >/dev/null 2>&1
+for new in "deb http://one.example/ ./" "deb http://two.example/ ./" "deb http://one.example/ ./"; do
+  old=$(cat "$sources")
+  set_cache "$new"
+  kill_trial "$sources" "$old" "$new" save sources
 done
-kill_trial "$store/CydiaPackages/installed-packages.txt" "$packages_record" "$packages_record" save packages
 run save packages >/dev/null 2>&1
+saved_packages=$(cat "$packages")
+kill_trial "$packages" "$saved_packages" "$saved_packages" save packages
+set_cache "$good"
+run save sources >/dev/null 2>&1
 set_cache "$(head -1 <<<"$good")"
 run restore sources >/dev/null 2>&1
 added=$dev/etc/apt/sources.list.d/MOXSources.list
-check "the added list holds what the cache list lacks" [ "$(cat "$added")" = "$(sed -n 2,3p <<<"$good")" ]
+check "the added list holds what the cache list lacks" holds "$added" "$(sed -n 2,3p <<<"$good")"
 kill_trial "$added" "$(cat "$added")" "$(cat "$added")" restore sources
-run restore sources >/dev/null 2>&1
-kill_trial "$store/CydiaPackages/installed-packages.txt" "$packages_record" "$packages_record" restore packages
-run --yes restore packages >/dev/null 2>&1
+kill_trial "$packages" "$saved_packages" "$saved_packages" restore packages
 check "no leftovers after the next command of each kind" [ -z "$(find "$store" "$dev/etc/apt" \
   /run/mobrix -name "*.partial" -o -name ".installed-packages.txt.*" -o -name "$key.*")" ]
 check "nobody's secret never reached the store" [ -z "$(grep -rl 'TOP SECRET' "$store" "$dev/etc")" ]

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # tests/packaging/packaging_scripts.sh SOURCE_DIR
-# Builds a sample device in a temporary folder and runs the bundle's scripts
-# against it. dpkg and apt-get are shadowed by recording fakes wherever a
-# script could reach the host's package database for writing.
+# The bundle's scripts on a temporary sample device; dpkg and apt-get are
+# recording fakes wherever a script could write the host's package database.
 set -uo pipefail
 
 src=$(cd "$1" && pwd)
@@ -42,9 +41,6 @@ with_fakes() { PATH=$fakes:$PATH "$@"; }
 # --- The sample device: what it refuses and rebuilds -----------------------
 dev=$work/device
 "$sample" "$dev" >/dev/null || fail "sample-device builds"
-for s in DpkgGetSelections.sh RestoreCydiaApps.sh; do
-  cmp -s "$dev/Applications/Mobrix.app/$s" "$src/packaging/$s" || fail "bundle script $s differs from packaging/"
-done
 mkdir -p "$work/foreign"
 echo keep >"$work/foreign/data"
 ln -s "$dev" "$work/link"
@@ -64,7 +60,6 @@ mkdir -p "$packages"
 MOBRIX_ROOT="$dev/" sh "$get_selections" >/dev/null || fail "selections not recorded"
 /usr/bin/dpkg --admindir="$dev/var/lib/dpkg" --get-selections >"$work/expected"
 cmp -s "$record" "$work/expected" || fail "the record is not the device's selection list"
-grep -q '^com.example.oldtweak.*deinstall$' "$record" || fail "the deinstalled package is missing from the record"
 
 : >"$FAKE_LOG"
 cp "$record" "$work/good"

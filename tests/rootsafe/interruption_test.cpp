@@ -1,7 +1,5 @@
-// save all and restore all killed with SIGKILL at random moments, the whole
-// process group or the main process alone: every archive and live file is
-// the old or the new one, and the next run of the same command leaves no
-// leftover and right owners.
+// save all and restore all killed at random moments: every archive and live file is old
+// or new, and the next run of the same command leaves no leftover and right owners.
 #include "rootsafe_device.h"
 
 #include <chrono>
@@ -14,12 +12,10 @@ namespace {
 
 const char* const kFiles[] = {"/var/mobile/Library/Accounts/Read me.txt",
                               "/var/mobile/Library/Notes/big-1.db",
-                              "/var/mobile/Library/Notes/big-2.db",
                               "/var/mobile/Library/SMS/big-1.db",
                               "/var/mobile/Library/SMS/Sub folder/nested.db",
                               "/var/mobile/Library/Preferences/Nested/deep.plist",
                               "/var/mobile/Media/DCIM/100APPLE/big-1.db",
-                              "/var/mobile/Media/DCIM/100APPLE/big-2.db",
                               "/var/mobile/Media/PhotoData/big-1.db",
                               "/var/wireless/Library/CallHistory/call_history.db"};
 
@@ -40,10 +36,8 @@ protected:
             device->write(file, version(tag, file));
     }
 
-    // Times one whole run, then kills six runs after a random moment within
-    // that time, alternately the whole group and the main process alone. A
-    // run that ended first is started again with a shorter wait, a few times
-    // at most. check() runs after each kill.
+    // Kills six runs at a random moment within one whole run's time, alternately the group
+    // and the main process; a run that ended first starts again with a shorter wait.
     void killAtRandom(const std::vector<std::string>& command, const std::function<void()>& check) {
         const auto start = std::chrono::steady_clock::now();
         ASSERT_EQ(device->run(command).status, 0);

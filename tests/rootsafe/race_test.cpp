@@ -1,6 +1,5 @@
-// The data's owner ("nobody") swaps files and folders for links while the
-// real binary runs as root; nothing outside the owner's reach may be read,
-// written, deleted or disclosed.
+// The data's owner ("nobody") swaps files and folders for links while the real binary
+// runs as root; nothing outside the owner's reach may be read, written, deleted or disclosed.
 #include "rootsafe_device.h"
 
 #include <chrono>
@@ -91,7 +90,8 @@ TEST_F(RootSafeRace, AStoreFolderSwappedForALinkRedirectsNothing) {
          {"save", "accounts"},
          {"restore", "notes"},
          {"save", "call-history"},
-         {"--yes", "remove-safeguard"}});
+         {"--yes", "remove-safeguard"},
+         {"--yes", "create-folders"}});
     // Nothing the owner can read holds the secret.
     EXPECT_EQ(captureOutput("grep -rlF " + shellQuoted(device->secret()) + " " +
                             shellQuoted(device->path("/var/mobile")) + " " +

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <grp.h>
-#include <pwd.h>
 #include <random>
 #include <stdexcept>
 #include <sys/prctl.h>
@@ -12,19 +11,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-std::string RootSafeDevice::cannotRun() {
-    if (::geteuid() != 0)
-        return "these attacks need root, to play the unprivileged owner \"nobody\"";
-    if (!::getpwnam("nobody"))
-        return "there is no user \"nobody\" to own the device's folders";
-    return {};
-}
-
-RootSafeDevice::RootSafeDevice() {
-    if (const passwd* nobody = ::getpwnam("nobody")) {
-        owner_ = nobody->pw_uid;
-        group_ = nobody->pw_gid;
-    }
+RootSafeDevice::RootSafeDevice(const passwd& nobody)
+    : owner_(nobody.pw_uid), group_(nobody.pw_gid) {
     ::chmod(root().c_str(), 0755);
     ::chmod(path("/var/tmp").c_str(), 01777);
     fillLiveFolders(owner_, group_);

@@ -5,16 +5,16 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <pwd.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 // A temporary device whose live folders belong to "nobody", with root-only
 // files around them that nothing may read, write or delete, and the real
 // mobrix binary to drive.
 class RootSafeDevice : public TempDeviceRoot {
 public:
-    RootSafeDevice();
-    // Why these tests cannot run here (not root, no "nobody"), or empty.
-    static std::string cannotRun();
+    explicit RootSafeDevice(const passwd& nobody);
     static std::string archive(const std::string& name) {
         return "/var/mobile/Library/Preferences/Mobrix/MobrixLibrary/" + name;
     }
@@ -38,9 +38,8 @@ public:
     pid_t startAttacker(const std::function<void()>& body) const;
     static void stopAttacker(pid_t pid);
 
-    // The secret only root can read; everything outside the owner's folders
-    // (owner, mode, link and content of each path); every file's bytes in an
-    // archive.
+    // The secret only root can read; owner, mode, link and content of every path outside
+    // the owner's folders; every file's bytes in an archive.
     const std::string& secret() const { return secret_; }
     std::string outsideSnapshot() const;
     std::string archiveContents(const std::string& name) const {
@@ -54,17 +53,18 @@ public:
 
 private:
     std::string secret_;
-    uid_t owner_ = 65534;
-    gid_t group_ = 65534;
+    uid_t owner_;
+    gid_t group_;
 };
 
-// A test on a fresh device, skipped where it cannot run.
+// A test on a fresh device; skipped unless root, to play the unprivileged owner "nobody".
 class RootSafeTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (auto reason = RootSafeDevice::cannotRun(); !reason.empty())
-            GTEST_SKIP() << reason;
-        device = std::make_unique<RootSafeDevice>();
+        const passwd* nobody = ::getpwnam("nobody");
+        if (::geteuid() != 0 || !nobody)
+            GTEST_SKIP() << "these attacks need root and a user \"nobody\" to own the folders";
+        device = std::make_unique<RootSafeDevice>(*nobody);
     }
     std::unique_ptr<RootSafeDevice> device;
 };

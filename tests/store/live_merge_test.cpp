@@ -11,13 +11,11 @@
 namespace fs = std::filesystem;
 
 TEST(LinkJudgement, TheTargetTextDecidesWhetherALinkStaysInside) {
-    EXPECT_TRUE(linkStaysInside({}, "a/b"));
     EXPECT_TRUE(linkStaysInside({"x"}, "../y"));
     EXPECT_TRUE(linkStaysInside({}, "./a/./b/.."));
     EXPECT_FALSE(linkStaysInside({}, "../y"));
     EXPECT_FALSE(linkStaysInside({"x"}, "../../mobile/Library/Accounts/x"));
     EXPECT_FALSE(linkStaysInside({}, "/etc/passwd"));
-    EXPECT_FALSE(linkStaysInside({}, ""));
     EXPECT_FALSE(linkStaysInside({}, "Mobrix/MobrixLibrary/Accounts.zip", "Mobrix"));
     EXPECT_FALSE(linkStaysInside({"a"}, "../Mobrix", "Mobrix"));
     EXPECT_TRUE(linkStaysInside({"a"}, "Mobrix", "Mobrix")); // a/Mobrix is another folder

@@ -1,5 +1,4 @@
 #include "archive_listing.h"
-#include "device_root.h"
 #include "line_list.h"
 #include "package_restore.h"
 
@@ -19,9 +18,7 @@ TEST(LineList, EveryBreakEndsOneElement) {
               (Lines{"a", "b", "c", "d", "e", "f"}));
     // A lone lead byte of those sequences is no break.
     EXPECT_EQ(line_list::split("x\xE2\x80"), (Lines{"x\xE2\x80"}));
-}
-
-TEST(LineList, JoinPutsNothingAfterTheLastLine) {
+    // Join puts nothing after the last line.
     EXPECT_EQ(line_list::join({"A", "B", "", "C", ""}), "A\nB\n\nC\n");
     EXPECT_EQ(line_list::join({}), "");
     EXPECT_EQ(line_list::join({""}), "");
@@ -38,17 +35,6 @@ TEST(LinesToAdd, KeepsRecordedOrderAndDuplicatesThatAreNotLive) {
     EXPECT_EQ(
         line_list::join(restore::linesToAdd(line_list::split("x\ny\n"), line_list::split("x"))),
         "y\n");
-}
-
-TEST(DeviceRoot, SystemRootKeepsPathsAndOtherRootsPrefixThem) {
-    DeviceRoot system("/");
-    EXPECT_EQ(system.path("/var/mobile"), "/var/mobile");
-    EXPECT_EQ(system.zipInput("/var/tmp/Preferences/"), "/var/tmp/Preferences/");
-    DeviceRoot other("/tmp/device/");
-    EXPECT_EQ(other.root(), "/tmp/device");
-    EXPECT_EQ(other.path("/var/mobile"), "/tmp/device/var/mobile");
-    EXPECT_EQ(other.zipInput("/var/tmp/Preferences/"), "var/tmp/Preferences/");
-    EXPECT_EQ(other.zipWorkingFolder(), "/tmp/device");
 }
 
 TEST(ArchiveListing, RefusesAbsoluteAndParentEntries) {

@@ -25,15 +25,9 @@ public:
         open_.emplace_back(alert, delegate);
         events.push_back("alert:" + alert.title);
     }
-    void beginIgnoringInteractionEvents() override {
-        ++ignoreDepth;
-        events.push_back("ignore");
-    }
-    void endIgnoringInteractionEvents() override {
-        --ignoreDepth;
-        events.push_back("resume");
-    }
-    void setIdleTimerDisabled(bool disabled) override { idleTimerDisabled = disabled; }
+    void beginIgnoringInteractionEvents() override { events.push_back("ignore"); }
+    void endIgnoringInteractionEvents() override { events.push_back("resume"); }
+    void setIdleTimerDisabled(bool) override {}
     void showNotice(const std::string& text) override { notices.push_back(text); }
 
     // Answers the topmost alert still shown (the latest) with a button index.
@@ -47,12 +41,11 @@ public:
     }
     const Alert& lastAlert() const { return alerts.back(); }
 
-    std::vector<std::string> events; // "overlay:LABEL", "hide", "alert:TITLE", "ignore", "resume"
+    // "overlay:LABEL", "progress:DETAILS", "hide", "alert:TITLE", "ignore", "resume"
+    std::vector<std::string> events;
     std::vector<Alert> alerts;
     std::vector<std::string> notices;
-    int ignoreDepth = 0;
     bool overlayShown = false;
-    bool idleTimerDisabled = false;
 
 private:
     std::vector<std::pair<Alert, AlertDelegate*>> open_;

@@ -6,27 +6,21 @@
 #include <functional>
 #include <vector>
 
-// Runs the file tools for real and records every run; the restart tools
-// (killall, reboot) are only recorded, never run. A test can make chosen runs
-// fail with a given exit status without running them.
+// Runs the file tools for real and records every run; restart tools (killall, reboot) are
+// only recorded, never run. Runs for which failWhen holds fail with status 9, not run.
 class RecordingToolRunner : public ToolRunner {
 public:
     ToolOutcome run(const ToolRun& run) override {
         runs_.push_back(run);
-        for (const auto& [predicate, exitCode] : failures_)
-            if (predicate(run)) {
-                ToolOutcome outcome;
-                outcome.exitCode = exitCode;
-                outcome.errorOutput = "injected failure";
-                return outcome;
-            }
+        if (failWhen && failWhen(run)) {
+            ToolOutcome failed;
+            failed.exitCode = 9;
+            failed.errorOutput = "injected failure";
+            return failed;
+        }
         return RestartGuardRunner::isRestartTool(run) ? ToolOutcome{} : processes_.run(run);
     }
-
-    // Runs for which predicate holds end with this exit status.
-    void failWhen(std::function<bool(const ToolRun&)> predicate, int exitCode = 9) {
-        failures_.emplace_back(std::move(predicate), exitCode);
-    }
+    std::function<bool(const ToolRun&)> failWhen;
 
     const std::vector<ToolRun>& runs() const { return runs_; }
     // Command lines of all runs, or of the restart tools that were asked for.
@@ -42,5 +36,4 @@ public:
 private:
     ProcessToolRunner processes_;
     std::vector<ToolRun> runs_;
-    std::vector<std::pair<std::function<bool(const ToolRun&)>, int>> failures_;
 };

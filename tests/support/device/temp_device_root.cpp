@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -14,13 +13,11 @@ namespace fs = std::filesystem;
 std::string captureOutput(const std::string& command) {
     std::string output;
     FILE* pipe = ::popen(("(" + command + ") 2>/dev/null").c_str(), "r");
-    if (!pipe)
-        return output;
     std::array<char, 4096> buffer{};
-    size_t read = 0;
-    while ((read = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+    for (size_t read = 0; pipe && (read = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
         output.append(buffer.data(), read);
-    ::pclose(pipe);
+    if (pipe)
+        ::pclose(pipe);
     return output;
 }
 
@@ -40,8 +37,7 @@ TempDeviceRoot::TempDeviceRoot() {
 }
 
 TempDeviceRoot::~TempDeviceRoot() {
-    std::error_code error;
-    fs::remove_all(root_, error);
+    remove("");
 }
 
 void TempDeviceRoot::write(std::string_view devicePath, std::string_view content) const {
@@ -50,9 +46,8 @@ void TempDeviceRoot::write(std::string_view devicePath, std::string_view content
 }
 
 std::string TempDeviceRoot::read(std::string_view devicePath) const {
-    std::ifstream in(path(devicePath), std::ios::binary);
     std::ostringstream content;
-    content << in.rdbuf();
+    content << std::ifstream(path(devicePath), std::ios::binary).rdbuf();
     return content.str();
 }
 
@@ -90,21 +85,10 @@ void TempDeviceRoot::fillLiveFolders(unsigned owner, unsigned group) const {
                       path("/Applications/Mobrix.app/") + script);
 }
 
-namespace {
-std::vector<std::string> sortedLines(const std::string& command) {
+std::vector<std::string> TempDeviceRoot::lines(const std::string& command) {
     std::istringstream text(captureOutput(command + " | LC_ALL=C sort"));
     std::vector<std::string> lines;
     for (std::string line; std::getline(text, line);)
         lines.push_back(line);
     return lines;
-}
-} // namespace
-
-std::vector<std::string> TempDeviceRoot::archiveEntries(std::string_view devicePath) const {
-    return sortedLines("/usr/bin/unzip -Z1 " + shellQuoted(path(devicePath)));
-}
-
-std::vector<std::string> TempDeviceRoot::tree(std::string_view devicePath) const {
-    return sortedLines("find " + shellQuoted(path(devicePath)) +
-                       " -mindepth 1 \\( -type d -printf '%P/\\n' \\) -o -printf '%P\\n'");
 }

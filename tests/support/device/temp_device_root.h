@@ -5,6 +5,10 @@
 #include <string_view>
 #include <vector>
 
+// Output of a shell command (stderr dropped), and a word quoted for one.
+std::string captureOutput(const std::string& command);
+std::string shellQuoted(const std::string& text);
+
 // A temporary device root for one test, removed at the end. Paths given to
 // its helpers are device paths ("/var/mobile/Library/Notes/a.txt").
 class TempDeviceRoot {
@@ -21,9 +25,7 @@ public:
     std::string read(std::string_view devicePath) const;
     bool exists(std::string_view devicePath) const {
         std::error_code error;
-        return std::filesystem::symlink_status(path(devicePath), error).type() !=
-                   std::filesystem::file_type::not_found &&
-               !error;
+        return std::filesystem::exists(std::filesystem::symlink_status(path(devicePath), error));
     }
     void makeFolder(std::string_view devicePath) const {
         std::filesystem::create_directories(path(devicePath));
@@ -36,20 +38,21 @@ public:
 
     // The store's four folders, as the Options screen makes them.
     void makeStoreFolders() const;
-    // Every live folder of the category table with a file or two, owned by
-    // the phone's user (501:501 unless told), plus the bundle with its two
-    // scripts.
+    // Every live folder of the category table with a file or two, owned by the phone's
+    // user (501:501 unless told), plus the bundle with its two scripts.
     void fillLiveFolders(unsigned owner = 501, unsigned group = 501) const;
 
-    // Entry names of an archive (unzip -Z1), sorted.
-    std::vector<std::string> archiveEntries(std::string_view devicePath) const;
-    // Relative paths of a folder's tree, sorted ("a", "b/", "b/c").
-    std::vector<std::string> tree(std::string_view devicePath) const;
+    // Entry names of an archive, and relative paths of a folder's tree
+    // ("a", "b/", "b/c"); both sorted.
+    std::vector<std::string> archiveEntries(std::string_view devicePath) const {
+        return lines("/usr/bin/unzip -Z1 " + shellQuoted(path(devicePath)));
+    }
+    std::vector<std::string> tree(std::string_view devicePath) const {
+        return lines("find " + shellQuoted(path(devicePath)) +
+                     " -mindepth 1 \\( -type d -printf '%P/\\n' \\) -o -printf '%P\\n'");
+    }
 
 private:
+    static std::vector<std::string> lines(const std::string& command);
     std::string root_;
 };
-
-// Output of a shell command (stderr dropped), and a word quoted for one.
-std::string captureOutput(const std::string& command);
-std::string shellQuoted(const std::string& text);
