@@ -183,9 +183,10 @@ TEST_F(RequestTest, FailedDownloadsLeaveTheDestinationAlone) {
         writeFile(local / "f.bin", "keep me");
         cloud.service().injectFault(c.fault, "/files/");
         const CSError e = failure(download(c.remote, "f.bin"), c.domain, c.code);
-        if (c.fault == ServiceFault::None)
+        if (c.fault == ServiceFault::None) {
             EXPECT_EQ(e.infoString("error"), "File '/missing.bin' not found")
                 << "the body joins the information";
+        }
         EXPECT_EQ(readFile(local / "f.bin"), "keep me");
         EXPECT_EQ(filesIn(local), std::set<std::string>{"f.bin"});
     }

@@ -88,8 +88,9 @@ TEST(DerSerial, MalformedCertificatesFailWithoutReadingOutside) {
     for (std::size_t n = 0; n < der.size(); ++n) {
         Bytes prefix(der.begin(), der.begin() + static_cast<long>(n));
         const auto serial = serialOf(prefix);
-        if (n < 20)
+        if (n < 20) {
             EXPECT_FALSE(serial) << n;
+        }
     }
     // clang-format off
     const std::vector<Bytes> bad = {

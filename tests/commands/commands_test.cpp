@@ -183,6 +183,22 @@ TEST_F(CommandTest, AnArchiveWithALinkLeadingOutIsRefused) {
         << screen.lastAlert().message;
     EXPECT_FALSE(device.exists("/var/mobile/Library/SMS/a.txt"));
     EXPECT_FALSE(device.exists(kStore + "/tmp"));
+
+    // An entry name that climbs ("SMS/../a.txt", patched in place of "SMS/AA/a.txt") is
+    // refused from the archive's listing, before anything is unpacked.
+    device.write("/work/" + prefix + "AA/a.txt", "a");
+    const std::string climbing = "cd " + shellQuoted(device.path("/work")) + " && rm -f " +
+                                 shellQuoted(device.path(archive("SMS.zip"))) + " && zip -q " +
+                                 shellQuoted(device.path(archive("SMS.zip"))) + " " + prefix +
+                                 "AA/a.txt && sed -i 's#SMS/AA/#SMS/../#g' " +
+                                 shellQuoted(device.path(archive("SMS.zip")));
+    ASSERT_EQ(std::system(climbing.c_str()), 0);
+    restoration.RestoreSMS();
+    EXPECT_NE(screen.lastAlert().message.find("unsafe entry name: " + prefix + "../a.txt"),
+              std::string::npos)
+        << screen.lastAlert().message;
+    EXPECT_FALSE(device.exists(kLibrary + "/a.txt"));
+    EXPECT_FALSE(device.exists(kStore + "/tmp"));
 }
 
 TEST_F(CommandTest, PhotosRestoreWhicheverArchiveExists) {

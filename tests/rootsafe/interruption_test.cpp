@@ -92,11 +92,12 @@ TEST_F(Interruption, AKilledSaveKeepsEachArchiveOldOrNewAndTheNextLeavesNoLeftov
     killAtRandom({"save", "all"}, [&] {
         for (const auto& [name, bytes] : old) {
             const std::string archive = device->path(RootSafeDevice::archive(name));
-            if (device->read(RootSafeDevice::archive(name)) != bytes)
+            if (device->read(RootSafeDevice::archive(name)) != bytes) {
                 EXPECT_EQ(captureOutput("unzip -tqq " + shellQuoted(archive) +
                                         " >/dev/null && echo whole"),
                           "whole\n")
                     << name << " is neither the old archive nor a whole new one";
+            }
         }
         const std::string notes = device->archiveContents("Notes.zip");
         EXPECT_TRUE(notes.find(version("old", kFiles[1])) != std::string::npos ||
