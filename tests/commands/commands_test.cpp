@@ -255,3 +255,13 @@ TEST_F(CommandTest, GoEmptiesTheLibraryAndKeepsTheRecords) {
     EXPECT_TRUE(device.tree(kLibrary).empty());
     EXPECT_EQ(device.read(kStore + "/CydiaSources/cydia.list"), "keep");
 }
+
+TEST_F(CommandTest, DeletingTheAddedSourcesList) {
+    device.write(kAdded, "x");
+    for (auto message : {"Successful !", "Nothing to delete"}) {
+        options.removeMOXSources();
+        screen.answer(1);
+        EXPECT_EQ(screen.lastAlert().message, message);
+    }
+    EXPECT_FALSE(device.exists(kAdded));
+}
