@@ -2,13 +2,13 @@
 
 #include <sys/statvfs.h>
 
-#include <atomic>
 #include <cerrno>
 #include <string_view>
 #include <utility>
 
 namespace {
 
+// Bytes that may still be written to the file system holding fd.
 std::uint64_t fileSystemRoom(int fd) {
     struct statvfs fs {};
     if (::fstatvfs(fd, &fs) != 0)
@@ -16,13 +16,7 @@ std::uint64_t fileSystemRoom(int fd) {
     return static_cast<std::uint64_t>(fs.f_bavail) * fs.f_frsize;
 }
 
-std::atomic<CSDownloadFile::FreeSpaceProbe> probe{&fileSystemRoom};
-
 } // namespace
-
-void CSDownloadFile::setFreeSpaceProbe(FreeSpaceProbe p) {
-    probe = p ? p : &fileSystemRoom;
-}
 
 CSDownloadFile::~CSDownloadFile() {
     remove();
@@ -34,7 +28,7 @@ int CSDownloadFile::create(const std::string& destination) {
     if (!file)
         return file.error().code;
     file_.emplace(std::move(*file));
-    room_ = probe.load()(file_->fd());
+    room_ = fileSystemRoom(file_->fd());
     return 0;
 }
 
@@ -43,7 +37,7 @@ bool CSDownloadFile::hasRoomFor(std::uint64_t bytes) {
         return true;
     // Look again only when the last look says no: that is rare until the disk is nearly full.
     if (file_ && file_->fd() >= 0)
-        room_ = probe.load()(file_->fd());
+        room_ = fileSystemRoom(file_->fd());
     return bytes <= room_;
 }
 

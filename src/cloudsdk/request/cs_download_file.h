@@ -14,8 +14,6 @@
 class CSDownloadFile {
 public:
     enum class WriteResult { written, failed, noSpace };
-    // Bytes that may still be written to the file system holding `fd`.
-    using FreeSpaceProbe = std::uint64_t (*)(int fd);
 
     CSDownloadFile() = default;
     // Removes a file that was not committed.
@@ -39,9 +37,6 @@ public:
     int commit();
     // Closes and unlinks; 0, or the errno of a failed unlink.
     int remove();
-
-    // Tests stand in a small file system; nullptr restores fstatvfs.
-    static void setFreeSpaceProbe(FreeSpaceProbe probe);
 
 private:
     std::optional<platform::ReplacementFile> file_;
