@@ -73,7 +73,7 @@ TEST_F(LinkFlow, ARequestTokenBecomesAnAccessTokenOnlyOnceSignedIn) {
     ASSERT_EQ(request->status, 200) << request->body;
     auto values = dictionaryWithQueryString(request->body);
     // The request token is signed with like an access token, but is not one.
-    Token requestToken{values["oauth_token"], values["oauth_token_secret"]};
+    Token requestToken{values["oauth_token"], values["oauth_token_secret"], ""};
     EXPECT_EQ(service.call(requestToken, "GET", "/1/account/info")->status, 401);
     EXPECT_EQ(service.call(requestToken, "GET", "/1/oauth/access_token")->status, 401);
 
@@ -86,7 +86,7 @@ TEST_F(LinkFlow, ARequestTokenBecomesAnAccessTokenOnlyOnceSignedIn) {
     ASSERT_EQ(access->status, 200) << access->body;
     auto granted = dictionaryWithQueryString(access->body);
     EXPECT_EQ(granted["uid"], std::to_string(uid));
-    Token accessToken{granted["oauth_token"], granted["oauth_token_secret"]};
+    Token accessToken{granted["oauth_token"], granted["oauth_token_secret"], granted["uid"]};
     EXPECT_EQ(service.call(accessToken, "GET", "/1/account/info")->status, 200);
     // The request token is spent.
     EXPECT_EQ(service.call(requestToken, "GET", "/1/oauth/access_token")->status, 401);

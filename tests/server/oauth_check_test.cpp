@@ -82,7 +82,7 @@ TEST_F(OAuthCheck, ANonceIsTakenOnceAndTimestampsOutsideTheWindowAreStale) {
 TEST_F(OAuthCheck, TheRequestLogHoldsNoQueryAndNoSecret) {
     service.call(token, "GET", "/1/metadata/cloud/", {{"hash", "h"}});
     service.call(token, "POST", "/1/fileops/create_folder", {{"root", "cloud"}, {"path", "/x"}});
-    service.call(Token{"0123456789abcdef", "s"}, "GET", "/1/account/info");
+    service.call(Token{"0123456789abcdef", "s", ""}, "GET", "/1/account/info");
     std::ifstream in(service.folder() / "requests.log");
     std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(log.find("GET /1/metadata/cloud/ 200"), std::string::npos) << log;

@@ -3,6 +3,7 @@
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 
+#include <regex>
 #include <sstream>
 #include <vector>
 
@@ -48,23 +49,6 @@ std::string encode(const std::string& text, bool keepSlash) {
     return out.str();
 }
 
-// "name=value" after "key" in "AWS4-HMAC-SHA256 Credential=..., SignedHeaders=..., Signature=...".
-std::string field(const std::string& header, const std::string& name) {
-    auto at = header.find(name + "=");
-    if (at == std::string::npos)
-        return {};
-    at += name.size() + 1;
-    return header.substr(at, header.find(',', at) - at);
-}
-
-std::vector<std::string> split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    std::stringstream in(text);
-    for (std::string part; std::getline(in, part, separator);)
-        parts.push_back(part);
-    return parts;
-}
-
 const std::string kBucket = "mobrix-bodies", kRegion = "eu-test-1";
 
 } // namespace
@@ -102,16 +86,13 @@ std::map<std::string, std::string> S3Stub::objects() const {
 
 // The algorithm as the protocol's documentation states it, in one piece.
 bool S3Stub::signedRight(const httplib::Request& q) const {
+    static const std::regex form("AWS4-HMAC-SHA256 Credential=([^/]+)/([0-9]{8})/([^/]+)/s3/"
+                                 "aws4_request, SignedHeaders=([^,]+), Signature=([0-9a-f]+)");
+    std::smatch m;
     const std::string authorization = q.get_header_value("Authorization");
-    if (authorization.rfind("AWS4-HMAC-SHA256 ", 0) != 0)
-        return false;
-    const auto credential = split(field(authorization, "Credential"), '/');
-    const std::string signedHeaders = field(authorization, "SignedHeaders");
     const std::string date = q.get_header_value("x-amz-date");
-    if (credential.size() != 5 || credential[0] != kAccessKey || credential[2] != kRegion ||
-        credential[3] != "s3" || credential[4] != "aws4_request" ||
-        date.substr(0, 8) != credential[1] ||
-        signedHeaders.find("x-amz-content-sha256") == std::string::npos)
+    if (!std::regex_match(authorization, m, form) || m[1] != kAccessKey || m[3] != kRegion ||
+        date.substr(0, 8) != m[2] || m[4].str().find("x-amz-content-sha256") == std::string::npos)
         return false;
     std::vector<std::string> query;
     for (const auto& [name, value] : q.params)
@@ -121,15 +102,16 @@ bool S3Stub::signedRight(const httplib::Request& q) const {
     for (std::size_t i = 0; i < query.size(); ++i)
         canonical += (i ? "&" : "") + query[i];
     canonical += "\n";
-    for (const auto& name : split(signedHeaders, ';'))
+    std::stringstream names(m[4]);
+    for (std::string name; std::getline(names, name, ';');)
         canonical += name + ":" + q.get_header_value(name.c_str()) + "\n";
-    canonical += "\n" + signedHeaders + "\n" + q.get_header_value("x-amz-content-sha256");
-    const std::string scope = credential[1] + "/" + kRegion + "/s3/aws4_request";
+    canonical += "\n" + m[4].str() + "\n" + q.get_header_value("x-amz-content-sha256");
+    const std::string scope = m[2].str() + "/" + kRegion + "/s3/aws4_request";
     const std::string toSign =
         "AWS4-HMAC-SHA256\n" + date + "\n" + scope + "\n" + hexOf(sha256(canonical));
-    std::string key = hmac(std::string("AWS4") + kSecretKey, credential[1]);
+    std::string key = hmac(std::string("AWS4") + kSecretKey, m[2]);
     key = hmac(hmac(hmac(key, kRegion), "s3"), "aws4_request");
-    return field(authorization, "Signature") == hexOf(hmac(key, toSign));
+    return m[5] == hexOf(hmac(key, toSign));
 }
 
 void S3Stub::handleObject(const httplib::Request& q, httplib::Response& r) {

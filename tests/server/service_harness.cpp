@@ -16,10 +16,14 @@ const testsupport::TestCertificate& testRoot() {
 } // namespace
 
 ServiceHarness::ServiceHarness(bool tls, std::function<void(server::ServerConfig&)> configure)
-    : CloudTestService({.serverCertificate = tls ? testsupport::issueServerCertificate(testRoot())
-                                                 : testsupport::TestCertificate{},
-                        .linkUserId = "",
-                        .configure = std::move(configure)}) {
+    : CloudTestService([&] {
+          Options options;
+          if (tls)
+              options.serverCertificate = testsupport::issueServerCertificate(testRoot());
+          options.linkUserId.clear();
+          options.configure = std::move(configure);
+          return options;
+      }()) {
     started_ = start() && testRoot().writePem(caFile());
 }
 

@@ -81,7 +81,8 @@ inline std::optional<CSMetadata> metadataOf(const httplib::Result& result) {
 inline std::string errorOf(const httplib::Result& result) {
     if (!result)
         return "(no answer)";
-    const CSJsonValue* error = json(result->body).find("error");
+    const CSJsonValue body = json(result->body);
+    const CSJsonValue* error = body.find("error");
     return error ? error->asString() : std::string();
 }
 

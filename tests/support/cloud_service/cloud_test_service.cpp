@@ -191,9 +191,9 @@ struct CloudTestService::Impl {
     void around(const httplib::Request& req, httplib::Response& res,
                 const httplib::ContentReader* reader, const server::CloudService::Serve& serve) {
         RecordedRequest r;
-        std::string form; // the body, when it is a form
         r.method = req.method;
         r.path = req.path;
+        r.target = req.target;
         if (auto q = req.target.find('?'); q != std::string::npos)
             r.query = req.target.substr(q + 1);
         appendPairs(r.query, r.params);
@@ -203,11 +203,11 @@ struct CloudTestService::Impl {
         std::optional<httplib::ContentReader> counted;
         if (reader) {
             counted.emplace(
-                [&r, &form, reader, isForm](httplib::ContentReceiver receive) {
+                [&r, reader, isForm](httplib::ContentReceiver receive) {
                     return (*reader)([&](const char* data, std::size_t n) {
                         r.bodySize += n;
                         if (isForm)
-                            form.append(data, n);
+                            r.body.append(data, n);
                         return receive(data, n);
                     });
                 },
@@ -231,7 +231,7 @@ struct CloudTestService::Impl {
             if (isDownload(req))
                 bendDownload(fault, res);
         }
-        appendPairs(form, r.params);
+        appendPairs(r.body, r.params);
         {
             std::lock_guard lock(mutex);
             received.push_back(req.path);

@@ -41,8 +41,10 @@ enum class ServiceFault {
 
 struct RecordedRequest {
     std::string method;
-    std::string path;  // decoded
-    std::string query; // raw query text
+    std::string path;   // decoded
+    std::string target; // as sent: path and query
+    std::string query;  // raw query text
+    std::string body;   // form bodies only
     std::uint64_t bodySize = 0;
     std::vector<std::pair<std::string, std::string>>
         params; // query, then form body, decoded, in order
