@@ -5,8 +5,8 @@ namespace testsupport {
 LocalCloud::LocalCloud(const std::filesystem::path& unused)
     : LocalCloud(unused, makeRootCA("Mobrix Test Root"), TestCertificate{}) {}
 
-LocalCloud::LocalCloud(const std::filesystem::path&, TestCertificate root,
-                       TestCertificate server, std::vector<TestCertificate> chain)
+LocalCloud::LocalCloud(const std::filesystem::path&, TestCertificate root, TestCertificate server,
+                       std::vector<TestCertificate> chain)
     : root_(std::move(root)) {
     CloudTestService::Options options;
     options.serverCertificate = server.cert ? std::move(server) : issueServerCertificate(root_);
