@@ -491,8 +491,4 @@ const fs::path& CloudTestService::folder() const {
     return impl_->data;
 }
 
-server::MetadataStore& CloudTestService::store() {
-    return *impl_->metadata;
-}
-
 } // namespace testsupport

@@ -113,10 +113,9 @@ public:
     // Paths of the account's entries without the leading "/", folders ending in "/", sorted.
     std::vector<std::string> tree() const;
 
-    // The service itself, its data folder and its metadata store.
+    // The service itself and its data folder.
     server::CloudService& cloud();
     const std::filesystem::path& folder() const;
-    server::MetadataStore& store();
 
     struct Impl;
 
