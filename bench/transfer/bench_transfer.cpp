@@ -268,7 +268,6 @@ int main(int argc, char** argv) {
     const std::uint64_t bytes = mb << 20;
 
     PrivateHome env;
-    const fs::path storage = env.makeFolder("account");
     const fs::path local = env.makeFolder("local");
     const fs::path downloads =
         fs::is_directory("/dev/shm") ? fs::path("/dev/shm") / env.root().filename() : local;
@@ -277,7 +276,7 @@ int main(int argc, char** argv) {
     const TestCertificate server = issueServerCertificate(root);
     const fs::path caFile = env.root() / "ca.pem";
     root.writePem(caFile.string());
-    if (!makeFile(storage / "big.bin", bytes) || !makeFile(local / "up.bin", bytes)) {
+    if (!makeFile(local / "up.bin", bytes)) {
         std::fprintf(stderr, "bench_transfer: cannot write the test files\n");
         return 1;
     }
@@ -287,7 +286,8 @@ int main(int argc, char** argv) {
         CloudTestService::Options options;
         options.serverCertificate = server;
         static CloudTestService s(options);
-        std::ifstream big(storage / "big.bin", std::ios::binary);
+        // The file to download has the same bytes as the one to upload.
+        std::ifstream big(local / "up.bin", std::ios::binary);
         if (!s.start() || !s.putFile("/big.bin", big))
             return std::string("0");
         const auto token = s.issueAccessToken("1001");

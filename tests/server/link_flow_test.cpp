@@ -68,13 +68,12 @@ TEST_F(LinkFlow, AWrongPasswordShowsTheFormAgainAndCancelAnswersCancel) {
 }
 
 TEST_F(LinkFlow, ARequestTokenBecomesAnAccessTokenOnlyOnceSignedIn) {
-    Token none{"", "", 0};
-    auto request = service.call(none, "GET", "/1/oauth/request_token");
+    auto request = service.call(Token{}, "GET", "/1/oauth/request_token");
     ASSERT_TRUE(request);
     ASSERT_EQ(request->status, 200) << request->body;
     auto values = dictionaryWithQueryString(request->body);
     // The request token is signed with like an access token, but is not one.
-    Token requestToken{values["oauth_token"], values["oauth_token_secret"], 0};
+    Token requestToken{values["oauth_token"], values["oauth_token_secret"], ""};
     EXPECT_EQ(service.call(requestToken, "GET", "/1/account/info")->status, 401);
     EXPECT_EQ(service.call(requestToken, "GET", "/1/oauth/access_token")->status, 401);
 
@@ -87,7 +86,7 @@ TEST_F(LinkFlow, ARequestTokenBecomesAnAccessTokenOnlyOnceSignedIn) {
     ASSERT_EQ(access->status, 200) << access->body;
     auto granted = dictionaryWithQueryString(access->body);
     EXPECT_EQ(granted["uid"], std::to_string(uid));
-    Token accessToken{granted["oauth_token"], granted["oauth_token_secret"], uid};
+    Token accessToken{granted["oauth_token"], granted["oauth_token_secret"], granted["uid"]};
     EXPECT_EQ(service.call(accessToken, "GET", "/1/account/info")->status, 200);
     // The request token is spent.
     EXPECT_EQ(service.call(requestToken, "GET", "/1/oauth/access_token")->status, 401);

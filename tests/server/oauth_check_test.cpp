@@ -1,7 +1,6 @@
 // The signature check as the client's signing code meets it: every way a
 // request can fail to prove itself gives 401 with an error body; the log
 // keeps no secret.
-#include "oauth_url_request.h"
 #include "service_harness.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +15,7 @@ class OAuthCheck : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(service.started());
-        token = service.accessToken(service.addAccount("ann", "pw"));
+        token = service.account("ann");
     }
 
     ServiceHarness service;
@@ -25,25 +24,11 @@ protected:
 
 // A signed GET of account/info, made by the client's code, with its query.
 std::string signedTarget(ServiceHarness& service, OAuthCredentialConcreteStore& store) {
-    URLRequestParameters list = store.oauthParameters();
-    list.emplace_back("locale", "en");
-    OAuthURLRequest builder(service.baseUrl() + "/1/account/info", list);
-    auto request = builder.urlRequestSignedWithSecret(store.signingKey(), *store.signatureMethod());
-    return request.url.substr(request.url.find("/1/"));
+    return ServiceHarness::target(
+        ServiceHarness::sign(store, service.baseUrl() + "/1/account/info", "GET"));
 }
 
 } // namespace
-
-TEST_F(OAuthCheck, PlaintextAndHmacSignaturesOfTheClientPass) {
-    auto plain = service.call(token, "GET", "/1/account/info");
-    ASSERT_TRUE(plain);
-    EXPECT_EQ(plain->status, 200) << plain->body;
-    auto hmac = service.call(token, "POST", "/1/fileops/create_folder",
-                             {{"root", "cloud"}, {"path", "/a b&c+d"}}, "HMAC-SHA1");
-    ASSERT_TRUE(hmac);
-    EXPECT_EQ(hmac->status, 200) << hmac->body;
-    EXPECT_EQ(metadataOf(hmac)->path(), "/a b&c+d");
-}
 
 // Every way a signature can fail: each case changes a good request and
 // names what the error must mention.
@@ -97,7 +82,7 @@ TEST_F(OAuthCheck, ANonceIsTakenOnceAndTimestampsOutsideTheWindowAreStale) {
 TEST_F(OAuthCheck, TheRequestLogHoldsNoQueryAndNoSecret) {
     service.call(token, "GET", "/1/metadata/cloud/", {{"hash", "h"}});
     service.call(token, "POST", "/1/fileops/create_folder", {{"root", "cloud"}, {"path", "/x"}});
-    service.call(Token{"0123456789abcdef", "s", 0}, "GET", "/1/account/info");
+    service.call(Token{"0123456789abcdef", "s", ""}, "GET", "/1/account/info");
     std::ifstream in(service.folder() / "requests.log");
     std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(log.find("GET /1/metadata/cloud/ 200"), std::string::npos) << log;
@@ -111,26 +96,28 @@ TEST_F(OAuthCheck, TheRequestLogHoldsNoQueryAndNoSecret) {
 TEST(OAuthCheckPlainHttp, PlaintextNeedsTlsWhileHmacDoesNot) {
     ServiceHarness service(false);
     ASSERT_TRUE(service.started());
-    Token token = service.accessToken(service.addAccount("ann", "pw"));
+    Token token = service.account("ann");
     auto plain = service.call(token, "GET", "/1/account/info");
     ASSERT_TRUE(plain);
     EXPECT_EQ(plain->status, 401);
     EXPECT_NE(errorOf(plain).find("TLS"), std::string::npos);
-    EXPECT_EQ(service.call(token, "GET", "/1/account/info", {}, "HMAC-SHA1")->status, 200);
+    auto folder = metadataOf(service.call(token, "POST", "/1/fileops/create_folder",
+                                          {{"root", "cloud"}, {"path", "/a b&c+d"}}, "HMAC-SHA1"));
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(folder->path(), "/a b&c+d");
 }
 
 TEST(OAuthCheckPlainHttp, BehindATlsProxyTheHttpsPublicAddressIsWhatIsSigned) {
-    ServiceHarness service(false, {}, "https://backup.home.test");
+    ServiceHarness service(
+        false, [](server::ServerConfig& c) { c.publicUrl = "https://backup.home.test"; });
     ASSERT_TRUE(service.started());
-    Token token = service.accessToken(service.addAccount("ann", "pw"));
+    Token token = service.account("ann");
     EXPECT_EQ(service.call(token, "GET", "/1/account/info")->status, 200);
     // An HMAC signature over the address the proxy was reached at holds...
     auto store = ServiceHarness::credentials(&token, "HMAC-SHA1");
-    URLRequestParameters list = store.oauthParameters();
-    OAuthURLRequest builder("https://backup.home.test/1/account/info", list);
-    auto request = builder.urlRequestSignedWithSecret(store.signingKey(), "HMAC-SHA1");
-    auto c = service.client();
-    EXPECT_EQ(c->Get(request.url.substr(request.url.find("/1/")).c_str())->status, 200);
+    auto signedOuter =
+        ServiceHarness::sign(store, "https://backup.home.test/1/account/info", "GET");
+    EXPECT_EQ(service.client()->Get(ServiceHarness::target(signedOuter).c_str())->status, 200);
     // ...and one over the inner address does not.
     EXPECT_EQ(service.call(token, "GET", "/1/account/info", {}, "HMAC-SHA1")->status, 401);
 }

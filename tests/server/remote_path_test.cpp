@@ -5,16 +5,15 @@
 
 using server::parseRemotePath;
 
-TEST(RemotePath, NormalFormDropsRepeatedAndTrailingSlashesAndKeysByLowerCase) {
+TEST(RemotePath, NormalFormKeysByLowerCaseAndContainsWholeComponentsOnly) {
     auto path = parseRemotePath("Mobrix//Library/Notes.ZIP/", nullptr);
     ASSERT_TRUE(path);
     EXPECT_EQ(path->display, "/Mobrix/Library/Notes.ZIP");
     EXPECT_EQ(path->key, "/mobrix/library/notes.zip");
-    EXPECT_EQ(path->parent().display, "/Mobrix/Library");
-    EXPECT_EQ(path->name(), "Notes.ZIP");
     EXPECT_TRUE(parseRemotePath("", nullptr)->isRoot());
-    EXPECT_TRUE(parseRemotePath("/", nullptr)->isRoot());
-    EXPECT_EQ(parseRemotePath("/é ü/a b", nullptr)->display, "/é ü/a b");
+    auto folder = *parseRemotePath("/Mobrix", nullptr);
+    EXPECT_TRUE(folder.contains(*parseRemotePath("/mobrix/x", nullptr)));
+    EXPECT_FALSE(folder.contains(*parseRemotePath("/MobrixOther", nullptr)));
 }
 
 TEST(RemotePath, RefusesTraversalControlCharactersAndOverlongNames) {
@@ -33,12 +32,4 @@ TEST(RemotePath, RefusesTraversalControlCharactersAndOverlongNames) {
     EXPECT_FALSE(parseRemotePath(deep, nullptr));
     // Dots inside names are names.
     EXPECT_TRUE(parseRemotePath("/a..b/...", nullptr));
-}
-
-TEST(RemotePath, ContainsOnlyWholeComponents) {
-    auto folder = *parseRemotePath("/Mobrix", nullptr);
-    EXPECT_TRUE(folder.contains(*parseRemotePath("/mobrix/x", nullptr)));
-    EXPECT_TRUE(folder.contains(folder));
-    EXPECT_FALSE(folder.contains(*parseRemotePath("/MobrixOther", nullptr)));
-    EXPECT_TRUE(parseRemotePath("/", nullptr)->contains(folder));
 }

@@ -3,7 +3,6 @@
 // 127.0.0.1: one bucket kept in memory, every request's Signature Version 4
 // checked by its own plain rendering of the algorithm (403 otherwise), and
 // every PUT's body checked against its announced SHA-256 (400 otherwise).
-// Listings come in pages of a chosen size.
 
 #include <httplib.h>
 
@@ -21,42 +20,28 @@ public:
     static constexpr const char* kAccessKey = "STUBACCESSKEY0000001";
     static constexpr const char* kSecretKey = "stub/secret+key0000000000000000000000000";
 
-    explicit S3Stub(std::string bucket = "mobrix-bodies", std::string region = "eu-test-1");
+    S3Stub();
     ~S3Stub();
-    S3Stub(const S3Stub&) = delete;
-    S3Stub& operator=(const S3Stub&) = delete;
 
     bool started() const { return port_ > 0; }
     // The blobs URL of its bucket.
     std::string url() const;
-
-    struct Object {
-        std::string body;
-        std::int64_t modified = 0;
-    };
-    std::map<std::string, Object> objects() const;
-    void put(const std::string& key, const std::string& body);
-    // Every object's time set back to `seconds` since 1970.
-    void age(std::int64_t seconds);
+    std::map<std::string, std::string> objects() const;
 
     std::atomic<int> refusedSignatures{0};
     std::atomic<int> gets{0};
     std::atomic<std::uint64_t> largestRange{0};
     std::atomic<bool> failPuts{false};
-    std::atomic<std::size_t> pageSize{1000};
 
 private:
     void handleObject(const httplib::Request& request, httplib::Response& response);
-    void handleBucket(const httplib::Request& request, httplib::Response& response);
     bool signedRight(const httplib::Request& request) const;
 
-    std::string bucket_;
-    std::string region_;
     httplib::Server http_;
     std::thread thread_;
     int port_ = -1;
     mutable std::mutex mutex_;
-    std::map<std::string, Object> objects_;
+    std::map<std::string, std::string> objects_;
 };
 
 } // namespace servertest

@@ -5,18 +5,15 @@
 #include "secrets.h"
 #include "service_parts.h"
 
-#include <openssl/ssl.h>
 #include <sqlite3.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <atomic>
 #include <fstream>
 #include <map>
 #include <mutex>
 #include <regex>
-#include <set>
 #include <sstream>
 #include <thread>
 
@@ -53,14 +50,6 @@ struct FaultRule {
     int after;
 };
 
-// What the mirror last saw of an entry on both sides.
-struct Known {
-    bool dir = false;
-    std::uintmax_t size = 0;
-    fs::file_time_type time{};
-    std::int64_t revision = 0;
-};
-
 } // namespace
 
 std::string RecordedRequest::param(const std::string& name) const {
@@ -93,11 +82,18 @@ struct CloudTestService::Impl {
     std::vector<RecordedRequest> recorded;
     std::vector<std::string> received; // paths, as their bodies were read
     std::vector<FaultRule> faults;
-    std::atomic<int> handshakes{0};
-    std::mutex mirrorMutex;
-    std::map<std::string, Known> known; // by remote path
+    std::string redirectAuthority;
 
     explicit Impl(Options o) : options(std::move(o)) {}
+
+    void transact(const std::function<void(server::MetadataTxn&)>& work) {
+        metadata->transact(
+            [&](server::MetadataTxn& txn) {
+                work(txn);
+                return true;
+            },
+            nullptr);
+    }
 
     ServiceFault takeFault(const std::string& path) {
         std::lock_guard lock(mutex);
@@ -119,7 +115,6 @@ struct CloudTestService::Impl {
     // Faults answered instead of the service; false for the others.
     bool answerInstead(ServiceFault f, const httplib::Request& req, httplib::Response& res) {
         static const std::map<ServiceFault, std::pair<int, std::string>> answers = {
-            {ServiceFault::Status401, {401, R"({"error": "Unauthorized"})"}},
             {ServiceFault::Status404, {404, R"({"error": "Path not found"})"}},
             {ServiceFault::Status500, {500, R"({"error": "Internal server error"})"}},
             {ServiceFault::Status507, {507, R"({"error": "Over quota"})"}},
@@ -131,8 +126,8 @@ struct CloudTestService::Impl {
             std::string authority = "127.0.0.1:" + std::to_string(port);
             if (f == ServiceFault::RedirectElsewhere) {
                 std::lock_guard lock(mutex);
-                authority = options.redirectAuthority.empty() ? "localhost:" + std::to_string(port)
-                                                              : options.redirectAuthority;
+                authority = redirectAuthority.empty() ? "localhost:" + std::to_string(port)
+                                                      : redirectAuthority;
             }
             res.status = 307;
             res.set_header("Location", "https://" + authority + req.target);
@@ -204,14 +199,14 @@ struct CloudTestService::Impl {
         appendPairs(r.query, r.params);
         r.userAgent = req.get_header_value("User-Agent");
         r.contentType = req.get_header_value("Content-Type");
-        const bool form = r.contentType.rfind("application/x-www-form-urlencoded", 0) == 0;
+        const bool isForm = r.contentType.rfind("application/x-www-form-urlencoded", 0) == 0;
         std::optional<httplib::ContentReader> counted;
         if (reader) {
             counted.emplace(
-                [&r, reader, form](httplib::ContentReceiver receive) {
+                [&r, reader, isForm](httplib::ContentReceiver receive) {
                     return (*reader)([&](const char* data, std::size_t n) {
                         r.bodySize += n;
-                        if (form)
+                        if (isForm)
                             r.body.append(data, n);
                         return receive(data, n);
                     });
@@ -222,8 +217,7 @@ struct CloudTestService::Impl {
         if (answerInstead(fault, req, res)) {
             if (counted)
                 (*counted)([](const char*, std::size_t) { return true; });
-        } else if (options.signInAtOnce && uid && req.method == "GET" &&
-                   req.path == "/1/connect_login") {
+        } else if (uid && req.method == "GET" && req.path == "/1/connect_login") {
             signIn(req, res, serve);
         } else {
             // A limit the test set on file sizes is meant for its client,
@@ -232,21 +226,18 @@ struct CloudTestService::Impl {
             ::getrlimit(RLIMIT_FSIZE, &limit);
             const struct rlimit set = limit, open{limit.rlim_max, limit.rlim_max};
             ::setrlimit(RLIMIT_FSIZE, &open);
-            pull();
             serve(req, res, counted ? &*counted : nullptr);
-            push();
             ::setrlimit(RLIMIT_FSIZE, &set);
             if (isDownload(req))
                 bendDownload(fault, res);
         }
-        if (form)
-            appendPairs(r.body, r.params);
+        appendPairs(r.body, r.params);
         {
             std::lock_guard lock(mutex);
             received.push_back(req.path);
         }
         if (fault == ServiceFault::Slow)
-            std::this_thread::sleep_for(options.slowDelay);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         r.status = res.status;
         std::lock_guard lock(mutex);
         recorded.push_back(std::move(r));
@@ -269,29 +260,23 @@ struct CloudTestService::Impl {
         auto path = server::parseRemotePath(remote, nullptr);
         std::optional<server::Entry> found;
         if (path) {
-            metadata->transact(
-                [&](server::MetadataTxn& txn) {
-                    found = txn.entry(uid, path->key);
-                    return true;
-                },
-                nullptr);
+            transact([&](server::MetadataTxn& txn) { found = txn.entry(uid, path->key); });
         }
         return found && !found->deleted ? found : std::nullopt;
     }
 
-    // Stores a body and makes it visible at `remote`; gives its revision (0 on failure).
-    std::int64_t put(const std::string& remote, std::istream& in) {
+    // Stores a body and makes it visible at `remote`.
+    bool put(const std::string& remote, std::istream& in) {
         auto path = server::parseRemotePath(remote, nullptr);
         auto writer = path ? blobs->create(nullptr) : nullptr;
         std::vector<char> buffer(1 << 20);
         while (writer && (in.read(buffer.data(), buffer.size()) || in.gcount() > 0))
             if (!writer->write(buffer.data(), static_cast<std::size_t>(in.gcount())))
-                return 0;
+                return false;
         auto address = writer ? writer->commit(nullptr) : std::nullopt;
-        const auto bytes = static_cast<std::int64_t>(address ? writer->size() : 0);
-        return address && files->putFile(uid, *path, *address, bytes, {}).ok()
-                   ? entry(remote)->revision
-                   : 0;
+        return address &&
+               files->putFile(uid, *path, *address, static_cast<std::int64_t>(writer->size()), {})
+                   .ok();
     }
 
     std::optional<std::string> read(const server::Entry& file) {
@@ -306,87 +291,6 @@ struct CloudTestService::Impl {
             at += static_cast<std::size_t>(n);
         }
         return out;
-    }
-
-    // What the test changed in the mirror goes to the account.
-    void pull() {
-        if (options.storage.empty() || !uid)
-            return;
-        std::lock_guard lock(mirrorMutex);
-        std::set<std::string> seen;
-        std::error_code ec;
-        for (auto it = fs::recursive_directory_iterator(options.storage, ec);
-             !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-            const std::string remote = "/" + fs::relative(it->path(), options.storage).string();
-            seen.insert(remote);
-            auto k = known.find(remote);
-            if (it->is_directory()) {
-                if (k == known.end())
-                    files->createFolder(uid, *server::parseRemotePath(remote, nullptr));
-                known[remote] = {true};
-                continue;
-            }
-            const Known now{false, it->file_size(ec), it->last_write_time(ec), 0};
-            if (k != known.end() && !k->second.dir && k->second.size == now.size &&
-                k->second.time == now.time)
-                continue;
-            std::ifstream in(it->path(), std::ios::binary);
-            known[remote] = now;
-            known[remote].revision = put(remote, in);
-        }
-        for (auto k = known.begin(); k != known.end();) {
-            if (seen.count(k->first)) {
-                ++k;
-                continue;
-            }
-            files->remove(uid, *server::parseRemotePath(k->first, nullptr));
-            k = known.erase(k);
-        }
-    }
-
-    // What a request changed on the account goes to the mirror.
-    void push() {
-        if (options.storage.empty() || !uid)
-            return;
-        std::lock_guard lock(mirrorMutex);
-        std::vector<server::Entry> live;
-        metadata->transact(
-            [&](server::MetadataTxn& txn) {
-                live = txn.subtree(uid, "/");
-                return true;
-            },
-            nullptr);
-        std::set<std::string> present;
-        std::error_code ec;
-        for (const auto& e : live) {
-            if (e.path == "/")
-                continue;
-            present.insert(e.path);
-            const fs::path target = options.storage / e.path.substr(1);
-            auto k = known.find(e.path);
-            if (e.isDir) {
-                fs::create_directories(target, ec);
-                known[e.path] = {true};
-                continue;
-            }
-            if (k != known.end() && !k->second.dir && k->second.revision == e.revision)
-                continue;
-            const auto body = read(e);
-            fs::create_directories(target.parent_path(), ec);
-            const fs::path temporary = target.string() + ".mirror";
-            std::ofstream(temporary, std::ios::binary) << body.value_or("");
-            fs::rename(temporary, target, ec);
-            known[e.path] = {false, fs::file_size(target, ec), fs::last_write_time(target, ec),
-                             e.revision};
-        }
-        for (auto k = known.begin(); k != known.end();) {
-            if (present.count(k->first)) {
-                ++k;
-                continue;
-            }
-            fs::remove_all(options.storage / k->first.substr(1), ec);
-            k = known.erase(k);
-        }
     }
 
     void writeCertificate() {
@@ -418,17 +322,8 @@ struct CloudTestService::Impl {
 
     std::int64_t addAccount(const std::string& name, const std::string& pw, std::int64_t quota) {
         server::Account account{
-            0, name, "Test User", "user@cloud.example", server::hashPassword(pw), quota, 0};
-        if (name != "user") {
-            account.displayName = "User " + name;
-            account.email = name + "@home.test";
-        }
-        metadata->transact(
-            [&](server::MetadataTxn& txn) {
-                account.uid = txn.addAccount(account);
-                return true;
-            },
-            nullptr);
+            0, name, "Test User", name + "@cloud.example", server::hashPassword(pw), quota, 0};
+        transact([&](server::MetadataTxn& txn) { account.uid = txn.addAccount(account); });
         return account.uid;
     }
 };
@@ -453,8 +348,8 @@ bool CloudTestService::start() {
     c.metadata = "sqlite:" + (d.data / "metadata.db").string();
     c.blobs = "file:" + (d.data / "blobs").string();
     c.uploads = (d.data / "uploads").string();
-    c.appKey = d.options.appKey;
-    c.appSecret = d.options.appSecret;
+    c.appKey = "q7w2k9x4m1z8r5t";
+    c.appSecret = "h3n6p0v2c8j5y1f";
     c.requestLog = (d.data / "requests.log").string();
     c.threads = 8;
     c.collectInterval = 0;
@@ -470,14 +365,6 @@ bool CloudTestService::start() {
             server.set_keep_alive_timeout(2);
             server.set_read_timeout(10);
             server.set_write_timeout(10);
-            if (auto* tls = dynamic_cast<httplib::SSLServer*>(&server)) {
-                SSL_CTX_set_app_data(tls->ssl_context(), &d.handshakes);
-                SSL_CTX_set_info_callback(tls->ssl_context(), [](const SSL* ssl, int where, int) {
-                    if (where & SSL_CB_HANDSHAKE_DONE)
-                        ++*static_cast<std::atomic<int>*>(
-                            SSL_CTX_get_app_data(SSL_get_SSL_CTX(ssl)));
-                });
-            }
         });
     std::string error;
     if (!d.service->start(&error))
@@ -526,23 +413,15 @@ std::string CloudTestService::baseUrl() const {
 CloudTestService::Token CloudTestService::issueAccessToken(const std::string& uid) {
     server::TokenRecord record{"at" + server::randomHex(12), "as&" + server::randomHex(8) + "+",
                                std::stoll(uid), server::TokenKind::Access, 0};
-    impl_->metadata->transact(
-        [&](server::MetadataTxn& txn) {
-            txn.putToken(record);
-            return true;
-        },
-        nullptr);
+    impl_->transact([&](server::MetadataTxn& txn) { txn.putToken(record); });
     return {record.token, record.secret, uid};
 }
 
 void CloudTestService::revokeTokens() {
-    impl_->metadata->transact(
-        [](server::MetadataTxn& txn) {
-            for (const auto& account : txn.accounts())
-                txn.deleteTokensOf(account.uid);
-            return true;
-        },
-        nullptr);
+    impl_->transact([&](server::MetadataTxn& txn) {
+        for (const auto& account : txn.accounts())
+            txn.deleteTokensOf(account.uid);
+    });
 }
 
 std::int64_t CloudTestService::addAccount(const std::string& name, const std::string& password,
@@ -557,7 +436,7 @@ void CloudTestService::injectFault(ServiceFault fault, std::string pathPart, int
 
 void CloudTestService::setRedirectAuthority(std::string authority) {
     std::lock_guard lock(impl_->mutex);
-    impl_->options.redirectAuthority = std::move(authority);
+    impl_->redirectAuthority = std::move(authority);
 }
 
 int CloudTestService::receivedCount(const std::string& pathPart) const {
@@ -579,18 +458,8 @@ void CloudTestService::clearRequests() {
     impl_->received.clear();
 }
 
-int CloudTestService::handshakes() const {
-    return impl_->handshakes.load();
-}
-
-fs::path CloudTestService::localPath(const std::string& remotePath) const {
-    auto path = server::parseRemotePath(remotePath, nullptr);
-    return path && !path->isRoot() ? impl_->options.storage / path->display.substr(1)
-                                   : impl_->options.storage;
-}
-
 bool CloudTestService::putFile(const std::string& remotePath, std::istream& body) {
-    return impl_->put(remotePath, body) > 0;
+    return impl_->put(remotePath, body);
 }
 
 bool CloudTestService::putFile(const std::string& remotePath, const std::string& body) {
@@ -605,12 +474,7 @@ std::optional<std::string> CloudTestService::readFile(const std::string& remoteP
 
 std::vector<std::string> CloudTestService::tree() const {
     std::vector<server::Entry> live;
-    impl_->metadata->transact(
-        [&](server::MetadataTxn& txn) {
-            live = txn.subtree(impl_->uid, "/");
-            return true;
-        },
-        nullptr);
+    impl_->transact([&](server::MetadataTxn& txn) { live = txn.subtree(impl_->uid, "/"); });
     std::vector<std::string> out;
     for (const auto& e : live)
         if (e.path != "/")
@@ -625,10 +489,6 @@ server::CloudService& CloudTestService::cloud() {
 
 const fs::path& CloudTestService::folder() const {
     return impl_->data;
-}
-
-server::MetadataStore& CloudTestService::store() {
-    return *impl_->metadata;
 }
 
 } // namespace testsupport

@@ -10,7 +10,6 @@
 #include "server_config.h"
 #include "test_pki.h"
 
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -27,8 +26,7 @@ enum class ServiceFault {
     None,
     ShortBody,     // downloads: Content-Length 10 bytes more than sent, then the connection closes
     CutConnection, // half the body, then the connection closes
-    Slow,          // waits `slowDelay` before answering
-    Status401,
+    Slow,          // waits 1.5 s before answering
     Status404,
     Status500,
     Status507,
@@ -61,21 +59,13 @@ struct RecordedRequest {
 class CloudTestService {
 public:
     struct Options {
-        std::string appKey = "q7w2k9x4m1z8r5t";
-        std::string appSecret = "h3n6p0v2c8j5y1f";
-        // A mirror of the account's files: what the test puts there is on the
-        // account at the next request, what a request changed is there once
-        // it is answered. None when empty.
+        // Not used: the account's files are reached through putFile, readFile and tree.
         std::filesystem::path storage;
         TestCertificate serverCertificate;  // none: plain HTTP
         std::vector<TestCertificate> chain; // sent after the server certificate
-        std::chrono::milliseconds slowDelay{1500};
-        std::string linkUserId = "1001"; // empty: no account is made
-        // Where RedirectElsewhere points ("host:port"); "localhost" at this service's port when
-        // empty.
-        std::string redirectAuthority;
-        // A GET of the link page signs the account in at once, as its owner would.
-        bool signInAtOnce = true;
+        // Empty: no account is made and the link page is the service's own;
+        // otherwise a GET of the link page signs this account in at once.
+        std::string linkUserId = "1001";
         // Changes the service's configuration before it starts.
         std::function<void(server::ServerConfig&)> configure;
     };
@@ -107,6 +97,7 @@ public:
     // The next `times` requests whose path contains `pathPart` misbehave,
     // once `after` such requests have been served normally.
     void injectFault(ServiceFault fault, std::string pathPart = {}, int times = 1, int after = 0);
+    // Where RedirectElsewhere points ("host:port"); "localhost" at this service's port when unset.
     void setRedirectAuthority(std::string authority);
 
     // Requests whose path contains `pathPart` that have arrived whole, answered or
@@ -114,11 +105,7 @@ public:
     int receivedCount(const std::string& pathPart) const;
     std::vector<RecordedRequest> requests() const;
     void clearRequests();
-    // TLS connections whose handshake finished.
-    int handshakes() const;
 
-    // Where a remote path is mirrored.
-    std::filesystem::path localPath(const std::string& remotePath) const;
     // The account's files through the service's own stores.
     bool putFile(const std::string& remotePath, std::istream& body);
     bool putFile(const std::string& remotePath, const std::string& body);
@@ -126,10 +113,9 @@ public:
     // Paths of the account's entries without the leading "/", folders ending in "/", sorted.
     std::vector<std::string> tree() const;
 
-    // The service itself, its data folder and its metadata store.
+    // The service itself and its data folder.
     server::CloudService& cloud();
     const std::filesystem::path& folder() const;
-    server::MetadataStore& store();
 
     struct Impl;
 

@@ -2,14 +2,13 @@
 
 namespace testsupport {
 
-LocalCloud::LocalCloud(const std::filesystem::path& storage)
-    : LocalCloud(storage, makeRootCA("Mobrix Test Root"), TestCertificate{}) {}
+LocalCloud::LocalCloud(const std::filesystem::path& unused)
+    : LocalCloud(unused, makeRootCA("Mobrix Test Root"), TestCertificate{}) {}
 
-LocalCloud::LocalCloud(const std::filesystem::path& storage, TestCertificate root,
-                       TestCertificate server, std::vector<TestCertificate> chain)
+LocalCloud::LocalCloud(const std::filesystem::path&, TestCertificate root, TestCertificate server,
+                       std::vector<TestCertificate> chain)
     : root_(std::move(root)) {
     CloudTestService::Options options;
-    options.storage = storage;
     options.serverCertificate = server.cert ? std::move(server) : issueServerCertificate(root_);
     options.chain = std::move(chain);
     service_ = std::make_unique<CloudTestService>(std::move(options));

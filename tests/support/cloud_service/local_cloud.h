@@ -15,7 +15,7 @@ namespace testsupport {
 
 class LocalCloud {
 public:
-    // `storage` is the account's folder.
+    // The folder is not used: the account's files are in the service.
     explicit LocalCloud(const std::filesystem::path& storage);
     // With a server certificate (and chain) of the caller's making.
     LocalCloud(const std::filesystem::path& storage, TestCertificate root, TestCertificate server,

@@ -7,7 +7,7 @@
 #include <openssl/rand.h>
 #include <openssl/x509v3.h>
 
-#include <cstdio>
+#include <fstream>
 #include <stdexcept>
 
 namespace testsupport {
@@ -74,12 +74,8 @@ std::string TestCertificate::keyPem() const {
 }
 
 bool TestCertificate::writePem(const std::string& path) const {
-    std::FILE* f = std::fopen(path.c_str(), "w");
-    if (!f)
-        return false;
-    const std::string text = pem();
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    return std::fclose(f) == 0 && ok;
+    std::ofstream out(path);
+    return static_cast<bool>(out << pem() << std::flush);
 }
 
 TestCertificate issueCertificate(const TestCertificate* issuer, const CertificateOptions& options) {
