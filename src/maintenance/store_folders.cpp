@@ -31,19 +31,18 @@ std::span<const StoreFolder> storeFolders() {
 }
 
 void createFolders(CommandContext& context, std::span<const StoreFolder> folders) {
-    // The application folder is made in the deepest folder above it that
-    // exists, entered by descriptor, and the others in the application
-    // folder once it is open and checked: "/bin/mkdir" "-p" never resolves a
-    // name its user could have swapped for a link.
+    // The application folder is made in the folder above it, entered by
+    // descriptor, and the others in the application folder once it is open
+    // and checked: "/bin/mkdir" "-p" only ever makes one name in a folder it
+    // was handed, never a path through folders that their user could swap
+    // for links. The folder above belongs to the device's user; it is not
+    // made here.
     std::string_view application = store::kApplicationFolder;
-    size_t cut = application.size();
-    file_ops::OpenedFolder above;
-    do {
-        cut = application.rfind('/', cut - 1);
-        above = file_ops::openFolderBeneath(context.root().root(), application.substr(0, cut));
-    } while (!above.ok() && above.missing && cut > 0);
+    const size_t cut = application.rfind('/');
+    auto above = file_ops::openFolderBeneath(context.root().root(), application.substr(0, cut));
     if (!above.ok()) {
-        context.fail("", above.error);
+        context.fail("", above.missing ? std::string(application.substr(0, cut)) + " does not exist"
+                                       : above.error);
         return;
     }
     ChildSetup in;
