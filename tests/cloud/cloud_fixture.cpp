@@ -8,7 +8,7 @@
 
 namespace fs = std::filesystem;
 
-CloudFixture::CloudFixture() : account(environment.makeFolder("account")), localCloud(account) {}
+CloudFixture::CloudFixture() = default;
 
 CloudFixture::~CloudFixture() = default;
 

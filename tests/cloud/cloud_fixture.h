@@ -1,7 +1,7 @@
 #pragma once
 // What the cloud tests share: a private home (credentials and link nonce), a
-// temporary device root with the backup store, and the local test service
-// over a temporary account folder, made the client's endpoints.
+// temporary device root with the backup store, and the local test service,
+// made the client's endpoints.
 
 #include "cloud_test_service.h"
 #include "local_cloud.h"
@@ -40,6 +40,5 @@ protected:
 
     PrivateHome environment;
     TempDeviceRoot device;
-    std::filesystem::path account;
     testsupport::LocalCloud localCloud;
 };

@@ -129,7 +129,7 @@ protected:
 
     PrivateHome env;
     fs::path local = env.makeFolder("local");
-    LocalCloud cloud{env.makeFolder("account")};
+    LocalCloud cloud;
     OAuthCredentialConcreteStore store{{{kOAuthCredentialConsumerKey, "q7w2k9x4m1z8r5t"},
                                         {kOAuthCredentialConsumerSecret, "h3n6p0v2c8j5y1f"},
                                         {kOAuthSignatureMethod, "PLAINTEXT"}},

@@ -104,7 +104,7 @@ protected:
 
     PrivateHome env;
     fs::path local = env.makeFolder("local");
-    LocalCloud cloud{env.makeFolder("account")};
+    LocalCloud cloud;
     AuthFailures authFailures;
     std::shared_ptr<CSSession> session;
     std::unique_ptr<CSRestClient> client;

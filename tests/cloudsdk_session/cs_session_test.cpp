@@ -208,7 +208,7 @@ TEST_F(SessionTest, CredentialsAreKeptPerService) {
         session.updateAccessToken("built-in-token", "built-in-secret", "1");
     }
     {
-        LocalCloud cloud(env.makeFolder("account"));
+        LocalCloud cloud;
         const std::string local = CSKeychain::serviceNameFor(cloud.client().endpoints);
         EXPECT_EQ(local, builtIn + "@127.0.0.1:" + std::to_string(cloud.service().port()));
         CSSession elsewhere(cloud.client(), kKey, kSecret, "cloud");

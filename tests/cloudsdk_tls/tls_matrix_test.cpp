@@ -48,7 +48,6 @@ bool refusedHandshake(const Outcome& o) {
 class TlsTest : public ::testing::Test {
 protected:
     PrivateHome env;
-    std::filesystem::path storage = env.makeFolder("account");
     TestCertificate root = makeRootCA("Matrix Root");
 };
 
@@ -95,7 +94,7 @@ TEST_F(TlsTest, TrustMatrix) {
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        LocalCloud cloud(storage, root, c.server, c.chain);
+        LocalCloud cloud(root, c.server, c.chain);
         ASSERT_TRUE(cloud.started());
         if (c.trust == kOtherRoot)
             cloud.client().endpoints = cloud.endpointsTrusting({makeRootCA("Other").der()});
@@ -115,7 +114,7 @@ TEST_F(TlsTest, TrustMatrix) {
 }
 
 TEST_F(TlsTest, ChangingTheAnchorsNeverReusesATrustedConnection) {
-    LocalCloud cloud(storage, root, issueServerCertificate(root));
+    LocalCloud cloud(root, issueServerCertificate(root));
     ASSERT_TRUE(cloud.started());
     EXPECT_EQ(fetch(cloud, false).status, 401); // its connection stays open
     cloud.client().endpoints = cloud.endpointsTrusting({makeRootCA("Unrelated").der()});

@@ -59,8 +59,6 @@ struct RecordedRequest {
 class CloudTestService {
 public:
     struct Options {
-        // Not used: the account's files are reached through putFile, readFile and tree.
-        std::filesystem::path storage;
         TestCertificate serverCertificate;  // none: plain HTTP
         std::vector<TestCertificate> chain; // sent after the server certificate
         // Empty: no account is made and the link page is the service's own;

@@ -2,10 +2,9 @@
 
 namespace testsupport {
 
-LocalCloud::LocalCloud(const std::filesystem::path& unused)
-    : LocalCloud(unused, makeRootCA("Mobrix Test Root"), TestCertificate{}) {}
+LocalCloud::LocalCloud() : LocalCloud(makeRootCA("Mobrix Test Root"), TestCertificate{}) {}
 
-LocalCloud::LocalCloud(const std::filesystem::path&, TestCertificate root, TestCertificate server,
+LocalCloud::LocalCloud(TestCertificate root, TestCertificate server,
                        std::vector<TestCertificate> chain)
     : root_(std::move(root)) {
     CloudTestService::Options options;

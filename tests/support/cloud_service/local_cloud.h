@@ -15,10 +15,9 @@ namespace testsupport {
 
 class LocalCloud {
 public:
-    // The folder is not used: the account's files are in the service.
-    explicit LocalCloud(const std::filesystem::path& storage);
+    LocalCloud();
     // With a server certificate (and chain) of the caller's making.
-    LocalCloud(const std::filesystem::path& storage, TestCertificate root, TestCertificate server,
+    LocalCloud(TestCertificate root, TestCertificate server,
                std::vector<TestCertificate> chain = {});
     ~LocalCloud();
 
