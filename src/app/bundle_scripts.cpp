@@ -12,5 +12,5 @@ void hideBundleScripts(const DeviceRoot& root) {
     // A script already hidden (or no longer shipped) is no error here; a
     // package command that finds no script reports it when it runs.
     for (const auto& [shipped, hidden] : scripts)
-        (void)file_ops::moveNoReplace(root.path(shipped), root.path(hidden));
+        (void)store::file_ops::moveNoReplace(root.path(shipped), root.path(hidden));
 }

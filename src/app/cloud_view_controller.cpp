@@ -42,7 +42,7 @@ platform::Status checkStoreFolder(const CommandContext& context, std::string_vie
     for (std::string_view path : {store::kApplicationFolder, folder}) {
         if (!missingIsProblem && !exists(context, path))
             return {};
-        if (auto safe = store_checks::checkFolder(context, path); !safe)
+        if (auto safe = runtime::store_checks::checkFolder(context, path); !safe)
             return safe;
     }
     return {};

@@ -97,11 +97,11 @@ void OptionsViewController::alertView(const Alert& alert, int clickedButtonAtInd
         break;
     case kRespringTag:
         if (clickedButtonAtIndex == 1)
-            runRestart(environment_, screen_, this, "Respring", restart::respring);
+            runRestart(environment_, screen_, this, "Respring", runtime::restart::respring);
         break;
     case kRebootTag:
         if (clickedButtonAtIndex == 1)
-            runRestart(environment_, screen_, this, "Reboot", restart::reboot);
+            runRestart(environment_, screen_, this, "Reboot", runtime::restart::reboot);
         break;
     case kRemoveAddedSourcesTag:
         if (clickedButtonAtIndex == 1)

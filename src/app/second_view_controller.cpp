@@ -159,9 +159,9 @@ void SecondViewController::alertView(const Alert& alert, int clickedButtonAtInde
     if (clickedButtonAtIndex != 1)
         return;
     if (alert.tag == kRespringOfferTag)
-        runRestart(environment_, screen_, this, "Respring", restart::respring);
+        runRestart(environment_, screen_, this, "Respring", runtime::restart::respring);
     if (alert.tag == kRebootOfferTag)
-        runRestart(environment_, screen_, this, "Reboot", restart::reboot);
+        runRestart(environment_, screen_, this, "Reboot", runtime::restart::reboot);
 }
 
 SecondViewController::Command SecondViewController::commandForKey(std::string_view key) {

@@ -36,11 +36,11 @@ platform::Status applyTestHome(const std::string& home) {
 int main(int argc, char** argv) {
     // The program needs root to read and write other users' folders; the
     // identity is settled before anything reads the environment or arguments.
-    if (auto settled = startup_identity::settle(); !settled) {
+    if (auto settled = runtime::startup_identity::settle(); !settled) {
         std::fprintf(stderr, "mobrix: %s\n", settled.error().message.c_str());
         return 1;
     }
-    if (!startup_identity::isRoot())
+    if (!runtime::startup_identity::isRoot())
         std::fprintf(
             stderr, "mobrix: warning: not running as root; commands may fail for want of rights\n");
     std::vector<std::string> words(argv + 1, argv + argc);

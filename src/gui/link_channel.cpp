@@ -26,7 +26,7 @@ bool privateFolder(const QString& folder) {
 
 } // namespace
 
-namespace link_channel {
+namespace gui::link_channel {
 
 QString socketPath() {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
@@ -60,7 +60,7 @@ bool forward(const QString& path, const QStringList& urls, int timeoutMs) {
     return true;
 }
 
-} // namespace link_channel
+} // namespace gui::link_channel
 
 LinkServer::LinkServer(QObject* parent) : QObject(parent), server_(new QLocalServer(this)) {
     // No socket options: with them the socket would be renamed into place over
@@ -100,7 +100,7 @@ void LinkServer::accept() {
         auto* buffer = new QByteArray;
         connect(socket, &QLocalSocket::readyRead, socket, [socket, buffer] {
             *buffer += socket->readAll();
-            if (buffer->size() > link_channel::kMaxMessage) {
+            if (buffer->size() > gui::link_channel::kMaxMessage) {
                 buffer->clear();
                 socket->setProperty("refused", true);
                 socket->abort();
@@ -109,8 +109,8 @@ void LinkServer::accept() {
         connect(socket, &QLocalSocket::disconnected, this, [this, socket, buffer] {
             if (socket->isOpen())
                 *buffer += socket->readAll();
-            const bool refused =
-                socket->property("refused").toBool() || buffer->size() > link_channel::kMaxMessage;
+            const bool refused = socket->property("refused").toBool() ||
+                                 buffer->size() > gui::link_channel::kMaxMessage;
             const QByteArray message = *buffer;
             delete buffer;
             socket->deleteLater();

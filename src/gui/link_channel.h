@@ -9,7 +9,7 @@ class QLocalServer;
 // a folder only its user can enter; a second launch hands its URLs over and
 // ends. One connection carries one URL per line; none asks the running window
 // to come to the front.
-namespace link_channel {
+namespace gui::link_channel {
 
 // "$XDG_RUNTIME_DIR/RootMobrix.link", or, without a runtime folder, the same
 // name in a private (0700, owned, not a link) folder of the temporary folder.
@@ -22,7 +22,7 @@ bool forward(const QString& path, const QStringList& urls, int timeoutMs = 2000)
 // Longest message a server accepts from one connection.
 inline constexpr qint64 kMaxMessage = 64 * 1024;
 
-} // namespace link_channel
+} // namespace gui::link_channel
 
 class LinkServer : public QObject {
     Q_OBJECT

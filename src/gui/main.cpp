@@ -50,7 +50,7 @@ QStringList readLinkAnswers() {
     QByteArray input;
     char buffer[4096];
     ssize_t n = 0;
-    while (input.size() <= link_channel::kMaxMessage &&
+    while (input.size() <= gui::link_channel::kMaxMessage &&
            (n = ::read(STDIN_FILENO, buffer, sizeof buffer)) != 0) {
         if (n < 0 && errno == EINTR)
             continue;
@@ -59,7 +59,7 @@ QStringList readLinkAnswers() {
         input.append(buffer, n);
     }
     QStringList answers;
-    if (input.size() > link_channel::kMaxMessage)
+    if (input.size() > gui::link_channel::kMaxMessage)
         return answers;
     for (const QByteArray& line : input.split('\n'))
         if (const QString url = QString::fromUtf8(line).trimmed(); !url.isEmpty())
@@ -83,11 +83,11 @@ bool applyTestHome(const QString& home) {
 int main(int argc, char** argv) {
     // Root rights are needed to read and write other users' folders; the
     // identity is settled before anything reads the environment or arguments.
-    if (auto settled = startup_identity::settle(); !settled) {
+    if (auto settled = runtime::startup_identity::settle(); !settled) {
         std::fprintf(stderr, "RootMobrix: %s\n", settled.error().message.c_str());
         return 1;
     }
-    const bool root = startup_identity::isRoot();
+    const bool root = runtime::startup_identity::isRoot();
     if (root)
         allowWebEngineAsRoot();
     QStringList linkAnswers = takeLinkAnswers(argc, argv);
@@ -132,8 +132,8 @@ int main(int argc, char** argv) {
         arguments.urls << readLinkAnswers();
 
     // A window already runs: it takes the link answers, and this launch ends.
-    const QString socketPath = link_channel::socketPath();
-    if (link_channel::forward(socketPath, arguments.urls))
+    const QString socketPath = gui::link_channel::socketPath();
+    if (gui::link_channel::forward(socketPath, arguments.urls))
         return 0;
 
     if (!QFileInfo(arguments.root).isDir()) {

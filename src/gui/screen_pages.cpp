@@ -44,7 +44,7 @@ template <class Controller> KeyedButtons keyedButtons(Controller& controller, co
 
 } // namespace
 
-namespace screen_pages {
+namespace gui::screen_pages {
 
 CommandPage* safeguard(FirstViewController& controller, CommandPage::Gate gate) {
     auto buttons = keyedButtons(controller, QStringLiteral("Save"));
@@ -152,4 +152,4 @@ QWidget* help(const QString& deviceRoot) {
     return page;
 }
 
-} // namespace screen_pages
+} // namespace gui::screen_pages

@@ -9,7 +9,7 @@ class SecondViewController;
 
 // The five screens' contents. Every command button calls its controller's
 // method through the gate; the screens hold no command logic of their own.
-namespace screen_pages {
+namespace gui::screen_pages {
 
 CommandPage* safeguard(FirstViewController& controller, CommandPage::Gate gate);
 CommandPage* restoration(SecondViewController& controller, CommandPage::Gate gate);
@@ -17,4 +17,4 @@ CommandPage* options(OptionsViewController& controller, CommandPage::Gate gate);
 CommandPage* cloud(CloudViewController& controller, CommandPage::Gate gate);
 QWidget* help(const QString& deviceRoot);
 
-} // namespace screen_pages
+} // namespace gui::screen_pages

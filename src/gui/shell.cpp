@@ -40,18 +40,19 @@ void Shell::guarded(const std::function<void()>& action) {
 
 void Shell::buildTabs() {
     auto gate = [this](const std::function<void()>& action) { guarded(action); };
-    window_.addTab(QStringLiteral("Safeguard"), tab_icons::safeguard(),
-                   screen_pages::safeguard(safeguard_, gate),
+    window_.addTab(QStringLiteral("Safeguard"), gui::tab_icons::safeguard(),
+                   gui::screen_pages::safeguard(safeguard_, gate),
                    [this] { safeguard_.loadViewIfNeeded(); });
-    window_.addTab(QStringLiteral("Restoration"), tab_icons::restoration(),
-                   screen_pages::restoration(restoration_, gate),
+    window_.addTab(QStringLiteral("Restoration"), gui::tab_icons::restoration(),
+                   gui::screen_pages::restoration(restoration_, gate),
                    [this] { restoration_.loadViewIfNeeded(); });
-    window_.addTab(QStringLiteral("Options"), tab_icons::options(),
-                   screen_pages::options(options_, gate), [this] { options_.loadViewIfNeeded(); });
-    window_.addTab(QStringLiteral("Cloud"), tab_icons::cloud(), screen_pages::cloud(cloud_, gate),
-                   [this] { cloud_.loadViewIfNeeded(); });
-    window_.addTab(QStringLiteral("Help"), tab_icons::help(),
-                   screen_pages::help(QString::fromStdString(environment_.root().root())),
+    window_.addTab(QStringLiteral("Options"), gui::tab_icons::options(),
+                   gui::screen_pages::options(options_, gate),
+                   [this] { options_.loadViewIfNeeded(); });
+    window_.addTab(QStringLiteral("Cloud"), gui::tab_icons::cloud(),
+                   gui::screen_pages::cloud(cloud_, gate), [this] { cloud_.loadViewIfNeeded(); });
+    window_.addTab(QStringLiteral("Help"), gui::tab_icons::help(),
+                   gui::screen_pages::help(QString::fromStdString(environment_.root().root())),
                    [this] { help_.loadViewIfNeeded(); });
     window_.showTab(kSafeguardTab);
 }

@@ -53,7 +53,7 @@ void turningArrow(QPainter& p) {
 
 } // namespace
 
-namespace tab_icons {
+namespace gui::tab_icons {
 
 QIcon safeguard() {
     return icon([](QPainter& p) {
@@ -104,4 +104,4 @@ QIcon help() {
     });
 }
 
-} // namespace tab_icons
+} // namespace gui::tab_icons

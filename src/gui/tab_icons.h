@@ -3,7 +3,7 @@
 #include <QIcon>
 
 // The tab bar's glyphs, drawn rather than shipped: grey, blue when selected.
-namespace tab_icons {
+namespace gui::tab_icons {
 
 QIcon safeguard();
 QIcon restoration();
@@ -11,4 +11,4 @@ QIcon options();
 QIcon cloud();
 QIcon help();
 
-} // namespace tab_icons
+} // namespace gui::tab_icons

@@ -21,7 +21,7 @@ constexpr StoreFolder kFolders[] = {
 };
 
 void requireSafe(CommandContext& context, std::string_view devicePath) {
-    context.check("", store_checks::checkFolder(context, devicePath));
+    context.check("", runtime::store_checks::checkFolder(context, devicePath));
 }
 
 } // namespace
@@ -39,7 +39,8 @@ void createFolders(CommandContext& context, std::span<const StoreFolder> folders
     // made here.
     std::string_view application = store::kApplicationFolder;
     const size_t cut = application.rfind('/');
-    auto above = file_ops::openFolderBeneath(context.root().root(), application.substr(0, cut));
+    auto above =
+        store::file_ops::openFolderBeneath(context.root().root(), application.substr(0, cut));
     if (!above.ok()) {
         context.fail("", above.missing ? std::string(application.substr(0, cut)) + " does not exist"
                                        : above.error);
@@ -64,7 +65,7 @@ void createFolders(CommandContext& context, std::span<const StoreFolder> folders
 }
 
 void emptyLibrary(CommandContext& context) {
-    if (!store_checks::requireStoreFolders(context, "", {}))
+    if (!runtime::store_checks::requireStoreFolders(context, "", {}))
         return;
     // Both tools work in the application folder, entered by descriptor: a
     // store renamed away and replaced by a link redirects neither.
@@ -81,9 +82,9 @@ void emptyLibrary(CommandContext& context) {
 
 bool removeAddedSources(CommandContext& context) {
     const std::string added = context.path(store::kAddedSourcesList);
-    if (!file_ops::exists(added))
+    if (!store::file_ops::exists(added))
         return false;
-    context.check("", file_ops::remove(added));
+    context.check("", store::file_ops::remove(added));
     return true;
 }
 

@@ -1,6 +1,6 @@
 #include "archive_listing.h"
 
-namespace archive_listing {
+namespace restore::archive_listing {
 
 namespace {
 
@@ -35,4 +35,4 @@ std::optional<std::string> unsafeEntry(std::string_view listing) {
     return std::nullopt;
 }
 
-} // namespace archive_listing
+} // namespace restore::archive_listing

@@ -4,11 +4,11 @@
 #include <string>
 #include <string_view>
 
-namespace archive_listing {
+namespace restore::archive_listing {
 
 // The first entry name of an archive listing (one name per line) that could
 // land outside the extraction folder: an absolute name or one with a ".."
 // component. Nothing when every name is safe.
 std::optional<std::string> unsafeEntry(std::string_view listing);
 
-} // namespace archive_listing
+} // namespace restore::archive_listing

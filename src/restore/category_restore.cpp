@@ -53,7 +53,7 @@ bool extractChecked(CommandContext& context, std::string_view subject,
         context.runForOutput(subject, store::kUnzipTool, {"-Z1", archive}, inStore(context));
     if (!listing)
         return false;
-    if (auto unsafe = archive_listing::unsafeEntry(*listing)) {
+    if (auto unsafe = restore::archive_listing::unsafeEntry(*listing)) {
         context.fail(subject, "the archive holds an unsafe entry name: " + *unsafe);
         return false;
     }
@@ -65,16 +65,16 @@ bool extractChecked(CommandContext& context, std::string_view subject,
 
 // The extracted folder, opened inside the staging folder without following
 // anything, and checked.
-std::optional<file_ops::OpenedFolder> openStaged(CommandContext& context, std::string_view subject,
-                                                 const store::Category& category,
-                                                 const store::CategoryPart& part) {
-    auto staging = file_ops::openFolderAt(context.storeFolders().fd(store::kApplicationFolder),
-                                          lastName(store::kStagingFolder));
+std::optional<store::file_ops::OpenedFolder> openStaged(CommandContext& context,
+                                                        std::string_view subject,
+                                                        const store::Category& category,
+                                                        const store::CategoryPart& part) {
+    auto staging = store::file_ops::openFolderAt(
+        context.storeFolders().fd(store::kApplicationFolder), lastName(store::kStagingFolder));
     std::string prefix(part.entryPrefix);
-    auto staged =
-        staging.ok()
-            ? file_ops::openFolderBeneath(file_ops::descriptorPath(staging.fd.get()), prefix)
-            : std::move(staging);
+    auto staged = staging.ok() ? store::file_ops::openFolderBeneath(
+                                     store::file_ops::descriptorPath(staging.fd.get()), prefix)
+                               : std::move(staging);
     if (!staged.ok()) {
         context.fail(subject, "the archive holds no " + part.folderName() + " folder");
         return std::nullopt;
@@ -82,7 +82,7 @@ std::optional<file_ops::OpenedFolder> openStaged(CommandContext& context, std::s
     const std::string excluded = category.form == store::SafeguardForm::TweakPreferences
                                      ? std::string(store::kApplicationFolderName)
                                      : std::string();
-    if (auto unsafe = staged_tree::unsafeEntry(staged.fd.get(), excluded)) {
+    if (auto unsafe = restore::staged_tree::unsafeEntry(staged.fd.get(), excluded)) {
         context.fail(subject, "the archive holds " + part.folderName() + "/" + *unsafe);
         return std::nullopt;
     }
@@ -100,22 +100,23 @@ bool removeLeftoverCopy(CommandContext& context, std::string_view subject, int t
     child.identity = owner;
     child.passedFds = {targetFd};
     return context.runWith(subject, store::kRemoveTool,
-                           {"-rf", file_ops::descriptorPath(targetFd, name)}, Wait::Plain, child);
+                           {"-rf", store::file_ops::descriptorPath(targetFd, name)}, Wait::Plain,
+                           child);
 }
 
 // Copies the staged folder, as the live folder's owner, beside the live
 // folder; then its contents are renamed into place.
 void copyIntoPlace(CommandContext& context, std::string_view subject,
                    const store::Category& category, const store::CategoryPart& part,
-                   const file_ops::OpenedFolder& staged) {
+                   const store::file_ops::OpenedFolder& staged) {
     const std::string liveName = part.folderName();
     const std::string shownLive = std::string(category.restoreTarget) + liveName;
-    auto target = file_ops::openFolderBeneath(context.root().root(), category.restoreTarget);
+    auto target = store::file_ops::openFolderBeneath(context.root().root(), category.restoreTarget);
     if (!target.ok()) {
         context.fail(subject, target.error);
         return;
     }
-    auto live = file_ops::openFolderAt(target.fd.get(), liveName);
+    auto live = store::file_ops::openFolderAt(target.fd.get(), liveName);
     if (!live.ok() && !live.missing) {
         context.fail(subject, shownLive +
                                   (live.errorNumber == ELOOP ? " is a link" : " is not a folder") +
@@ -125,21 +126,22 @@ void copyIntoPlace(CommandContext& context, std::string_view subject,
     const ProcessIdentity owner =
         live.ok() && live.status.st_uid != 0
             ? ProcessIdentity::ofOwner(live.status.st_uid, live.status.st_gid)
-            : file_ops::dataOwner(target);
+            : store::file_ops::dataOwner(target);
     const std::string copy = copyName(liveName);
     if (!removeLeftoverCopy(context, subject, target.fd.get(), copy, owner) ||
-        !context.check(subject, file_ops::chownTree(staged.fd.get(), owner.uid, owner.gid)))
+        !context.check(subject, store::file_ops::chownTree(staged.fd.get(), owner.uid, owner.gid)))
         return;
 
     ChildSetup child;
     child.identity = owner;
     child.workingFolderFd = staged.fd.get();
     child.passedFds = {target.fd.get()};
-    if (!context.runWith(subject, store::kCopyTool,
-                         {"-R", "-P", "-T", ".", file_ops::descriptorPath(target.fd.get(), copy)},
-                         Wait::InputBlocked, child))
+    if (!context.runWith(
+            subject, store::kCopyTool,
+            {"-R", "-P", "-T", ".", store::file_ops::descriptorPath(target.fd.get(), copy)},
+            Wait::InputBlocked, child))
         return;
-    auto copied = file_ops::openFolderAt(target.fd.get(), copy);
+    auto copied = store::file_ops::openFolderAt(target.fd.get(), copy);
     if (!copied.ok() || copied.status.st_uid != owner.uid) {
         context.fail(subject, "the copy beside " + shownLive + " is gone or not the owner's");
         return;
@@ -147,8 +149,8 @@ void copyIntoPlace(CommandContext& context, std::string_view subject,
     if (!live.ok()) {
         if (::renameat2(target.fd.get(), copy.c_str(), target.fd.get(), liveName.c_str(),
                         RENAME_NOREPLACE) != 0)
-            context.fail(subject,
-                         "cannot put " + shownLive + " in place: " + file_ops::errnoText(errno));
+            context.fail(subject, "cannot put " + shownLive +
+                                      " in place: " + store::file_ops::errnoText(errno));
         return;
     }
     for (const auto& failure : mergeInto(copied.fd.get(), live.fd.get(), owner.uid, shownLive))
@@ -172,7 +174,7 @@ void restorePart(CommandContext& context, const store::Category& category,
 // that is open; when it cannot be opened, the reason is told later.
 bool archivePresent(CommandContext& context, const store::CategoryPart& part) {
     if (!context.storeFolders().open(context.root(), store::kLibraryFolder))
-        return file_ops::exists(context.path(part.archivePath()));
+        return store::file_ops::exists(context.path(part.archivePath()));
     struct stat status {};
     return ::fstatat(context.storeFolders().fd(store::kLibraryFolder),
                      std::string(part.archiveName).c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0;
@@ -180,8 +182,8 @@ bool archivePresent(CommandContext& context, const store::CategoryPart& part) {
 
 // The staging folder as the tools made it, made root's alone.
 bool secureStaging(CommandContext& context) {
-    auto staging = file_ops::openFolderAt(context.storeFolders().fd(store::kApplicationFolder),
-                                          lastName(store::kStagingFolder));
+    auto staging = store::file_ops::openFolderAt(
+        context.storeFolders().fd(store::kApplicationFolder), lastName(store::kStagingFolder));
     if (staging.ok() && staging.status.st_uid == ::geteuid() &&
         ::fchmod(staging.fd.get(), 0700) == 0)
         return true;
@@ -193,7 +195,7 @@ bool secureStaging(CommandContext& context) {
 } // namespace
 
 bool createTmpFolder(CommandContext& context) {
-    return store_checks::requireStoreFolders(context, "Staging folder", {}) &&
+    return runtime::store_checks::requireStoreFolders(context, "Staging folder", {}) &&
            removeTmpFolder(context) &&
            context.runWith("Staging folder", store::kMakeFolderTool,
                            {inApplicationFolder(store::kStagingFolder)}, Wait::Plain,
@@ -203,7 +205,7 @@ bool createTmpFolder(CommandContext& context) {
 
 bool removeTmpFolder(CommandContext& context) {
     // The relative path only means the store once the store is entered.
-    return store_checks::requireStoreFolders(context, "Staging folder", {}) &&
+    return runtime::store_checks::requireStoreFolders(context, "Staging folder", {}) &&
            context.runWith("Staging folder", store::kRemoveTool,
                            {"-rf", inApplicationFolder(store::kStagingFolder)}, Wait::Plain,
                            inStore(context));
@@ -223,8 +225,8 @@ void restoreCategory(CommandContext& context, const store::Category& category,
             context.fail("", line);
         return;
     }
-    if (!store_checks::requireStoreFolders(context, category.displayName,
-                                           {store::kLibraryFolder}) ||
+    if (!runtime::store_checks::requireStoreFolders(context, category.displayName,
+                                                    {store::kLibraryFolder}) ||
         !createTmpFolder(context))
         return;
     for (const auto* part : present)

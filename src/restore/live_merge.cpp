@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace restore {
+
 namespace {
 
 struct Merge {
@@ -29,7 +31,7 @@ struct Merge {
     void folder(int copyFd, int liveFd, const std::string& shown) {
         if (!writable(liveFd, shown) || !writable(copyFd, shown + " (copy)"))
             return;
-        auto names = file_ops::entryNames(copyFd);
+        auto names = store::file_ops::entryNames(copyFd);
         if (!names) {
             failures.push_back("cannot list the copy of " + shown);
             return;
@@ -45,23 +47,24 @@ struct Merge {
         if (!S_ISDIR(copied.st_mode)) {
             if (::renameat(copyFd, name.c_str(), liveFd, name.c_str()) != 0)
                 failures.push_back("cannot put " + shown +
-                                   " in place: " + file_ops::errnoText(errno));
+                                   " in place: " + store::file_ops::errnoText(errno));
             return;
         }
         if (::renameat2(copyFd, name.c_str(), liveFd, name.c_str(), RENAME_NOREPLACE) == 0)
             return;
         if (errno != EEXIST) {
-            failures.push_back("cannot put " + shown + " in place: " + file_ops::errnoText(errno));
+            failures.push_back("cannot put " + shown +
+                               " in place: " + store::file_ops::errnoText(errno));
             return;
         }
-        auto live = file_ops::openFolderAt(liveFd, name);
+        auto live = store::file_ops::openFolderAt(liveFd, name);
         if (!live.ok()) {
             failures.push_back(shown +
                                (live.errorNumber == ELOOP ? " is a link" : " is not a folder") +
                                "; nothing is restored through it");
             return;
         }
-        auto copy = file_ops::openFolderAt(copyFd, name);
+        auto copy = store::file_ops::openFolderAt(copyFd, name);
         if (!copy.ok())
             return;
         folder(copy.fd.get(), live.fd.get(), shown);
@@ -77,3 +80,5 @@ std::vector<std::string> mergeInto(int copyFd, int liveFd, uid_t owner,
     merge.folder(copyFd, liveFd, shownLive);
     return merge.failures;
 }
+
+} // namespace restore

@@ -4,6 +4,8 @@
 #include <sys/types.h>
 #include <vector>
 
+namespace restore {
+
 // Puts a finished copy in place. The copy was written as the live folder's
 // owner beside it, in the same parent; each of its files and links then
 // replaces its live namesake by one rename, a folder the live side lacks is
@@ -14,3 +16,5 @@
 // than the owner could alone. Returns one line per entry not put in place.
 std::vector<std::string> mergeInto(int copyFd, int liveFd, uid_t owner,
                                    const std::string& shownLive);
+
+} // namespace restore

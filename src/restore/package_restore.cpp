@@ -39,15 +39,15 @@ struct Record {
 std::optional<Record> readRecord(CommandContext& context, std::string_view subject, int folder,
                                  std::string_view devicePath, size_t maxBytes) {
     const std::string name = fileName(devicePath);
-    auto content = descriptor_files::readOwnedFile(folder, name, maxBytes, devicePath);
+    auto content = store::descriptor_files::readOwnedFile(folder, name, maxBytes, devicePath);
     if (!context.check(subject, content) || !content->has_value())
         return std::nullopt;
-    const bool savedHere = record_marker::wasSavedHere(folder, name, **content);
+    const bool savedHere = store::record_marker::wasSavedHere(folder, name, **content);
     return Record{name, std::move(**content), savedHere};
 }
 
 bool hasCacheList(const CommandContext& context) {
-    return file_ops::exists(context.path(store::kCacheSourcesList));
+    return store::file_ops::exists(context.path(store::kCacheSourcesList));
 }
 
 // With the cache list, the recorded "sources.list" and else "cydia.list";
@@ -64,15 +64,15 @@ std::optional<Record> readSourcesRecord(CommandContext& context, int folder) {
 }
 
 std::vector<std::string> liveLines(CommandContext& context) {
-    auto live = descriptor_files::readOwnedFileAt(context.root().root(), store::kCacheSourcesList,
-                                                  kLongestList);
+    auto live = store::descriptor_files::readOwnedFileAt(context.root().root(),
+                                                         store::kCacheSourcesList, kLongestList);
     if (!context.check(kSubject, live) || !live->has_value())
         return {};
-    return line_list::decode(**live);
+    return store::line_list::decode(**live);
 }
 
 void reportRefused(CommandContext& context, std::string_view subject,
-                   const std::vector<RefusedLine>& refused) {
+                   const std::vector<store::RefusedLine>& refused) {
     for (const auto& line : refused)
         context.fail(subject, line.describe());
 }
@@ -81,7 +81,7 @@ void reportRefused(CommandContext& context, std::string_view subject,
 bool accepted(CommandContext& context, std::string_view subject, const Record& record,
               const std::string& acceptedDigest) {
     if (record.savedHere ||
-        (!acceptedDigest.empty() && record_marker::digest(record.bytes) == acceptedDigest))
+        (!acceptedDigest.empty() && store::record_marker::digest(record.bytes) == acceptedDigest))
         return true;
     context.fail(subject, record.name +
                               " was not saved on this device and was not confirmed as shown; "
@@ -94,36 +94,36 @@ void writeAddedSources(CommandContext& context, const std::vector<std::string>& 
     std::vector<std::string> live = liveLines(context);
     if (context.failures().size() != failuresBefore)
         return;
-    context.check(kSubject,
-                  file_ops::writeFileAtomically(context.path(store::kAddedSourcesList),
-                                                line_list::join(linesToAdd(recorded, live))));
+    context.check(kSubject, store::file_ops::writeFileAtomically(
+                                context.path(store::kAddedSourcesList),
+                                store::line_list::join(linesToAdd(recorded, live))));
 }
 
 void replaceDefaultList(CommandContext& context, const Record& record, bool allLinesPassed,
                         const std::vector<std::string>& kept) {
-    context.check(kSubject, file_ops::writeFileAtomically(context.path(store::kDefaultSourcesList),
-                                                          allLinesPassed ? record.bytes
-                                                                         : line_list::join(kept)));
+    context.check(kSubject, store::file_ops::writeFileAtomically(
+                                context.path(store::kDefaultSourcesList),
+                                allLinesPassed ? record.bytes : store::line_list::join(kept)));
 }
 
 std::string listed(const std::vector<std::string>& lines) {
     std::string text;
     for (size_t i = 0; i < lines.size() && i < kShownLines; ++i)
-        text += "\n" + printableLine(lines[i]);
+        text += "\n" + store::printableLine(lines[i]);
     if (lines.size() > kShownLines)
         text += "\n... and " + std::to_string(lines.size() - kShownLines) + " more";
     return lines.empty() ? "\n(none)" : text;
 }
 
-std::string refusedText(const std::vector<RefusedLine>& refused) {
+std::string refusedText(const std::vector<store::RefusedLine>& refused) {
     std::vector<std::string> lines;
     for (const auto& line : refused)
         lines.push_back(line.line);
     return refused.empty() ? "" : "\nRefused (left out):" + listed(lines);
 }
 
-std::vector<std::string> packagesIn(const std::vector<package_selections::Selection>& selections,
-                                    bool install) {
+std::vector<std::string>
+packagesIn(const std::vector<store::package_selections::Selection>& selections, bool install) {
     std::vector<std::string> names;
     for (const auto& selection : selections)
         if ((selection.state == "install") == install)
@@ -150,7 +150,7 @@ std::optional<RecordConfirmation> sourcesConfirmation(CommandContext& context) {
     auto record = readSourcesRecord(context, folder.get());
     if (!record || record->savedHere)
         return std::nullopt;
-    auto checked = source_lines::check(line_list::decode(record->bytes));
+    auto checked = store::source_lines::check(store::line_list::decode(record->bytes));
     const bool adding = hasCacheList(context);
     std::vector<std::string> shown =
         adding ? linesToAdd(checked.kept, liveLines(context)) : checked.kept;
@@ -158,7 +158,7 @@ std::optional<RecordConfirmation> sourcesConfirmation(CommandContext& context) {
                           (adding ? "These sources will be added:"
                                   : "These sources will replace the default source list:") +
                           listed(shown) + refusedText(checked.refused) + "\nRestore them ?";
-    return RecordConfirmation{record_marker::digest(record->bytes), std::move(message)};
+    return RecordConfirmation{store::record_marker::digest(record->bytes), std::move(message)};
 }
 
 std::optional<RecordConfirmation> packagesConfirmation(CommandContext& context) {
@@ -170,13 +170,13 @@ std::optional<RecordConfirmation> packagesConfirmation(CommandContext& context) 
                              kLongestPackageRecord);
     if (!record || record->savedHere)
         return std::nullopt;
-    auto checked = package_selections::check(record->bytes);
+    auto checked = store::package_selections::check(record->bytes);
     std::string message =
         "The package record was not saved on this device. These packages will be installed:" +
         listed(packagesIn(checked.kept, true)) +
         "\nThese will be removed or held:" + listed(packagesIn(checked.kept, false)) +
         refusedText(checked.refused) + "\nRestore them ?";
-    return RecordConfirmation{record_marker::digest(record->bytes), std::move(message)};
+    return RecordConfirmation{store::record_marker::digest(record->bytes), std::move(message)};
 }
 
 void restoreSources(CommandContext& context, const std::string& acceptedDigest) {
@@ -185,7 +185,7 @@ void restoreSources(CommandContext& context, const std::string& acceptedDigest) 
         return;
     const bool adding = hasCacheList(context);
     if (!adding)
-        context.check(kSubject, file_ops::remove(context.path(store::kAddedSourcesList)));
+        context.check(kSubject, store::file_ops::remove(context.path(store::kAddedSourcesList)));
     auto record = readSourcesRecord(context, folder.get());
     if (!record) {
         if (!context.failed())
@@ -197,7 +197,7 @@ void restoreSources(CommandContext& context, const std::string& acceptedDigest) 
     }
     if (!accepted(context, kSubject, *record, acceptedDigest))
         return;
-    auto checked = source_lines::check(line_list::decode(record->bytes));
+    auto checked = store::source_lines::check(store::line_list::decode(record->bytes));
     reportRefused(context, kSubject, checked.refused);
     if (adding)
         writeAddedSources(context, checked.kept);
@@ -220,10 +220,10 @@ void restorePackages(CommandContext& context, const std::string& acceptedDigest)
     }
     if (!accepted(context, kPackagesSubject, *record, acceptedDigest))
         return;
-    auto checked = package_selections::check(record->bytes);
+    auto checked = store::package_selections::check(record->bytes);
     reportRefused(context, kPackagesSubject, checked.refused);
     PrivateFile copy(context.root().root(), "installed-packages");
-    if (!context.check(kPackagesSubject, copy.write(package_selections::text(checked.kept))))
+    if (!context.check(kPackagesSubject, copy.write(store::package_selections::text(checked.kept))))
         return;
     context.addToolEnvironment("MOBRIX_PACKAGE_RECORD", copy.path());
     context.run(kPackagesSubject, store::kShellTool, {context.path(store::kReinstallScript)},

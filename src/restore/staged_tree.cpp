@@ -8,7 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace staged_tree {
+namespace restore::staged_tree {
 
 namespace {
 
@@ -21,7 +21,7 @@ std::string joined(const std::vector<std::string>& folder, const std::string& na
 
 std::optional<std::string> firstUnsafe(int folderFd, std::vector<std::string>& folder,
                                        const std::string& excluded) {
-    auto names = file_ops::entryNames(folderFd);
+    auto names = store::file_ops::entryNames(folderFd);
     if (!names)
         return joined(folder, "") + ", which cannot be listed";
     for (const auto& name : *names) {
@@ -32,10 +32,10 @@ std::optional<std::string> firstUnsafe(int folderFd, std::vector<std::string>& f
             std::string target(4096, '\0');
             ssize_t length = ::readlinkat(folderFd, name.c_str(), target.data(), target.size());
             target.resize(length < 0 ? 0 : static_cast<size_t>(length));
-            if (!linkStaysInside(folder, target, excluded))
+            if (!safeguard::linkStaysInside(folder, target, excluded))
                 return joined(folder, name) + ", a link that leads out of its folder";
         } else if (S_ISDIR(status.st_mode)) {
-            auto child = file_ops::openFolderAt(folderFd, name);
+            auto child = store::file_ops::openFolderAt(folderFd, name);
             if (!child.ok())
                 return joined(folder, name) + ", which cannot be opened";
             folder.push_back(name);
@@ -57,4 +57,4 @@ std::optional<std::string> unsafeEntry(int stagedFd, const std::string& excluded
     return firstUnsafe(stagedFd, folder, excludedName);
 }
 
-} // namespace staged_tree
+} // namespace restore::staged_tree

@@ -9,7 +9,7 @@
 
 platform::UniqueFd openCheckedStoreFolder(CommandContext& context, std::string_view subject,
                                           std::string_view storeFolder) {
-    if (!store_checks::requireStoreFolders(context, subject, {storeFolder}))
+    if (!runtime::store_checks::requireStoreFolders(context, subject, {storeFolder}))
         return platform::UniqueFd();
     // The folder the command checked and keeps open, whatever happens to its name.
     platform::UniqueFd folder(::fcntl(context.storeFolders().fd(storeFolder), F_DUPFD_CLOEXEC, 0));

@@ -46,7 +46,7 @@ public:
                                             const ChildSetup& child = {});
 
     // The store folders this command has opened and checked.
-    store_checks::StoreFolders& storeFolders() { return storeFolders_; }
+    runtime::store_checks::StoreFolders& storeFolders() { return storeFolders_; }
 
     // One more variable for the environment of the tools run from now on.
     void addToolEnvironment(std::string name, std::string value);
@@ -85,7 +85,7 @@ private:
     std::vector<std::pair<std::string, std::string>> toolEnvironment_;
     std::vector<std::string> failures_;
     std::vector<std::string> notes_;
-    store_checks::StoreFolders storeFolders_;
+    runtime::store_checks::StoreFolders storeFolders_;
 };
 
 std::string failedText(std::string_view successText);

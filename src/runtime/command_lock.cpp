@@ -38,11 +38,11 @@ bool stillNamed(int folder, const std::string& name, int fd) {
 
 platform::Status CommandLock::tryAcquire(const std::string& deviceRoot) {
     release();
-    auto folder = private_folder::open();
+    auto folder = runtime::private_folder::open();
     if (!folder)
         return platform::Error{"cannot lock " + deviceRoot + ": " + folder.error().message,
                                folder.error().code};
-    const std::string name = "lock-" + private_folder::deviceKey(deviceRoot);
+    const std::string name = "lock-" + runtime::private_folder::deviceKey(deviceRoot);
     for (int attempt = 0; attempt < 5; ++attempt) {
         if (auto locked = lockFile(folder->fd.get(), folder->path + "/" + name, deviceRoot);
             !locked)

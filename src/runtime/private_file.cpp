@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 PrivateFile::PrivateFile(const std::string& deviceRoot, const std::string& use)
-    : name_(private_folder::deviceKey(deviceRoot) + "." + use) {}
+    : name_(runtime::private_folder::deviceKey(deviceRoot) + "." + use) {}
 
 PrivateFile::~PrivateFile() {
     if (folder_.valid())
@@ -21,7 +21,7 @@ std::string PrivateFile::path() const {
 }
 
 platform::Status PrivateFile::write(const std::string& content) {
-    auto folder = private_folder::open();
+    auto folder = runtime::private_folder::open();
     if (!folder)
         return folder.error();
     folder_ = std::move(folder->fd);
@@ -48,7 +48,7 @@ platform::Status PrivateFile::write(const std::string& content) {
 platform::Result<std::string> PrivateFile::read(size_t maxBytes) const {
     if (!folder_.valid())
         return platform::Error{"no private file was made", 0};
-    auto content = descriptor_files::readOwnedFile(folder_.get(), name_, maxBytes, path());
+    auto content = store::descriptor_files::readOwnedFile(folder_.get(), name_, maxBytes, path());
     if (!content)
         return content.error();
     if (!content->has_value())

@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace private_folder {
+namespace runtime::private_folder {
 
 namespace {
 
@@ -57,7 +57,7 @@ std::string deviceKey(const std::string& deviceRoot) {
     char resolved[PATH_MAX];
     const std::string canonical =
         ::realpath(deviceRoot.c_str(), resolved) ? std::string(resolved) : deviceRoot;
-    return sha256Hex(canonical).substr(0, 32);
+    return store::sha256Hex(canonical).substr(0, 32);
 }
 
-} // namespace private_folder
+} // namespace runtime::private_folder

@@ -10,7 +10,7 @@
 // For root it is /run/mobrix (or /var/run/mobrix); for anyone else
 // $XDG_RUNTIME_DIR/mobrix, else /tmp/mobrix-<uid>. Made 0700 when missing,
 // refused when it is a link, belongs to another user or lets others in.
-namespace private_folder {
+namespace runtime::private_folder {
 
 struct Opened {
     platform::UniqueFd fd;
@@ -22,4 +22,4 @@ platform::Result<Opened> open();
 // ("/tmp/x", "/tmp/x/", a link to it).
 std::string deviceKey(const std::string& deviceRoot);
 
-} // namespace private_folder
+} // namespace runtime::private_folder

@@ -3,7 +3,7 @@
 #include "command_context.h"
 #include "store_layout.h"
 
-namespace restart {
+namespace runtime::restart {
 
 bool respring(CommandContext& context) {
     return context.run("Respring", store::kKillTool, {"backboardd"}, Wait::Plain);
@@ -13,4 +13,4 @@ bool reboot(CommandContext& context) {
     return context.run("Reboot", store::kRebootTool, {}, Wait::Plain);
 }
 
-} // namespace restart
+} // namespace runtime::restart

@@ -3,9 +3,9 @@
 class CommandContext;
 
 // The two device restarts: run and wait, no overlay, input not blocked.
-namespace restart {
+namespace runtime::restart {
 
 bool respring(CommandContext& context); // "/usr/bin/killall" "backboardd"
 bool reboot(CommandContext& context);   // "/sbin/reboot"
 
-} // namespace restart
+} // namespace runtime::restart

@@ -5,7 +5,7 @@
 #include <grp.h>
 #include <unistd.h>
 
-namespace startup_identity {
+namespace runtime::startup_identity {
 
 namespace {
 
@@ -35,4 +35,4 @@ bool isRoot() {
     return ::geteuid() == 0;
 }
 
-} // namespace startup_identity
+} // namespace runtime::startup_identity

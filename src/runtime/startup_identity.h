@@ -4,7 +4,7 @@
 
 // The identity the program runs under, settled before anything reads the
 // environment or the arguments.
-namespace startup_identity {
+namespace runtime::startup_identity {
 
 // Refuses a set-user-ID or set-group-ID start (the real and effective
 // identities differ), whose caller would steer a root process through its
@@ -16,4 +16,4 @@ platform::Status settle();
 // True when the effective user is root.
 bool isRoot();
 
-} // namespace startup_identity
+} // namespace runtime::startup_identity

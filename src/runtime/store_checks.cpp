@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <unistd.h>
 
-namespace store_checks {
+namespace runtime::store_checks {
 
 namespace {
 
@@ -15,7 +15,8 @@ std::string nameIn(std::string_view devicePath) {
     return std::string(devicePath.substr(devicePath.rfind('/') + 1));
 }
 
-platform::Error openFailure(std::string_view devicePath, const file_ops::OpenedFolder& folder) {
+platform::Error openFailure(std::string_view devicePath,
+                            const store::file_ops::OpenedFolder& folder) {
     const std::string path(devicePath);
     const int code = folder.errorNumber;
     if (folder.missing)
@@ -39,13 +40,13 @@ platform::Status checkStatus(std::string_view devicePath, const struct stat& sta
 
 // The application folder is looked up in the preferences folder, which its
 // user owns; only the last step has to be ours.
-file_ops::OpenedFolder openApplicationFolder(const DeviceRoot& root) {
+store::file_ops::OpenedFolder openApplicationFolder(const DeviceRoot& root) {
     std::string_view application = store::kApplicationFolder;
-    auto parent =
-        file_ops::openFolderBeneath(root.root(), application.substr(0, application.rfind('/')));
+    auto parent = store::file_ops::openFolderBeneath(root.root(),
+                                                     application.substr(0, application.rfind('/')));
     if (!parent.ok())
         return parent;
-    return file_ops::openFolderAt(parent.fd.get(), nameIn(application));
+    return store::file_ops::openFolderAt(parent.fd.get(), nameIn(application));
 }
 
 } // namespace
@@ -53,13 +54,13 @@ file_ops::OpenedFolder openApplicationFolder(const DeviceRoot& root) {
 platform::Status StoreFolders::open(const DeviceRoot& root, std::string_view devicePath) {
     if (fd(devicePath) >= 0)
         return {};
-    file_ops::OpenedFolder folder;
+    store::file_ops::OpenedFolder folder;
     if (devicePath == store::kApplicationFolder) {
         folder = openApplicationFolder(root);
     } else {
         if (auto application = open(root, store::kApplicationFolder); !application)
             return application;
-        folder = file_ops::openFolderAt(fd(store::kApplicationFolder), nameIn(devicePath));
+        folder = store::file_ops::openFolderAt(fd(store::kApplicationFolder), nameIn(devicePath));
     }
     if (!folder.ok())
         return openFailure(devicePath, folder);
@@ -87,4 +88,4 @@ bool requireStoreFolders(CommandContext& context, std::string_view subject,
     return context.check(subject, opened);
 }
 
-} // namespace store_checks
+} // namespace runtime::store_checks

@@ -12,7 +12,7 @@
 class CommandContext;
 class DeviceRoot;
 
-namespace store_checks {
+namespace runtime::store_checks {
 
 // The store's folders, each opened once per command and checked: a real
 // folder (never reached through a link) owned by the user the program runs
@@ -29,7 +29,7 @@ public:
     int fd(std::string_view devicePath) const;
 
 private:
-    std::map<std::string, file_ops::OpenedFolder, std::less<>> opened_;
+    std::map<std::string, store::file_ops::OpenedFolder, std::less<>> opened_;
 };
 
 // Whether the store folder at devicePath is safe to use, and why not. A
@@ -41,4 +41,4 @@ platform::Status checkFolder(const CommandContext& context, std::string_view dev
 bool requireStoreFolders(CommandContext& context, std::string_view subject,
                          std::initializer_list<std::string_view> devicePaths);
 
-} // namespace store_checks
+} // namespace runtime::store_checks

@@ -9,33 +9,37 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace safeguard {
+
 namespace {
 
-file_ops::UniqueFd createPartial(CommandContext& context, std::string_view subject, int libraryFd,
-                                 const std::string& partial) {
+store::file_ops::UniqueFd createPartial(CommandContext& context, std::string_view subject,
+                                        int libraryFd, const std::string& partial) {
     if (::unlinkat(libraryFd, partial.c_str(), 0) != 0 && errno != ENOENT) {
-        context.fail(subject, "cannot remove " + partial + ": " + file_ops::errnoText(errno));
+        context.fail(subject,
+                     "cannot remove " + partial + ": " + store::file_ops::errnoText(errno));
         return {};
     }
     int fd = ::openat(libraryFd, partial.c_str(),
                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0)
-        context.fail(subject, "cannot create " + partial + ": " + file_ops::errnoText(errno));
-    return file_ops::UniqueFd(fd);
+        context.fail(subject,
+                     "cannot create " + partial + ": " + store::file_ops::errnoText(errno));
+    return store::file_ops::UniqueFd(fd);
 }
 
 bool finish(CommandContext& context, std::string_view subject, int libraryFd,
             const std::string& partial, std::string_view archiveName, int partialFd) {
     if (::fsync(partialFd) != 0) {
         int error = errno;
-        context.fail(subject, error == ENOSPC
-                                  ? "no space left on the device"
-                                  : "cannot write " + partial + ": " + file_ops::errnoText(error));
+        context.fail(subject, error == ENOSPC ? "no space left on the device"
+                                              : "cannot write " + partial + ": " +
+                                                    store::file_ops::errnoText(error));
         return false;
     }
     if (::renameat(libraryFd, partial.c_str(), libraryFd, std::string(archiveName).c_str()) != 0) {
         context.fail(subject, "cannot replace " + std::string(archiveName) + ": " +
-                                  file_ops::errnoText(errno));
+                                  store::file_ops::errnoText(errno));
         return false;
     }
     return true;
@@ -51,7 +55,7 @@ bool writeArchive(CommandContext& context, std::string_view subject, int library
                   std::string_view archiveName, int scratchFd, const std::string& relativeInput,
                   const ProcessIdentity& owner) {
     const std::string partial = partialArchiveName(archiveName);
-    file_ops::UniqueFd output = createPartial(context, subject, libraryFd, partial);
+    store::file_ops::UniqueFd output = createPartial(context, subject, libraryFd, partial);
     if (!output.valid())
         return false;
 
@@ -66,3 +70,5 @@ bool writeArchive(CommandContext& context, std::string_view subject, int library
         ::unlinkat(libraryFd, partial.c_str(), 0);
     return done;
 }
+
+} // namespace safeguard

@@ -7,6 +7,8 @@
 
 class CommandContext;
 
+namespace safeguard {
+
 // Writes archiveName in the library folder (open as libraryFd). The zip tool
 // runs as the data's owner in the scratch folder (scratchFd) with the relative
 // input path, so that the entries begin with that path, and stores links as
@@ -20,3 +22,5 @@ bool writeArchive(CommandContext& context, std::string_view subject, int library
 
 // Name of the file an archive is written to before it replaces the archive.
 std::string partialArchiveName(std::string_view archiveName);
+
+} // namespace safeguard

@@ -36,9 +36,9 @@ ScratchLayout layoutOf(const store::Category& category, const store::CategoryPar
     return layout;
 }
 
-std::optional<file_ops::OpenedFolder>
+std::optional<store::file_ops::OpenedFolder>
 openLiveFolder(CommandContext& context, std::string_view subject, std::string_view liveFolder) {
-    auto live = file_ops::openFolderBeneath(context.root().root(), liveFolder);
+    auto live = store::file_ops::openFolderBeneath(context.root().root(), liveFolder);
     if (live.ok())
         return live;
     context.fail(subject, live.missing ? std::string(liveFolder) + " does not exist" : live.error);
@@ -49,18 +49,19 @@ openLiveFolder(CommandContext& context, std::string_view subject, std::string_vi
 // folder's contents, or for the preferences each entry but the store.
 std::vector<std::string> copySources(const store::Category& category, int liveFd) {
     if (category.form != store::SafeguardForm::TweakPreferences)
-        return {file_ops::descriptorPath(liveFd, ".")};
+        return {store::file_ops::descriptorPath(liveFd, ".")};
     std::vector<std::string> sources;
-    for (const auto& name : file_ops::entryNames(liveFd).value_or(std::vector<std::string>{}))
+    for (const auto& name :
+         store::file_ops::entryNames(liveFd).value_or(std::vector<std::string>{}))
         if (name != store::kApplicationFolderName)
-            sources.push_back(file_ops::descriptorPath(liveFd, name));
+            sources.push_back(store::file_ops::descriptorPath(liveFd, name));
     return sources;
 }
 
 // The copy runs as the data's owner, never follows a link, and reads the live
 // folder only through the descriptor it is handed.
 bool copyLiveFolder(CommandContext& context, std::string_view subject,
-                    const store::Category& category, const file_ops::OpenedFolder& live,
+                    const store::Category& category, const store::file_ops::OpenedFolder& live,
                     const SaveScratch& scratch, const ScratchLayout& layout,
                     const ProcessIdentity& owner) {
     std::vector<std::string> sources = copySources(category, live.fd.get());
@@ -84,8 +85,8 @@ void dropOutsideLinks(const store::Category& category, const SaveScratch& scratc
         pruneOutsideLinks(scratch.deepest(), std::string(store::kApplicationFolderName));
         return;
     }
-    auto copy =
-        file_ops::openFolderAt(scratch.deepest(), layout.copy.substr(layout.copy.rfind('/') + 1));
+    auto copy = store::file_ops::openFolderAt(scratch.deepest(),
+                                              layout.copy.substr(layout.copy.rfind('/') + 1));
     if (copy.ok())
         pruneOutsideLinks(copy.fd.get());
 }
@@ -99,13 +100,13 @@ void savePart(CommandContext& context, const store::Category& category,
     const int libraryFd = context.storeFolders().fd(store::kLibraryFolder);
     const int applicationFd = context.storeFolders().fd(store::kApplicationFolder);
     // A library copy or partial archive left by an interrupted run.
-    context.check(subject, file_ops::removeTreeAt(libraryFd, part.folderName()));
+    context.check(subject, store::file_ops::removeTreeAt(libraryFd, part.folderName()));
     ::unlinkat(libraryFd, partialArchiveName(part.archiveName).c_str(), 0);
 
     auto live = openLiveFolder(context, subject, part.liveFolder);
     if (!live)
         return;
-    const ProcessIdentity owner = file_ops::dataOwner(*live);
+    const ProcessIdentity owner = store::file_ops::dataOwner(*live);
     const ScratchLayout layout = layoutOf(category, part);
     auto scratch = SaveScratch::make(context, subject, applicationFd, layout.madeFolders, owner);
     if (!scratch)
@@ -126,12 +127,13 @@ void saveParts(CommandContext& context, const store::Category& category) {
 } // namespace
 
 void saveCategory(CommandContext& context, const store::Category& category) {
-    if (store_checks::requireStoreFolders(context, category.displayName, {store::kLibraryFolder}))
+    if (runtime::store_checks::requireStoreFolders(context, category.displayName,
+                                                   {store::kLibraryFolder}))
         saveParts(context, category);
 }
 
 void saveAllCategories(CommandContext& context) {
-    if (!store_checks::requireStoreFolders(context, "", {store::kLibraryFolder}))
+    if (!runtime::store_checks::requireStoreFolders(context, "", {store::kLibraryFolder}))
         return;
     for (const auto& category : store::categoryTable())
         saveParts(context, category);

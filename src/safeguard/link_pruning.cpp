@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace safeguard {
+
 namespace {
 
 std::string joined(const std::vector<std::string>& folder, const std::string& name) {
@@ -26,7 +28,7 @@ std::optional<std::string> linkTarget(int folderFd, const std::string& name) {
 
 void prune(int folderFd, std::vector<std::string>& folder, const std::string& excluded,
            std::vector<std::string>& dropped) {
-    auto names = file_ops::entryNames(folderFd);
+    auto names = store::file_ops::entryNames(folderFd);
     if (!names)
         return;
     for (const auto& name : *names) {
@@ -40,7 +42,7 @@ void prune(int folderFd, std::vector<std::string>& folder, const std::string& ex
                 dropped.push_back(joined(folder, name));
             }
         } else if (S_ISDIR(status.st_mode)) {
-            auto child = file_ops::openFolderAt(folderFd, name);
+            auto child = store::file_ops::openFolderAt(folderFd, name);
             if (!child.ok())
                 continue;
             folder.push_back(name);
@@ -81,3 +83,5 @@ std::vector<std::string> pruneOutsideLinks(int copyFolderFd, const std::string& 
     prune(copyFolderFd, folder, excludedName, dropped);
     return dropped;
 }
+
+} // namespace safeguard

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace safeguard {
+
 // Archives keep links as links. Before a copy of a live folder is archived,
 // the links in it that would point out of the folder once restored (an
 // absolute target, or one that climbs above the folder with "..", or one into
@@ -16,3 +18,5 @@ std::vector<std::string> pruneOutsideLinks(int copyFolderFd, const std::string& 
 // target stays inside the folder and out of the excluded top-level name.
 bool linkStaysInside(const std::vector<std::string>& linkFolder, const std::string& target,
                      const std::string& excludedName = {});
+
+} // namespace safeguard

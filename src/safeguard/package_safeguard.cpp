@@ -28,7 +28,7 @@ std::string fileName(std::string_view devicePath) {
 // (with a failure recorded) when it is missing, refused or unreadable.
 std::optional<std::string> readList(CommandContext& context, std::string_view devicePath) {
     auto content =
-        descriptor_files::readOwnedFileAt(context.root().root(), devicePath, kLongestList);
+        store::descriptor_files::readOwnedFileAt(context.root().root(), devicePath, kLongestList);
     if (!context.check(kSubject, content))
         return std::nullopt;
     if (!content->has_value())
@@ -38,7 +38,7 @@ std::optional<std::string> readList(CommandContext& context, std::string_view de
 
 // The lines that may be recorded; refused lines are named in failure lines.
 std::vector<std::string> checkedLines(CommandContext& context, std::string_view bytes) {
-    auto checked = source_lines::check(line_list::decode(bytes));
+    auto checked = store::source_lines::check(store::line_list::decode(bytes));
     for (const auto& refused : checked.refused)
         context.fail(kSubject, refused.describe());
     return std::move(checked.kept);
@@ -48,23 +48,23 @@ std::vector<std::string> checkedLines(CommandContext& context, std::string_view 
 void writeRecord(CommandContext& context, int folder, std::string_view recordPath,
                  const std::string& content) {
     const std::string name = fileName(recordPath);
-    if (context.check(kSubject,
-                      descriptor_files::writeFileAtomicallyAt(folder, name, content, recordPath)))
-        context.check(kSubject, record_marker::markSaved(folder, name, content));
+    if (context.check(kSubject, store::descriptor_files::writeFileAtomicallyAt(
+                                    folder, name, content, recordPath)))
+        context.check(kSubject, store::record_marker::markSaved(folder, name, content));
 }
 
 // The cache list as it is when every line passes, else its passing lines.
 std::string recordedText(CommandContext& context, const std::string& bytes) {
     const size_t failuresBefore = context.failures().size();
     std::vector<std::string> kept = checkedLines(context, bytes);
-    return context.failures().size() == failuresBefore ? bytes : line_list::join(kept);
+    return context.failures().size() == failuresBefore ? bytes : store::line_list::join(kept);
 }
 
 void recordCacheList(CommandContext& context, int folder) {
     auto cache = readList(context, store::kCacheSourcesList);
     if (!cache)
         return;
-    if (!file_ops::exists(context.path(store::kAddedSourcesList))) {
+    if (!store::file_ops::exists(context.path(store::kAddedSourcesList))) {
         writeRecord(context, folder, store::kRecordedSourcesList, recordedText(context, *cache));
         return;
     }
@@ -74,7 +74,7 @@ void recordCacheList(CommandContext& context, int folder) {
     std::vector<std::string> lines = checkedLines(context, *cache);
     std::vector<std::string> addedLines = checkedLines(context, *added);
     lines.insert(lines.end(), addedLines.begin(), addedLines.end());
-    writeRecord(context, folder, store::kRecordedSourcesList, line_list::join(lines));
+    writeRecord(context, folder, store::kRecordedSourcesList, store::line_list::join(lines));
 }
 
 void recordDefaultList(CommandContext& context, int folder) {
@@ -88,7 +88,7 @@ void saveSources(CommandContext& context) {
     platform::UniqueFd folder = openCheckedStoreFolder(context, kSubject, store::kSourcesFolder);
     if (!folder.valid())
         return;
-    if (file_ops::exists(context.path(store::kCacheSourcesList)))
+    if (store::file_ops::exists(context.path(store::kCacheSourcesList)))
         recordCacheList(context, folder.get());
     else
         recordDefaultList(context, folder.get());
@@ -100,7 +100,7 @@ void savePackages(CommandContext& context) {
     if (!folder.valid())
         return;
     // What an interrupted run of the script left behind when it wrote there.
-    descriptor_files::removeLeftoversAt(folder.get(), ".installed-packages.txt.");
+    store::descriptor_files::removeLeftoversAt(folder.get(), ".installed-packages.txt.");
     // The script writes the selection list into a private file, and only the
     // whole list of a successful run becomes the record, written through the
     // checked folder.
@@ -115,9 +115,10 @@ void savePackages(CommandContext& context) {
     if (!context.check(kPackagesSubject, record))
         return;
     const std::string name = fileName(store::kPackageRecord);
-    if (context.check(kPackagesSubject, descriptor_files::writeFileAtomicallyAt(
+    if (context.check(kPackagesSubject, store::descriptor_files::writeFileAtomicallyAt(
                                             folder.get(), name, *record, store::kPackageRecord)))
-        context.check(kPackagesSubject, record_marker::markSaved(folder.get(), name, *record));
+        context.check(kPackagesSubject,
+                      store::record_marker::markSaved(folder.get(), name, *record));
 }
 
 } // namespace safeguard

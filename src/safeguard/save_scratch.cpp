@@ -9,6 +9,8 @@
 #include <unistd.h>
 #include <utility>
 
+namespace safeguard {
+
 namespace {
 
 constexpr const char* kScratchRootName = "save";
@@ -19,11 +21,11 @@ std::string stagingName() {
 }
 
 // A new folder only the owner given can use.
-platform::Result<file_ops::UniqueFd> makeFolder(int parentFd, const std::string& name,
-                                                const ProcessIdentity& owner) {
+platform::Result<store::file_ops::UniqueFd> makeFolder(int parentFd, const std::string& name,
+                                                       const ProcessIdentity& owner) {
     if (::mkdirat(parentFd, name.c_str(), 0700) != 0 && errno != EEXIST)
         return platform::systemError("cannot create a scratch folder", errno);
-    auto folder = file_ops::openFolderAt(parentFd, name);
+    auto folder = store::file_ops::openFolderAt(parentFd, name);
     if (!folder.ok())
         return platform::Error{"cannot open a scratch folder: " + folder.error, folder.errorNumber};
     if (::fchmod(folder.fd.get(), 0700) != 0 ||
@@ -35,7 +37,7 @@ platform::Result<file_ops::UniqueFd> makeFolder(int parentFd, const std::string&
 } // namespace
 
 platform::Status SaveScratch::removeStaging(int applicationFd) {
-    return file_ops::removeTreeAt(applicationFd, stagingName());
+    return store::file_ops::removeTreeAt(applicationFd, stagingName());
 }
 
 std::optional<SaveScratch> SaveScratch::make(CommandContext& context, std::string_view subject,
@@ -88,3 +90,5 @@ SaveScratch::~SaveScratch() {
     // The next save removes what could not be removed now.
     (void)remove();
 }
+
+} // namespace safeguard

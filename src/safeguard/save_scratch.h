@@ -9,6 +9,8 @@
 
 class CommandContext;
 
+namespace safeguard {
+
 // The private place where one archive's copy is made: the store's staging
 // folder, made afresh and only root's (0700), holding a scratch root that
 // belongs to the data's owner and is laid out like the device from "/" down
@@ -38,7 +40,9 @@ private:
     SaveScratch() = default;
 
     int applicationFd_ = -1;
-    file_ops::UniqueFd staging_;
-    file_ops::UniqueFd root_;
-    file_ops::UniqueFd deepest_;
+    store::file_ops::UniqueFd staging_;
+    store::file_ops::UniqueFd root_;
+    store::file_ops::UniqueFd deepest_;
 };
+
+} // namespace safeguard

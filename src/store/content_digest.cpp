@@ -2,6 +2,8 @@
 
 #include <openssl/evp.h>
 
+namespace store {
+
 std::string sha256Hex(std::string_view content) {
     unsigned char hash[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
@@ -15,3 +17,5 @@ std::string sha256Hex(std::string_view content) {
     }
     return text;
 }
+
+} // namespace store

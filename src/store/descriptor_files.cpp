@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace descriptor_files {
+namespace store::descriptor_files {
 
 namespace {
 
@@ -79,7 +79,7 @@ FileContent readOwnedFileAt(const std::string& deviceRoot, std::string_view devi
     const size_t slash = devicePath.rfind('/');
     if (slash == std::string_view::npos)
         return refused(std::string(devicePath) + " is not an absolute path");
-    auto folder = file_ops::openFolderBeneath(deviceRoot, devicePath.substr(0, slash));
+    auto folder = store::file_ops::openFolderBeneath(deviceRoot, devicePath.substr(0, slash));
     if (folder.missing)
         return std::optional<std::string>();
     if (!folder.ok())
@@ -128,4 +128,4 @@ void removeLeftoversAt(int folder, const std::function<bool(std::string_view)>& 
     ::closedir(listing);
 }
 
-} // namespace descriptor_files
+} // namespace store::descriptor_files

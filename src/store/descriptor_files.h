@@ -10,8 +10,8 @@
 
 // Files reached through folder descriptors, never through a link: for the
 // folders that another user owns or could replace while the program works.
-// Folders are opened with file_ops::openFolderBeneath / openFolderAt.
-namespace descriptor_files {
+// Folders are opened with store::file_ops::openFolderBeneath / openFolderAt.
+namespace store::descriptor_files {
 
 // A file's bytes, or nothing when it does not exist.
 using FileContent = platform::Result<std::optional<std::string>>;
@@ -24,7 +24,7 @@ FileContent readOwnedFile(int folder, const std::string& name, size_t maxBytes,
                           std::string_view shownPath);
 
 // The same for a file given by its device path: every folder on the way is
-// opened as file_ops::openFolderBeneath does. A missing folder on the way is
+// opened as store::file_ops::openFolderBeneath does. A missing folder on the way is
 // a missing file.
 FileContent readOwnedFileAt(const std::string& deviceRoot, std::string_view devicePath,
                             size_t maxBytes);
@@ -40,4 +40,4 @@ platform::Status writeFileAtomicallyAt(int folder, const std::string& name,
 void removeLeftoversAt(int folder, std::string_view prefix);
 void removeLeftoversAt(int folder, const std::function<bool(std::string_view)>& isLeftover);
 
-} // namespace descriptor_files
+} // namespace store::descriptor_files

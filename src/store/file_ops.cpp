@@ -15,7 +15,7 @@
 
 namespace fs = std::filesystem;
 
-namespace file_ops {
+namespace store::file_ops {
 
 namespace {
 
@@ -82,8 +82,8 @@ platform::Status writeFileAtomically(const std::string& path, const std::string&
         return platform::systemError("cannot write " + path, errno);
     // Readable by everyone, like the package manager's own lists; written
     // beside, flushed, renamed, after removing what an interrupted write left.
-    return descriptor_files::writeFileAtomicallyAt(folder.get(), target.filename().string(),
-                                                   content, path, 0644);
+    return store::descriptor_files::writeFileAtomicallyAt(folder.get(), target.filename().string(),
+                                                          content, path, 0644);
 }
 
-} // namespace file_ops
+} // namespace store::file_ops

@@ -7,7 +7,7 @@
 
 // File-manager calls of the commands, for paths that only root controls. Each
 // reports failure as a status with a message instead of throwing.
-namespace file_ops {
+namespace store::file_ops {
 
 bool exists(const std::string& path);   // anything, links included, never followed
 bool isFolder(const std::string& path); // a real folder, not a link to one
@@ -25,4 +25,4 @@ platform::Status writeFileAtomically(const std::string& path, const std::string&
 
 std::string errnoText(int error);
 
-} // namespace file_ops
+} // namespace store::file_ops

@@ -8,7 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace file_ops {
+namespace store::file_ops {
 
 namespace {
 
@@ -190,4 +190,4 @@ std::string descriptorPath(int fd, std::string_view name) {
     return path;
 }
 
-} // namespace file_ops
+} // namespace store::file_ops

@@ -12,7 +12,7 @@
 // Descriptor-relative file operations: a folder is opened once, never through
 // a link, and every later step names things relative to it, so that nobody
 // who can rename entries on the way can redirect a step somewhere else.
-namespace file_ops {
+namespace store::file_ops {
 
 using UniqueFd = platform::UniqueFd;
 
@@ -56,4 +56,4 @@ platform::Status removeTreeAt(int folderFd, const std::string& name);
 // handed: "/proc/self/fd/N" or "/proc/self/fd/N/name".
 std::string descriptorPath(int fd, std::string_view name = {});
 
-} // namespace file_ops
+} // namespace store::file_ops

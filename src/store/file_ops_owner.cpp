@@ -1,6 +1,6 @@
 #include "file_ops_owner.h"
 
-namespace file_ops {
+namespace store::file_ops {
 
 ProcessIdentity dataOwner(const OpenedFolder& folder) {
     if (folder.pathUser == 0)
@@ -8,4 +8,4 @@ ProcessIdentity dataOwner(const OpenedFolder& folder) {
     return ProcessIdentity::ofOwner(folder.pathUser, folder.pathGroup);
 }
 
-} // namespace file_ops
+} // namespace store::file_ops

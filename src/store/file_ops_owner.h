@@ -3,7 +3,7 @@
 #include "file_ops_at.h"
 #include "process_identity.h"
 
-namespace file_ops {
+namespace store::file_ops {
 
 // Who the tools that read or write a live folder run as: whoever controls
 // what its path names. That is the nearest owner on the way that is not root
@@ -11,4 +11,4 @@ namespace file_ops {
 // user could alone; root only when root owns the whole way.
 ProcessIdentity dataOwner(const OpenedFolder& folder);
 
-} // namespace file_ops
+} // namespace store::file_ops

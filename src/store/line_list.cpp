@@ -2,7 +2,7 @@
 
 #include "file_ops.h"
 
-namespace line_list {
+namespace store::line_list {
 
 namespace {
 
@@ -97,10 +97,10 @@ std::vector<std::string> decode(std::string_view bytes) {
 }
 
 std::optional<std::vector<std::string>> read(const std::string& path) {
-    auto bytes = file_ops::readFile(path);
+    auto bytes = store::file_ops::readFile(path);
     if (!bytes)
         return std::nullopt;
     return decode(*bytes);
 }
 
-} // namespace line_list
+} // namespace store::line_list

@@ -6,7 +6,7 @@
 #include <vector>
 
 // The package-source lists as lines, never parsed further.
-namespace line_list {
+namespace store::line_list {
 
 // Splits at every line break of the newline set (LF, VT, FF, CR, NEL, LS, PS):
 // each break ends one element, so "a\n" gives "a" and an empty last element,
@@ -23,4 +23,4 @@ std::vector<std::string> decode(std::string_view bytes);
 // valid UTF-8, else Latin-1. Nothing when the file cannot be read.
 std::optional<std::vector<std::string>> read(const std::string& path);
 
-} // namespace line_list
+} // namespace store::line_list

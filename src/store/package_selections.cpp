@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace package_selections {
+namespace store::package_selections {
 
 namespace {
 
@@ -55,7 +55,7 @@ std::vector<std::string_view> words(std::string_view line) {
 
 Checked check(std::string_view record) {
     Checked checked;
-    for (const auto& line : line_list::split(record)) {
+    for (const auto& line : store::line_list::split(record)) {
         auto parts = words(line);
         if (parts.empty() && line.find_first_not_of(" \t") == std::string::npos)
             continue;
@@ -78,4 +78,4 @@ std::string text(const std::vector<Selection>& selections) {
     return record;
 }
 
-} // namespace package_selections
+} // namespace store::package_selections

@@ -10,7 +10,7 @@
 // Debian package name (with an optional ":architecture") and one selection
 // state (install, hold, deinstall, purge) per line. Nothing else reaches the
 // package tools.
-namespace package_selections {
+namespace store::package_selections {
 
 struct Selection {
     std::string package;
@@ -28,4 +28,4 @@ Checked check(std::string_view record);
 // The kept selections as the record the package tools get: "name\tstate\n" each.
 std::string text(const std::vector<Selection>& selections);
 
-} // namespace package_selections
+} // namespace store::package_selections

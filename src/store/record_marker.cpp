@@ -3,7 +3,7 @@
 #include "content_digest.h"
 #include "descriptor_files.h"
 
-namespace record_marker {
+namespace store::record_marker {
 
 namespace {
 
@@ -18,14 +18,15 @@ std::string digest(std::string_view content) {
 }
 
 platform::Status markSaved(int folder, const std::string& name, std::string_view content) {
-    return descriptor_files::writeFileAtomicallyAt(folder, markerName(name), digest(content) + "\n",
-                                                   markerName(name));
+    return store::descriptor_files::writeFileAtomicallyAt(folder, markerName(name),
+                                                          digest(content) + "\n", markerName(name));
 }
 
 bool wasSavedHere(int folder, const std::string& name, std::string_view content) {
-    auto marker = descriptor_files::readOwnedFile(folder, markerName(name), 256, markerName(name));
+    auto marker =
+        store::descriptor_files::readOwnedFile(folder, markerName(name), 256, markerName(name));
     const std::string expected = digest(content);
     return marker.ok() && marker->has_value() && !expected.empty() && **marker == expected + "\n";
 }
 
-} // namespace record_marker
+} // namespace store::record_marker

@@ -10,7 +10,7 @@
 // safeguard keeps ".saved-<name>" with the SHA-256 of what it wrote, in the
 // store folder that only the program's user can write; a record whose bytes
 // no longer match is not one this device saved.
-namespace record_marker {
+namespace store::record_marker {
 
 std::string digest(std::string_view content);
 
@@ -20,4 +20,4 @@ platform::Status markSaved(int folder, const std::string& name, std::string_view
 // True when content is exactly what the last local safeguard of name wrote.
 bool wasSavedHere(int folder, const std::string& name, std::string_view content);
 
-} // namespace record_marker
+} // namespace store::record_marker

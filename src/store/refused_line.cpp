@@ -1,5 +1,7 @@
 #include "refused_line.h"
 
+namespace store {
+
 namespace {
 
 constexpr size_t kShownLength = 160;
@@ -27,3 +29,5 @@ std::string printableLine(std::string_view line) {
 std::string RefusedLine::describe() const {
     return "refused \"" + printableLine(line) + "\" (" + reason + ")";
 }
+
+} // namespace store

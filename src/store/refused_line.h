@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace store {
+
 // A line of a record that was not let through, and why.
 struct RefusedLine {
     std::string line;
@@ -15,3 +17,5 @@ struct RefusedLine {
 // The line as it can be shown on a terminal or in an alert: control and
 // non-ASCII bytes as \xNN, cut after a bounded length.
 std::string printableLine(std::string_view line);
+
+} // namespace store

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace source_lines {
+namespace store::source_lines {
 
 namespace {
 
@@ -108,4 +108,4 @@ Checked check(const std::vector<std::string>& lines) {
     return checked;
 }
 
-} // namespace source_lines
+} // namespace store::source_lines

@@ -11,7 +11,7 @@
 // "deb-src" lines with an http or https address and a plain suite and
 // components. Options in brackets ("[trusted=yes]"), other address schemes
 // (file:, cdrom:, ...) and control characters are refused.
-namespace source_lines {
+namespace store::source_lines {
 
 // Empty when the line may pass; otherwise why not.
 std::string problem(std::string_view line);
@@ -22,4 +22,4 @@ struct Checked {
 };
 Checked check(const std::vector<std::string>& lines);
 
-} // namespace source_lines
+} // namespace store::source_lines

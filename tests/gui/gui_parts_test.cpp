@@ -49,20 +49,20 @@ TEST(AlertDialogs, EscapeIsCancelAndReturnNeverStartsTheAction) {
 TEST(LinkChannel, DropsOversizedMessagesReplacesStaleSocketsRefusesSharedFolders) {
     QTemporaryDir folder;
     const QString path = folder.path() + "/link";
-    EXPECT_FALSE(link_channel::forward(path, {"cs-x://1/connect"})) << "nobody listens yet";
+    EXPECT_FALSE(gui::link_channel::forward(path, {"cs-x://1/connect"})) << "nobody listens yet";
     QFile(path).open(QIODevice::WriteOnly); // a stale file where the socket goes
     LinkServer server;
     ASSERT_TRUE(server.listen(path)) << server.errorString().toStdString();
     EXPECT_FALSE(LinkServer().listen(path)) << "a live window's socket is never taken over";
     QSignalSpy urls(&server, &LinkServer::urlReceived);
     QSignalSpy activations(&server, &LinkServer::activationRequested);
-    EXPECT_TRUE(link_channel::forward(path, {}));
+    EXPECT_TRUE(gui::link_channel::forward(path, {}));
     EXPECT_TRUE(waitUntil([&] { return activations.size() == 1; }));
 
     QLocalSocket flood;
     flood.connectToServer(path);
     ASSERT_TRUE(flood.waitForConnected(2000));
-    flood.write(QByteArray(link_channel::kMaxMessage + 10, 'a') + "\ncs-x://1/late\n");
+    flood.write(QByteArray(gui::link_channel::kMaxMessage + 10, 'a') + "\ncs-x://1/late\n");
     flood.waitForBytesWritten(2000);
     flood.disconnectFromServer();
     QTest::qWait(200);
@@ -72,7 +72,7 @@ TEST(LinkChannel, DropsOversizedMessagesReplacesStaleSocketsRefusesSharedFolders
     QTemporaryDir shared;
     ::chmod(QFile::encodeName(shared.path()).constData(), 0777);
     qputenv("XDG_RUNTIME_DIR", shared.path().toUtf8());
-    EXPECT_FALSE(link_channel::socketPath().startsWith(shared.path()));
+    EXPECT_FALSE(gui::link_channel::socketPath().startsWith(shared.path()));
     qputenv("XDG_RUNTIME_DIR", saved);
-    EXPECT_EQ(link_channel::socketPath(), QString::fromUtf8(saved) + "/RootMobrix.link");
+    EXPECT_EQ(gui::link_channel::socketPath(), QString::fromUtf8(saved) + "/RootMobrix.link");
 }

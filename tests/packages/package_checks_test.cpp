@@ -17,7 +17,7 @@ TEST(SourceLines, PlainWebSourcesBlanksAndCommentsPass) {
          {"deb http://apt.example.org/ ./", "deb-src https://a.example:8443/debian stable main",
           "deb\thttp://a.example/x/y/  ios/1349.70   main", "   ",
           "# deb [trusted=yes] file:/x ./"})
-        EXPECT_EQ(source_lines::problem(line), "") << line;
+        EXPECT_EQ(store::source_lines::problem(line), "") << line;
 }
 
 TEST(SourceLines, AnythingThatCouldWeakenThePackageManagerIsRefusedAndShownSafely) {
@@ -38,16 +38,16 @@ TEST(SourceLines, AnythingThatCouldWeakenThePackageManagerIsRefusedAndShownSafel
     };
     // clang-format on
     for (const auto& [line, reason] : refused)
-        EXPECT_EQ(source_lines::problem(line), reason) << line;
-    EXPECT_EQ(printableLine("a\x1b]0;x\x07\\"), "a\\x1B]0;x\\x07\\x5C");
+        EXPECT_EQ(store::source_lines::problem(line), reason) << line;
+    EXPECT_EQ(store::printableLine("a\x1b]0;x\x07\\"), "a\\x1B]0;x\\x07\\x5C");
 }
 
 TEST(PackageSelections, OnlyNamesAndStatesReachThePackageTools) {
-    auto checked = package_selections::check("bash\tinstall\r\n\nlibc6:arm64  hold\n"
-                                             "old-tweak deinstall\ng++ purge\n"
-                                             "Bash install\n-x install\nbash remove\n"
-                                             "a install\nbash install extra\n");
-    EXPECT_EQ(package_selections::text(checked.kept),
+    auto checked = store::package_selections::check("bash\tinstall\r\n\nlibc6:arm64  hold\n"
+                                                    "old-tweak deinstall\ng++ purge\n"
+                                                    "Bash install\n-x install\nbash remove\n"
+                                                    "a install\nbash install extra\n");
+    EXPECT_EQ(store::package_selections::text(checked.kept),
               "bash\tinstall\nlibc6:arm64\thold\nold-tweak\tdeinstall\ng++\tpurge\n");
     std::vector<std::string> reasons;
     for (const auto& refused : checked.refused)
@@ -65,7 +65,7 @@ protected:
     }
     // The file below the device root, "" when it is missing, or "refused: <why>".
     std::string read(const char* path, size_t limit = 100) {
-        auto read = descriptor_files::readOwnedFileAt(root, path, limit);
+        auto read = store::descriptor_files::readOwnedFileAt(root, path, limit);
         return read ? read->value_or("") : "refused: " + read.error().message;
     }
     TempDeviceRoot device;

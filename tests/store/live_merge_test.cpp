@@ -11,14 +11,15 @@
 namespace fs = std::filesystem;
 
 TEST(LinkJudgement, TheTargetTextDecidesWhetherALinkStaysInside) {
-    EXPECT_TRUE(linkStaysInside({"x"}, "../y"));
-    EXPECT_TRUE(linkStaysInside({}, "./a/./b/.."));
-    EXPECT_FALSE(linkStaysInside({}, "../y"));
-    EXPECT_FALSE(linkStaysInside({"x"}, "../../mobile/Library/Accounts/x"));
-    EXPECT_FALSE(linkStaysInside({}, "/etc/passwd"));
-    EXPECT_FALSE(linkStaysInside({}, "Mobrix/MobrixLibrary/Accounts.zip", "Mobrix"));
-    EXPECT_FALSE(linkStaysInside({"a"}, "../Mobrix", "Mobrix"));
-    EXPECT_TRUE(linkStaysInside({"a"}, "Mobrix", "Mobrix")); // a/Mobrix is another folder
+    EXPECT_TRUE(safeguard::linkStaysInside({"x"}, "../y"));
+    EXPECT_TRUE(safeguard::linkStaysInside({}, "./a/./b/.."));
+    EXPECT_FALSE(safeguard::linkStaysInside({}, "../y"));
+    EXPECT_FALSE(safeguard::linkStaysInside({"x"}, "../../mobile/Library/Accounts/x"));
+    EXPECT_FALSE(safeguard::linkStaysInside({}, "/etc/passwd"));
+    EXPECT_FALSE(safeguard::linkStaysInside({}, "Mobrix/MobrixLibrary/Accounts.zip", "Mobrix"));
+    EXPECT_FALSE(safeguard::linkStaysInside({"a"}, "../Mobrix", "Mobrix"));
+    EXPECT_TRUE(
+        safeguard::linkStaysInside({"a"}, "Mobrix", "Mobrix")); // a/Mobrix is another folder
 }
 
 class LiveMerge : public ::testing::Test {
@@ -34,9 +35,9 @@ protected:
         fs::create_directory_symlink(device.path("/outside"), device.path("/live/lnk"));
     }
     std::vector<std::string> merge(uid_t owner) {
-        auto copy = file_ops::openFolderBeneath(device.root(), "/copy");
-        auto live = file_ops::openFolderBeneath(device.root(), "/live");
-        return mergeInto(copy.fd.get(), live.fd.get(), owner, "/live");
+        auto copy = store::file_ops::openFolderBeneath(device.root(), "/copy");
+        auto live = store::file_ops::openFolderBeneath(device.root(), "/live");
+        return restore::mergeInto(copy.fd.get(), live.fd.get(), owner, "/live");
     }
     ino_t inode(const std::string& devicePath) {
         struct stat status {};
@@ -78,17 +79,17 @@ TEST(FolderBeneath, OnlyLinksThatRootAloneCouldMakeAreFollowed) {
     fs::create_directory_symlink("private/var", device.path("/var2"));
     fs::remove_all(device.path("/var"));
     fs::create_directory_symlink("private/var", device.path("/var"));
-    EXPECT_TRUE(file_ops::openFolderBeneath(device.root(), "/var/mobile/Library/Real").ok());
+    EXPECT_TRUE(store::file_ops::openFolderBeneath(device.root(), "/var/mobile/Library/Real").ok());
 
     // A link its user could have made or swapped is never followed.
     ASSERT_EQ(::lchown(device.path("/var2").c_str(), 65534, 65534), 0);
-    auto byUser = file_ops::openFolderBeneath(device.root(), "/var2/mobile");
+    auto byUser = store::file_ops::openFolderBeneath(device.root(), "/var2/mobile");
     EXPECT_FALSE(byUser.ok());
     EXPECT_EQ(byUser.errorNumber, ELOOP);
     device.chown("/private/var/mobile", 65534, 65534);
     fs::create_directory_symlink("Library", device.path("/private/var/mobile/Alias"));
-    EXPECT_FALSE(file_ops::openFolderBeneath(device.root(), "/var/mobile/Alias/Real").ok());
-    auto real = file_ops::openFolderBeneath(device.root(), "/var/mobile/Library/Real");
+    EXPECT_FALSE(store::file_ops::openFolderBeneath(device.root(), "/var/mobile/Alias/Real").ok());
+    auto real = store::file_ops::openFolderBeneath(device.root(), "/var/mobile/Library/Real");
     ASSERT_TRUE(real.ok());
     EXPECT_EQ(real.pathUser, 65534u);
 }

@@ -7,21 +7,21 @@
 using Lines = std::vector<std::string>;
 
 TEST(LineList, EveryBreakEndsOneElement) {
-    EXPECT_EQ(line_list::split("A\nB\n"), (Lines{"A", "B", ""}));
-    EXPECT_EQ(line_list::split("A\r\nB"), (Lines{"A", "", "B"}));
-    EXPECT_EQ(line_list::split(""), (Lines{""}));
+    EXPECT_EQ(store::line_list::split("A\nB\n"), (Lines{"A", "B", ""}));
+    EXPECT_EQ(store::line_list::split("A\r\nB"), (Lines{"A", "", "B"}));
+    EXPECT_EQ(store::line_list::split(""), (Lines{""}));
     // Vertical tab, form feed, NEL, line and paragraph separators break too.
-    EXPECT_EQ(line_list::split("a\vb\fc\xC2\x85"
-                               "d\xE2\x80\xA8"
-                               "e\xE2\x80\xA9"
-                               "f"),
+    EXPECT_EQ(store::line_list::split("a\vb\fc\xC2\x85"
+                                      "d\xE2\x80\xA8"
+                                      "e\xE2\x80\xA9"
+                                      "f"),
               (Lines{"a", "b", "c", "d", "e", "f"}));
     // A lone lead byte of those sequences is no break.
-    EXPECT_EQ(line_list::split("x\xE2\x80"), (Lines{"x\xE2\x80"}));
+    EXPECT_EQ(store::line_list::split("x\xE2\x80"), (Lines{"x\xE2\x80"}));
     // Join puts nothing after the last line.
-    EXPECT_EQ(line_list::join({"A", "B", "", "C", ""}), "A\nB\n\nC\n");
-    EXPECT_EQ(line_list::join({}), "");
-    EXPECT_EQ(line_list::join({""}), "");
+    EXPECT_EQ(store::line_list::join({"A", "B", "", "C", ""}), "A\nB\n\nC\n");
+    EXPECT_EQ(store::line_list::join({}), "");
+    EXPECT_EQ(store::line_list::join({""}), "");
 }
 
 TEST(LinesToAdd, KeepsRecordedOrderAndDuplicatesThatAreNotLive) {
@@ -32,15 +32,15 @@ TEST(LinesToAdd, KeepsRecordedOrderAndDuplicatesThatAreNotLive) {
     EXPECT_EQ(restore::linesToAdd({"deb a ", "DEB A"}, {"deb a"}), (Lines{"deb a ", "DEB A"}));
     // A recorded text that ends with a break against a live text that does
     // not: the written list ends with a line feed.
-    EXPECT_EQ(
-        line_list::join(restore::linesToAdd(line_list::split("x\ny\n"), line_list::split("x"))),
-        "y\n");
+    EXPECT_EQ(store::line_list::join(restore::linesToAdd(store::line_list::split("x\ny\n"),
+                                                         store::line_list::split("x"))),
+              "y\n");
 }
 
 TEST(ArchiveListing, RefusesAbsoluteAndParentEntries) {
-    EXPECT_FALSE(archive_listing::unsafeEntry("var/a/\nvar/a/b.txt\nvar/a/..hidden\n"));
-    EXPECT_EQ(archive_listing::unsafeEntry("var/a/\n/etc/passwd\n"), "/etc/passwd");
-    EXPECT_EQ(archive_listing::unsafeEntry("var/../../etc/x\n"), "var/../../etc/x");
-    EXPECT_EQ(archive_listing::unsafeEntry("var/a\r\n..\r\n"), "..");
-    EXPECT_EQ(archive_listing::unsafeEntry("a\\..\\b"), "a\\..\\b");
+    EXPECT_FALSE(restore::archive_listing::unsafeEntry("var/a/\nvar/a/b.txt\nvar/a/..hidden\n"));
+    EXPECT_EQ(restore::archive_listing::unsafeEntry("var/a/\n/etc/passwd\n"), "/etc/passwd");
+    EXPECT_EQ(restore::archive_listing::unsafeEntry("var/../../etc/x\n"), "var/../../etc/x");
+    EXPECT_EQ(restore::archive_listing::unsafeEntry("var/a\r\n..\r\n"), "..");
+    EXPECT_EQ(restore::archive_listing::unsafeEntry("a\\..\\b"), "a\\..\\b");
 }

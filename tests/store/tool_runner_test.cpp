@@ -67,7 +67,7 @@ TEST(ProcessToolRunner, RunsAsTheGivenUserInAFolderGivenByDescriptor) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "only root can run a tool as another user";
     TempDeviceRoot device;
-    auto folder = file_ops::openFolderBeneath(device.root(), "/var/tmp");
+    auto folder = store::file_ops::openFolderBeneath(device.root(), "/var/tmp");
     ASSERT_TRUE(folder.ok());
     ToolRun run = shell("id -u; id -g; id -G; pwd -P; ls /proc/self/fd/" +
                         std::to_string(folder.fd.get()) + " >/dev/null && echo passed");
