@@ -92,19 +92,32 @@ void SecondViewController::RestoreDCIMMethod() {
     restoreCategory("DCIM");
 }
 
-void SecondViewController::RestoreCydiaSources() {
-    whenIdle(environment_, screen_, [this] {
+void SecondViewController::confirmThenRestore(
+    std::string_view title, int tag,
+    std::optional<restore::RecordConfirmation> (*ask)(CommandContext&)) {
+    whenIdle(environment_, screen_, [this, title, tag, ask] {
         CommandContext probe(environment_, screen_);
-        if (auto ask = restore::sourcesConfirmation(probe)) {
-            pendingDigests_[kConfirmSourcesTag] = ask->digest;
-            screen_.showAlert(confirmationAlert(std::string(store::kSourcesRestorationTitle),
-                                                ask->message, kCancel, {kRestore},
-                                                kConfirmSourcesTag),
-                              this);
+        if (auto question = ask(probe)) {
+            pendingDigests_[tag] = question->digest;
+            screen_.showAlert(
+                confirmationAlert(std::string(title), question->message, kCancel, {kRestore}, tag),
+                this);
             return;
         }
-        restoreSourcesAccepting({});
+        restoreAccepting(tag, {});
     });
+}
+
+void SecondViewController::restoreAccepting(int tag, std::string digest) {
+    if (tag == kConfirmSourcesTag)
+        restoreSourcesAccepting(std::move(digest));
+    else
+        restorePackagesAccepting(std::move(digest));
+}
+
+void SecondViewController::RestoreCydiaSources() {
+    confirmThenRestore(store::kSourcesRestorationTitle, kConfirmSourcesTag,
+                       restore::sourcesConfirmation);
 }
 
 void SecondViewController::restoreSourcesAccepting(std::string digest) {
@@ -114,18 +127,8 @@ void SecondViewController::restoreSourcesAccepting(std::string digest) {
 }
 
 void SecondViewController::RestoreCydiaPackages() {
-    whenIdle(environment_, screen_, [this] {
-        CommandContext probe(environment_, screen_);
-        if (auto ask = restore::packagesConfirmation(probe)) {
-            pendingDigests_[kConfirmPackagesTag] = ask->digest;
-            screen_.showAlert(confirmationAlert(std::string(store::kPackagesRestorationTitle),
-                                                ask->message, kCancel, {kRestore},
-                                                kConfirmPackagesTag),
-                              this);
-            return;
-        }
-        restorePackagesAccepting({});
-    });
+    confirmThenRestore(store::kPackagesRestorationTitle, kConfirmPackagesTag,
+                       restore::packagesConfirmation);
 }
 
 void SecondViewController::restorePackagesAccepting(std::string digest) {
@@ -148,12 +151,8 @@ void SecondViewController::RestoreAllPref() {
 void SecondViewController::alertView(const Alert& alert, int clickedButtonAtIndex) {
     if (alert.tag == kConfirmSourcesTag || alert.tag == kConfirmPackagesTag) {
         std::string digest = std::exchange(pendingDigests_[alert.tag], {});
-        if (clickedButtonAtIndex != 1)
-            return;
-        if (alert.tag == kConfirmSourcesTag)
-            restoreSourcesAccepting(std::move(digest));
-        else
-            restorePackagesAccepting(std::move(digest));
+        if (clickedButtonAtIndex == 1)
+            restoreAccepting(alert.tag, std::move(digest));
         return;
     }
     if (clickedButtonAtIndex != 1)

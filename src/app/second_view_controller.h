@@ -1,5 +1,6 @@
 #pragma once
 
+#include "package_restore.h"
 #include "view_controller.h"
 
 #include <map>
@@ -62,6 +63,13 @@ public:
 
 private:
     void restoreCategory(std::string_view key);
+    // Restores at once when the record is this device's own; otherwise shows
+    // it in the confirmation `tag`, whose "Restore" runs it pinned to the
+    // digest shown.
+    void confirmThenRestore(std::string_view title, int tag,
+                            std::optional<restore::RecordConfirmation> (*ask)(CommandContext&));
+    // The sources (tag 3) or packages (tag 4) restoration.
+    void restoreAccepting(int tag, std::string digest);
     void restoreSourcesAccepting(std::string digest);
     void restorePackagesAccepting(std::string digest);
 

@@ -60,17 +60,17 @@ platform::Status CommandLock::tryAcquire(const std::string& deviceRoot) {
 platform::Status CommandLock::lockFile(int folder, const std::string& path,
                                        const std::string& deviceRoot) {
     const std::string name = path.substr(path.rfind('/') + 1);
-    const std::string cannot = "cannot lock " + deviceRoot + ": ";
+    const std::string cannot = "cannot lock " + deviceRoot;
     platform::UniqueFd fd(::openat(folder, name.c_str(),
                                    O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
     if (!fd.valid())
-        return platform::systemError(cannot + "cannot open " + path, errno);
+        return platform::systemError(cannot + ": cannot open " + path, errno);
     if (std::string reason = unsafeLockReason(fd.get(), path); !reason.empty())
-        return platform::Error{cannot + reason, 0};
+        return platform::Error{cannot + ": " + reason, 0};
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
         return errno == EWOULDBLOCK
                    ? platform::Error{"another command is running on " + deviceRoot, EWOULDBLOCK}
-                   : platform::systemError(cannot.substr(0, cannot.size() - 2), errno);
+                   : platform::systemError(cannot, errno);
     fd_ = std::move(fd);
     return {};
 }

@@ -1,5 +1,7 @@
 #include "s3_stub.h"
 
+#include "secrets.h"
+
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 
@@ -12,13 +14,7 @@ namespace servertest {
 namespace {
 
 std::string hexOf(const std::string& bytes) {
-    static const char* digits = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : bytes) {
-        out += digits[c >> 4];
-        out += digits[c & 15];
-    }
-    return out;
+    return server::toHex(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
 }
 
 std::string sha256(const std::string& text) {
